@@ -1,0 +1,75 @@
+// TDialUp: lists the phone-book entries, dials one synchronously or in the
+// background, hangs up, and reads or stores an entry's user name and password.
+// It reports and never decides: retries and hang-ups are its owner's.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include "dialup/RasTypes.h"
+#include "toolkit/Component.h"
+#include "toolkit/Strings.h"
+
+enum TDialMode { dmAsync = 0, dmSync = 1 };
+enum TLanguage { English = 0, Czech = 1, Portuguese = 2 };
+
+using TStandartEv = TEvent<TObject*>;
+using TOnEntryGet = TEvent<TObject*, const char*>;
+using TOnNotConn = TEvent<TObject*, int32_t, const std::string&>;
+using TOnAsyncEvent = TEvent<TObject*, int32_t, int32_t, const std::string&>;
+using TOnError = TEvent<TObject*, int32_t, const std::string&>;
+using TOnActiveConn = TEvent<TObject*, int32_t, const RASCONNSTATUSA&, const std::string&,
+                             const char*, const char*, const char*>;
+
+class TDialUp : public TComponent {
+ public:
+  explicit TDialUp(TComponent* owner);
+  ~TDialUp() override;
+
+  TDialMode DialMode() const { return dialMode_; }
+  void SetDialMode(TDialMode m) { dialMode_ = m; }
+  const TStrings& Entries() const { return entries_; }
+  const std::string& Entry() const { return entry_; }
+  void SetEntry(const std::string& e);
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage l) { language_ = l; }
+  const std::string& ServerIP() const { return serverIP_; }
+  const std::string& ClientIP() const { return clientIP_; }
+  const TStrings& DUNA() const { return duna_; }
+  const std::string& DUNA_Key() const { return dunaKey_; }
+  void SetDUNA_Key(const std::string& k) { dunaKey_ = k; }
+  uint32_t BytesXmit() const { return 0; }
+  uint32_t BytesRecv() const { return 0; }
+  uint32_t ConnectionSpeed() const { return 0; }
+
+  TOnEntryGet OnEntryGet;
+  TStandartEv OnDialing;
+  TStandartEv OnConnect;
+  TOnNotConn OnNotConnected;
+  TOnAsyncEvent OnAsyncEvent;
+  TOnError OnError;
+  TOnActiveConn OnActiveConnection;
+
+  int Dial();
+  int GetEntries();
+  int HangUp();
+  int HangUpConnection(HRASCONN handle);
+  int SetUsername(const std::string& userName);
+  int SetPassword(const std::string& password);
+  int GetUsername(std::string& userName);
+  int GetPassword(std::string& password);
+  std::string GetStatusText(int32_t state, int32_t error);
+  bool GetStats();
+  // Delivers the notification waiting in the hand-off slot (GUI thread).
+  virtual void DeliverDialEvent();
+
+  // (private state and the notifier's hand-off are the implementation's)
+ private:
+  TDialMode dialMode_ = dmAsync;
+  TStrings entries_;
+  std::string entry_;
+  TLanguage language_ = English;
+  std::string serverIP_, clientIP_;
+  TStrings duna_;
+  std::string dunaKey_;
+};

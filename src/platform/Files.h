@@ -1,0 +1,32 @@
+// Plain files by ANSI name: existence tests, empty creation, and the appended
+// text file of the session log.
+#pragma once
+#include <cstdio>
+#include <string>
+
+// True for an existing regular file; a directory does not count.
+bool FileExists(const std::string& name);
+bool DirectoryExists(const std::string& name);
+// Creates an empty file (or leaves an existing one as it is); false on failure.
+bool CreateEmptyFile(const std::string& name);
+
+// A text file opened for appending; every failure raises EInOutError.
+class TAppendFile {
+ public:
+  TAppendFile() = default;
+  ~TAppendFile();
+  TAppendFile(const TAppendFile&) = delete;
+  TAppendFile& operator=(const TAppendFile&) = delete;
+
+  void Open(const std::string& name);
+  bool IsOpen() const { return file_ != nullptr; }
+  // Writes the line and CR LF.
+  void WriteLine(const std::string& line);
+  void Flush();
+  void Close();
+
+ private:
+  void Fail(const char* what);
+  std::FILE* file_ = nullptr;
+  std::string name_;
+};

@@ -1,0 +1,28 @@
+// The Windows shell: notification-area icons, opening documents, file versions.
+#pragma once
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t NIM_ADD_T = 0, NIM_MODIFY_T = 1, NIM_DELETE_T = 2;
+constexpr int SW_HIDE_T = 0, SW_SHOWNORMAL_T = 1, SW_SHOWMINIMIZED_T = 2, SW_SHOW_T = 5,
+              SW_MINIMIZE_T = 6, SW_RESTORE_T = 9;
+
+struct TFixedFileVersion {
+  uint32_t signature = 0;
+  uint32_t fileVersionMS = 0;
+  uint32_t fileVersionLS = 0;
+};
+
+class IShell {
+ public:
+  virtual ~IShell() = default;
+  // Shell_NotifyIconA with a NOTIFYICONDATAA record of either layout.
+  virtual bool NotifyIcon(uint32_t message, const void* record) = 0;
+  // ShellExecuteA; the result as the call returns it.
+  virtual intptr_t ShellExecute(uintptr_t parent, const std::string& verb, const std::string& file,
+                                const std::string& parameters, const std::string& directory,
+                                int show) = 0;
+  // GetFileVersionInfoSizeA/GetFileVersionInfoA/VerQueryValueA("\"); false
+  // when the file has no version information.
+  virtual bool FileVersion(const std::string& path, TFixedFileVersion& info) = 0;
+};

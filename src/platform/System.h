@@ -1,0 +1,23 @@
+// Process and operating-system facts, and the shutdown request.
+#pragma once
+#include <cstdint>
+#include <string>
+
+constexpr int VER_PLATFORM_WIN32s_T = 0, VER_PLATFORM_WIN32_WINDOWS_T = 1,
+              VER_PLATFORM_WIN32_NT_T = 2;
+constexpr uint32_t EWX_SHUTDOWN_T = 1, EWX_FORCE_T = 4;
+
+class ISystem {
+ public:
+  virtual ~ISystem() = default;
+  // The running program's full path, as GetModuleFileNameA reports it.
+  virtual std::string ModuleFileName() = 0;
+  virtual int PlatformId() = 0;
+  virtual std::string SystemDirectory() = 0;
+  // OpenProcessToken, LookupPrivilegeValueA("SeShutdownPrivilege") and
+  // AdjustTokenPrivileges; false when the token could not be opened or the
+  // privilege not looked up. The adjustment's own result is not examined.
+  virtual bool EnableShutdownPrivilege() = 0;
+  // ExitWindowsEx: non-zero when the request was accepted.
+  virtual int ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
+};

@@ -1,0 +1,63 @@
+// TRasMonitor: polls the RAS connections and reports when one comes up or
+// goes; answers whether one is up, and hangs one up.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "dialup/RasTypes.h"
+#include "toolkit/Component.h"
+
+class TTimer;
+
+struct TRasConnectionDetails {
+  HRASCONN Handle = 0;
+  std::string StatusText;  // at most 255 characters
+  char EntryName[RAS_MaxEntryName + 1] = {};
+  char DeviceType[RAS_MaxDeviceType + 1] = {};
+  char DeviceName[RAS_MaxDeviceName + 1] = {};
+  char ClientIP[RAS_MaxIpAddress + 1] = {};
+  char ServerIP[RAS_MaxIpAddress + 1] = {};
+};
+
+using TRasNotifyEvent = TEvent<TObject*, TRasConnectionDetails>;
+using TRasStatusNotifyEvent = TEvent<TObject*, TRasConnectionDetails, const std::string&>;
+
+class TRasMonitor : public TComponent {
+ public:
+  explicit TRasMonitor(TComponent* owner);
+  ~TRasMonitor() override;
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);  // raises when the RAS library is missing
+  int PollInterval() const { return pollInterval_; }
+  void SetPollInterval(int ms) { pollInterval_ = ms; }
+  bool Online() const { return online_; }
+  void SetOnline(bool) {}
+  bool RasApiLoaded() const { return rasApiLoaded_; }
+  void SetRasApiLoaded(bool) {}
+  const std::string& LocalIP() const { return localIP_; }
+  void SetLocalIP(const std::string&) {}
+  const std::string& LocalHost() const { return localHost_; }
+  void SetLocalHost(const std::string&) {}
+  const TRasConnectionDetails& ConnectionDetails() const { return details_; }
+
+  TRasNotifyEvent OnRasConnected;
+  TRasNotifyEvent OnRasDisconnected;
+  TRasStatusNotifyEvent OnRasStatusChanged;
+
+  void Poll();
+  bool GetConnectionDetails(TRasConnectionDetails& details);
+  int HangUpConnection(HRASCONN handle);
+  std::string StatusToText(const RASCONNSTATUSA& status, uint32_t error);
+  std::string GetLocalIP();
+  std::string GetLocalHost();
+
+ private:
+  TTimer* timer_ = nullptr;
+  bool enabled_ = false;
+  int pollInterval_ = 1000;
+  bool online_ = false;
+  bool rasApiLoaded_ = false;
+  HRASCONN lastHandle_ = 0;
+  TRasConnectionDetails details_;
+  std::string localIP_, localHost_;
+};

@@ -1,0 +1,32 @@
+// The run-time values the settings dialog hands to the main window, and what
+// the dialog may touch of it. The main window's unit owns the one instance.
+#pragma once
+#include <string>
+#include "platform/Files.h"
+
+class TStrings;
+class TTimer;
+class TDialUp;
+class TForm;
+
+struct TSharedValues {
+  const TStrings* EntryList = nullptr;  // the dialer's Entries, published at start-up
+  int MaxAttempts = 0;
+  bool LoggingEnabled = false;
+  std::string LogFileName;
+  bool NewSession = true;
+  bool LogFileOpen = false;
+  TAppendFile LogFile;  // open while LogFileOpen
+  std::string TimedTime;  // "hh:mm AM" with the locale's time separator
+  std::string TimedDate;  // "dd/mm/yy" with the locale's date separator
+  bool DisconnectAtTime = false;
+};
+
+// What the settings dialog reaches of the main window.
+struct TMainWindowLink {
+  TSharedValues* values = nullptr;
+  TTimer* Timer = nullptr;     // the redial timer
+  TTimer* DisTimer = nullptr;  // the timed-event timer
+  TDialUp* DialUp1 = nullptr;
+  TForm* MainForm = nullptr;
+};

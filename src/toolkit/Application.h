@@ -1,0 +1,80 @@
+// The application: the root owner of the forms, the message loop, the top-level
+// error report, minimise and restore, and the platform seams the program uses.
+#pragma once
+#include <exception>
+#include <string>
+#include <vector>
+#include "platform/Platform.h"
+#include "toolkit/Backend.h"
+#include "toolkit/Forms.h"
+
+class TApplication : public TComponent {
+ public:
+  TApplication(IBackend& backend, const TPlatform& platform);
+  ~TApplication() override;
+
+  TApplication& Application() const override { return const_cast<TApplication&>(*this); }
+  IBackend& Backend() const { return backend_; }
+  const TPlatform& Platform() const { return platform_; }
+
+  const std::string& Title() const { return title_; }
+  void SetTitle(const std::string& t) { title_ = t; }
+
+  // Creates a form owned by the application: design values, Loaded, native
+  // windows, then OnCreate. The first form made becomes the main form. An
+  // exception from any step frees the form and reaches the caller.
+  template <class F, class... A>
+  F* CreateForm(A&&... args) {
+    F* form = new F(this, std::forward<A>(args)...);
+    InitializeForm(form);
+    return form;
+  }
+  TForm* MainForm() const { return mainForm_; }
+
+  // Runs the message loop until Terminate.
+  void Run();
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_; }
+  void ProcessMessages() { backend_.ProcessMessages(); }
+  // Frees the forms, newest first, each after its OnDestroy. Runs once.
+  void DestroyForms();
+  // Windows is ending the session: the orderly exit path, without asking.
+  void EndSession();
+
+  // Minimise and restore the whole application (the main window).
+  void Minimize();
+  void Restore();
+  void BringToFront();
+  TNotifyEvent OnMinimize, OnRestore;
+  // Always-on-top windows step back while a modal window shows above them.
+  void NormalizeTopMosts();
+  void RestoreTopMosts();
+  // The window that stands for the application (the main form's).
+  THandle Handle() const;
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+  // Shows the exception's message in an error box; the program goes on.
+  void HandleException(const std::exception& e);
+  void HandleCurrentException();
+  // Runs `fn` at a callback boundary: whatever escapes goes to HandleException.
+  template <class Fn>
+  void Guard(Fn&& fn) noexcept {
+    try {
+      fn();
+    } catch (...) {
+      HandleCurrentException();
+    }
+  }
+
+ private:
+  void InitializeForm(TForm* form);
+
+  IBackend& backend_;
+  TPlatform platform_;
+  std::string title_;
+  TForm* mainForm_ = nullptr;
+  std::vector<TForm*> forms_;
+  bool terminated_ = false;
+  bool formsDestroyed_ = false;
+  int topMostLevel_ = 0;
+};

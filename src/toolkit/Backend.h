@@ -1,0 +1,125 @@
+// What a toolkit backend provides: timers, the message loop, the thread-safe
+// post, message boxes, native peers for controls, and the window-manager calls
+// the components need (hidden windows, hot keys, cursor, icons, menus).
+// The headless backend runs on a virtual clock; the Win32 backend is real.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TControl;
+class TForm;
+class TPopupMenu;
+class TMenuItem;
+class TImageList;
+
+using THandle = uintptr_t;  // a window, icon or menu handle of the backend
+
+// Message-box flags and results (the platform's values).
+constexpr unsigned MB_OK_T = 0x0, MB_OKCANCEL_T = 0x1, MB_YESNO_T = 0x4, MB_ICONERROR_T = 0x10,
+                   MB_ICONQUESTION_T = 0x20, MB_ICONWARNING_T = 0x30,
+                   MB_ICONINFORMATION_T = 0x40;
+constexpr int IDOK_T = 1, IDCANCEL_T = 2, IDYES_T = 6, IDNO_T = 7;
+
+// Window messages the components send or handle.
+constexpr uint32_t WM_NULL_T = 0x0000, WM_DESTROY_T = 0x0002, WM_SETTEXT_T = 0x000C,
+                   WM_CLOSE_T = 0x0010, WM_QUERYENDSESSION_T = 0x0011,
+                   WM_ENDSESSION_T = 0x0016, WM_NOTIFY_T = 0x004E, WM_KEYDOWN_T = 0x0100,
+                   WM_CHAR_T = 0x0102, WM_COMMAND_T = 0x0111, WM_TIMER_T = 0x0113,
+                   WM_MOUSEMOVE_T = 0x0200, WM_LBUTTONDOWN_T = 0x0201,
+                   WM_LBUTTONUP_T = 0x0202, WM_LBUTTONDBLCLK_T = 0x0203,
+                   WM_RBUTTONDOWN_T = 0x0204, WM_RBUTTONUP_T = 0x0205,
+                   WM_RBUTTONDBLCLK_T = 0x0206, WM_HOTKEY_T = 0x0312, WM_USER_T = 0x0400;
+
+constexpr intptr_t HWND_TOPMOST_T = -1, HWND_NOTOPMOST_T = -2;
+constexpr unsigned SWP_NOSIZE_T = 0x1, SWP_NOMOVE_T = 0x2, SWP_NOACTIVATE_T = 0x10;
+
+struct TPoint {
+  int x = 0, y = 0;
+};
+struct TRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What changed on a control model, for its native peer to follow.
+enum class TPeerChange {
+  Bounds, Caption, Enabled, Visible, Checked, Items, ItemIndex, Text, LinesAdded, LinesCleared,
+  ReadOnly, Font, Color, PasswordChar, MaxLength, Default, Selection, Repaint, TopMost, Focus
+};
+
+// The native side of one control (or form). Created by the backend when the
+// form's windows are made; a headless backend gives none.
+class IControlPeer {
+ public:
+  virtual ~IControlPeer() = default;
+  virtual THandle Handle() const = 0;
+  virtual void Changed(TPeerChange what) = 0;
+  // Sends a message to the native control and returns its result.
+  virtual intptr_t Perform(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+};
+
+// A hidden window's message handler: (message, wParam, lParam) -> result.
+using TWndProc = std::function<intptr_t(uint32_t, uintptr_t, intptr_t)>;
+
+class IBackend {
+ public:
+  virtual ~IBackend() = default;
+
+  // Timers: `tick` runs on the GUI thread every `intervalMs` until stopped.
+  virtual uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) = 0;
+  virtual void StopTimer(uintptr_t id) = 0;
+
+  // Dispatches what is pending (posted work, due timers, window messages).
+  virtual void ProcessMessages() = 0;
+  // Runs the message loop until `done` returns true (modal and main loops).
+  virtual void RunUntil(const std::function<bool()>& done) = 0;
+  // Thread-safe: `work` runs on the GUI thread from the message loop.
+  virtual void PostToGui(std::function<void()> work) = 0;
+  // Blocks the GUI thread without dispatching anything.
+  virtual void Sleep(unsigned ms) = 0;
+  // Milliseconds of a monotonic clock (the virtual one when headless).
+  virtual uint64_t TickCount() = 0;
+
+  virtual int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                         unsigned flags) = 0;
+
+  // Native peers. Forms are created before their controls.
+  virtual std::unique_ptr<IControlPeer> CreatePeer(TControl& control) = 0;
+  // Runs a popup menu at a screen position; returns when it has closed, with
+  // the chosen item (or null).
+  virtual TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) = 0;
+
+  // Hidden windows for component callbacks; top-level so that shell
+  // broadcasts reach them.
+  virtual THandle CreateHiddenWindow(TWndProc proc) = 0;
+  virtual void DestroyHiddenWindow(THandle window) = 0;
+  virtual intptr_t DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+                                 intptr_t lParam) = 0;
+  virtual intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+                               intptr_t lParam) = 0;
+  virtual bool PostMessage(THandle window, uint32_t message, uintptr_t wParam,
+                           intptr_t lParam) = 0;
+  virtual uint32_t RegisterWindowMessage(const std::string& name) = 0;
+
+  virtual bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) = 0;
+  virtual bool UnregisterHotKey(THandle window, int id) = 0;
+  virtual TPoint GetCursorPos() = 0;
+  virtual bool SetForegroundWindow(THandle window) = 0;
+  virtual bool ShowWindow(THandle window, int command) = 0;
+  virtual bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+                            unsigned flags) = 0;
+  virtual bool IsWindowVisible(THandle window) = 0;
+  virtual bool IsIconic(THandle window) = 0;
+  virtual THandle GetFocus() = 0;
+  virtual int ScreenWidth() = 0;
+  virtual int ScreenHeight() = 0;
+  virtual TRect WorkArea() = 0;
+
+  // Icons: a shared system icon (not to be destroyed), an owned copy of an
+  // image-list entry or of the application icon, and the release of an owned one.
+  virtual THandle LoadSystemIcon(int id) = 0;
+  virtual THandle IconFromImageList(TImageList& list, int index) = 0;
+  virtual THandle ApplicationIcon() = 0;
+  virtual void DestroyIcon(THandle icon) = 0;
+};

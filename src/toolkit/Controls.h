@@ -1,0 +1,255 @@
+// Control models: they hold their state and raise their events. A backend
+// gives each a native peer or none; user input enters through the same
+// methods (Click, KeyDown, KeyPress, a selection) whichever way it comes.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+#include "toolkit/Backend.h"
+#include "toolkit/Component.h"
+#include "toolkit/Strings.h"
+
+class TForm;
+class TWinControl;
+
+using TColor = int32_t;  // 0x00BBGGRR, or a system colour below 0
+constexpr TColor clNavy = 0x800000, clBlack = 0, clWindow = -0x7FFFFFFB,
+                 clBtnFace = -0x7FFFFFF1;
+
+struct TFont {
+  std::string name = "Tahoma";
+  int height = -11;  // pixels, negative: character height (8 point at 96 dpi)
+  TColor color = clBlack;
+  bool bold = false;
+  bool operator==(const TFont&) const = default;
+};
+
+class TControl : public TComponent {
+ public:
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  void SetParent(TWinControl* parent);
+  TForm* ParentForm() const;
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  virtual void SetBounds(int left, int top, int width, int height);
+
+  // Caption of buttons, labels, panels and forms; the text of edits.
+  const std::string& Caption() const { return caption_; }
+  virtual void SetCaption(const std::string& caption);
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool value);
+  const TFont& Font() const { return font_; }
+  void SetFont(const TFont& font);
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+
+  TNotifyEvent OnClick;
+  // The user's click (or a program's that acts as one).
+  virtual void Click();
+  // Repaints at once.
+  void Repaint();
+
+  IControlPeer* Peer() const { return peer_.get(); }
+  THandle Handle() const { return peer_ ? peer_->Handle() : 0; }
+  // Makes the native peers of this control (and its children).
+  virtual void CreateHandles();
+  // Runs once the native window exists (also on re-creation).
+  virtual void CreateWnd() {}
+  // Sends a message to the native control; without one, the model answers
+  // the few messages it emulates (0 otherwise).
+  intptr_t Perform(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+ protected:
+  virtual intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    return 0;
+  }
+  void Notify(TPeerChange what) {
+    if (peer_) peer_->Changed(what);
+  }
+
+  std::unique_ptr<IControlPeer> peer_;
+
+ private:
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  std::string caption_;
+  bool enabled_ = true;
+  bool visible_ = true;
+  TFont font_;
+  TColor color_ = clBtnFace;
+};
+
+// A control that can hold the focus and take keys.
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  const std::vector<TControl*>& Controls() const { return children_; }
+  void AddChild(TControl* c);
+  void RemoveChild(TControl* c);
+  int TabOrder() const;
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool v) { tabStop_ = v; }
+
+  bool CanFocus() const;
+  void SetFocus();
+  bool Focused() const;
+
+  TKeyEvent OnKeyDown;
+  TKeyPressEvent OnKeyPress;
+  TNotifyEvent OnChange;
+
+  // User input. The form sees the key first when its KeyPreview is on, then
+  // this control's handler; false when the key was dropped (set to 0).
+  bool KeyDown(WORD_T& key, TShiftState shift);
+  bool KeyPress(char& key);
+  // A key typed by the user: KeyDown, then the control's own handling of the
+  // key when nobody dropped it and there is no native control to do it.
+  void TypeKey(WORD_T key, TShiftState shift = 0);
+  void TypeChar(char c);
+  void TypeText(const std::string& text);
+
+  void CreateHandles() override;
+
+ protected:
+  // What the control itself does with a key nobody dropped (headless only;
+  // a native control does its own).
+  virtual void DefaultKeyDown(WORD_T key, TShiftState shift) {}
+  virtual void DefaultKeyPress(char key) {}
+  virtual void Change();
+
+ private:
+  std::vector<TControl*> children_;
+  bool tabStop_ = true;
+};
+
+class TLabel : public TControl {
+ public:
+  explicit TLabel(TComponent* owner);
+};
+
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(TComponent* owner);
+};
+
+class TGroupBox : public TWinControl {
+ public:
+  explicit TGroupBox(TComponent* owner);
+};
+
+class TButton : public TWinControl {
+ public:
+  explicit TButton(TComponent* owner);
+  bool Default() const { return default_; }
+  void SetDefault(bool v);
+  int ModalResult() const { return modalResult_; }
+  void SetModalResult(int v) { modalResult_ = v; }
+  void Click() override;
+
+ private:
+  bool default_ = false;
+  int modalResult_ = 0;
+};
+
+// A check box; set by code it raises its click rule only when its state changes.
+class TCheckBox : public TWinControl {
+ public:
+  explicit TCheckBox(TComponent* owner);
+  bool Checked() const { return checked_; }
+  void SetChecked(bool value);
+  void Click() override;  // the user's click toggles the box
+
+ private:
+  bool checked_ = false;
+  bool inSet_ = false;
+};
+
+// A radio button; checking one unchecks its siblings in the same parent.
+class TRadioButton : public TWinControl {
+ public:
+  explicit TRadioButton(TComponent* owner);
+  bool Checked() const { return checked_; }
+  void SetChecked(bool value);
+  void Click() override;  // the user's click checks it
+
+ private:
+  bool checked_ = false;
+  bool inSet_ = false;
+};
+
+class TEdit : public TWinControl {
+ public:
+  explicit TEdit(TComponent* owner);
+  const std::string& Text() const { return Caption(); }
+  void SetText(const std::string& text);
+  void SetCaption(const std::string& caption) override;
+  char PasswordChar() const { return passwordChar_; }
+  void SetPasswordChar(char c);
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int n);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool v);
+  int SelStart() const { return selStart_; }
+  int SelLength() const { return selLength_; }
+  void SetSelStart(int v);
+  void SetSelLength(int v);
+  void SelectAll();
+  // The native control's text changed under the user's hand.
+  void TextFromPeer(const std::string& text);
+
+ protected:
+  void DefaultKeyDown(WORD_T key, TShiftState shift) override;
+  void DefaultKeyPress(char key) override;
+
+ private:
+  char passwordChar_ = 0;
+  int maxLength_ = 0;
+  bool readOnly_ = false;
+  int selStart_ = 0;
+  int selLength_ = 0;
+};
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+
+class TComboBox : public TWinControl {
+ public:
+  explicit TComboBox(TComponent* owner);
+  TStrings& Items() { return items_; }
+  const TStrings& Items() const { return items_; }
+  int ItemIndex() const { return itemIndex_; }
+  // An index outside the list selects nothing (-1).
+  void SetItemIndex(int index);
+  std::string Text() const;
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle s) { style_ = s; }
+  TEditCharCase CharCase() const { return charCase_; }
+  void SetCharCase(TEditCharCase c) { charCase_ = c; }
+  // The user picked an item: selects it and raises OnChange.
+  void Select(int index);
+  int SelStart() const { return selStart_; }
+  void SetSelStart(int v) { selStart_ = v; }
+
+ private:
+  TStrings items_;
+  int itemIndex_ = -1;
+  TComboBoxStyle style_ = csDropDown;
+  TEditCharCase charCase_ = ecNormal;
+  int selStart_ = 0;
+};
+

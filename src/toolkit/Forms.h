@@ -1,0 +1,82 @@
+// Top-level windows. A form's constructor creates its components; the
+// application then applies the design values (with csLoading set), calls
+// Loaded, makes the native windows and only then raises OnCreate.
+#pragma once
+#include <string>
+#include "toolkit/Controls.h"
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow };
+enum TFormStyle { fsNormal, fsStayOnTop };
+enum TPosition { poDesigned, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
+
+class TForm : public TWinControl {
+ public:
+  explicit TForm(TComponent* owner);
+  ~TForm() override;
+
+  // Design values, written while loading (the form's own table).
+  virtual void ApplyDesign() {}
+
+  int ClientWidth() const { return clientWidth_; }
+  int ClientHeight() const { return clientHeight_; }
+  void SetClientSize(int width, int height);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s) { borderStyle_ = s; }
+  unsigned BorderIcons() const { return borderIcons_; }
+  void SetBorderIcons(unsigned b) { borderIcons_ = b; }
+  TFormStyle FormStyle() const { return formStyle_; }
+  void SetFormStyle(TFormStyle s);
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition p) { position_ = p; }
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool v) { keyPreview_ = v; }
+  TWindowState WindowState() const { return windowState_; }
+  void SetWindowState(TWindowState s);
+
+  void SetVisible(bool value) override;
+  void Show();
+  void Hide();
+  // Shows the form and runs a nested loop until it closes; returns ModalResult.
+  int ShowModal();
+  bool Modal() const { return modal_; }
+  int ModalResult() const { return modalResult_; }
+  void SetModalResult(int r);
+  // Asks the form to close: OnCloseQuery decides; a modal form ends its loop,
+  // the main form ends the application, another form hides.
+  void Close();
+  bool CloseQuery();
+  // The window became the active one.
+  void Activate();
+  void BringToFront();
+
+  TWinControl* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* c);
+  // True when the form itself, not one of its controls, has the focus.
+  bool FormHasFocus() const { return activeControl_ == nullptr; }
+
+  TNotifyEvent OnCreate, OnDestroy, OnShow, OnHide, OnActivate;
+  TCloseQueryEvent OnCloseQuery;
+
+  // Run by the application: OnCreate after the windows exist, OnDestroy
+  // before the form is freed.
+  void DoCreate();
+  void DoDestroy();
+  // Places the form centred on another (poMainFormCenter) before showing.
+  void CentreOn(const TForm& other);
+
+ private:
+  int clientWidth_ = 0, clientHeight_ = 0;
+  TBorderStyle borderStyle_ = bsSizeable;
+  unsigned borderIcons_ = biSystemMenu | biMinimize | biMaximize;
+  TFormStyle formStyle_ = fsNormal;
+  TPosition position_ = poDesigned;
+  bool keyPreview_ = false;
+  TWindowState windowState_ = wsNormal;
+  bool modal_ = false;
+  int modalResult_ = mrNone;
+  TWinControl* activeControl_ = nullptr;
+  bool destroyed_ = false;
+};

@@ -1,0 +1,81 @@
+// The rich-text pane of the log.
+#pragma once
+#include <cstdint>
+#include "toolkit/Controls.h"
+
+// Rich-edit messages and notifications (the platform's values).
+constexpr uint32_t EM_SCROLLCARET_T = 0x00B7, EM_GETLINECOUNT_T = 0x00BA,
+                   EM_EXSETSEL_T = 0x0437, EM_GETEVENTMASK_T = 0x043B,
+                   EM_GETSELTEXT_T = 0x043E, EM_SETEVENTMASK_T = 0x0445,
+                   EM_AUTOURLDETECT_T = 0x045B, EN_LINK_T = 0x070B;
+constexpr uint32_t ENM_CHANGE_T = 0x00000001, ENM_LINK_T = 0x04000000;
+
+struct TCharRange {
+  int32_t cpMin = 0, cpMax = 0;
+};
+// The link notification as the pane reflects it back to the control.
+struct TENLink {
+  uint32_t code = 0;
+  uint32_t msg = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+  TCharRange chrg;
+};
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// A rich-text pane. Its lines are the lines as the pane shows them: with
+// word wrap on, a text line wider than the pane counts as several.
+class TRichEdit : public TWinControl {
+ public:
+  explicit TRichEdit(TComponent* owner);
+  ~TRichEdit() override;
+
+  // Adds one logical line (it may hold CR LF, which start further lines).
+  void AddLine(const std::string& line);
+  void ClearLines();
+  int LineCount() const;
+  std::string Line(int index) const;
+  // The logical text as added, lines ended with CR LF.
+  const std::string& Text() const { return text_; }
+
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool v);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle s) { scrollBars_ = s; }
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool v) { wordWrap_ = v; }
+  // The caret was scrolled into view (EM_SCROLLCARET); counted for tests.
+  void ScrollCaret();
+  int ScrollCaretCount() const { return scrollCarets_; }
+
+  int SelStart() const { return selStart_; }
+  int SelLength() const { return selLength_; }
+  std::string SelText() const;
+  void SetSelection(int start, int length);
+
+  // The parent reflected a notification of this control back to it (EN_LINK).
+  virtual void NotifyReflected(const TENLink& link) {}
+  // Headless: a left-button press over character `position` of the text; it
+  // raises EN_LINK when link detection is on, ENM_LINK is in the event mask
+  // and the position lies in an address the pane recognises.
+  void MouseDownAt(int position);
+  // Headless: the character ranges the pane shows as links.
+  std::vector<TCharRange> DetectedLinks() const;
+
+ protected:
+  intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  // The wrapped lines of the pane when no native control counts them.
+  std::vector<std::string> WrappedLines() const;
+
+  std::string text_;
+  bool readOnly_ = false;
+  TScrollStyle scrollBars_ = ssNone;
+  bool wordWrap_ = true;
+  int scrollCarets_ = 0;
+  int selStart_ = 0;
+  int selLength_ = 0;
+  unsigned eventMask_ = 0;
+  bool autoUrlDetect_ = false;
+};
+

@@ -1,0 +1,128 @@
+// The backend for tests: no windows, a virtual clock, real nested loops,
+// recorded message boxes and scripted modal dialogs and menus.
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "platform/memory/VirtualClock.h"
+#include "toolkit/Backend.h"
+
+struct TRecordedMessageBox {
+  std::string text;
+  std::string caption;
+  unsigned flags = 0;
+};
+
+struct TRecordedWindowCall {
+  std::string call;  // "ShowWindow", "SetForegroundWindow", "PostMessage", "SetWindowPos"
+  THandle window = 0;
+  intptr_t a = 0, b = 0, c = 0;
+};
+
+class THeadlessBackend : public IBackend {
+ public:
+  explicit THeadlessBackend(TVirtualClock& clock);
+  ~THeadlessBackend() override;
+
+  // ---- test control ----
+  TVirtualClock& Clock() { return clock_; }
+  // Moves virtual time forward, firing due timers in time order and running
+  // posted work (waiting for busy producers on other threads) after each.
+  void Advance(int64_t ms);
+  // Runs posted work and due timers until nothing is left at this moment.
+  void Settle();
+  // A producer on another thread that may still post: while it reports busy,
+  // Settle waits for its posts instead of returning.
+  void AddBusyProbe(std::function<bool()> busy);
+  void ClearBusyProbes();
+
+  std::vector<TRecordedMessageBox> messageBoxes;
+  // Answer for each message box (default IDOK).
+  std::function<int(const TRecordedMessageBox&)> messageBoxAnswer;
+  // Runs when a modal or main loop starts waiting; it should act and end the
+  // loop (close the dialog). Without a script a loop that cannot finish by
+  // advancing time raises std::logic_error.
+  std::function<void()> loopScript;
+  // Chooses the item of a popup menu (null: the menu is dismissed).
+  std::function<TMenuItem*(TPopupMenu&, int, int)> popupScript;
+  std::vector<TRecordedWindowCall> windowCalls;
+  TPoint cursorPos{100, 100};
+  int screenWidth = 1024, screenHeight = 768;
+  TRect workArea{0, 0, 1024, 738};
+  THandle focusWindow = 0;
+  std::map<std::pair<THandle, int>, std::pair<unsigned, unsigned>> hotKeys;
+  bool refuseHotKeys = false;
+  int liveIcons() const { return liveIcons_; }
+  // Delivers a message to a hidden window as the system would.
+  intptr_t DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
+                                 intptr_t lParam);
+  bool HiddenWindowExists(THandle window) const { return hidden_.count(window) != 0; }
+  int TimerCount() const { return static_cast<int>(timers_.size()); }
+
+  // ---- IBackend ----
+  uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) override;
+  void StopTimer(uintptr_t id) override;
+  void ProcessMessages() override;
+  void RunUntil(const std::function<bool()>& done) override;
+  void PostToGui(std::function<void()> work) override;
+  void Sleep(unsigned ms) override;
+  uint64_t TickCount() override;
+  int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                 unsigned flags) override;
+  std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override { return nullptr; }
+  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) override;
+  THandle CreateHiddenWindow(TWndProc proc) override;
+  void DestroyHiddenWindow(THandle window) override;
+  intptr_t DefWindowProc(THandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
+  intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+                       intptr_t lParam) override;
+  bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
+  bool UnregisterHotKey(THandle window, int id) override;
+  TPoint GetCursorPos() override { return cursorPos; }
+  bool SetForegroundWindow(THandle window) override;
+  bool ShowWindow(THandle window, int command) override;
+  bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+                    unsigned flags) override;
+  bool IsWindowVisible(THandle window) override;
+  bool IsIconic(THandle window) override;
+  THandle GetFocus() override { return focusWindow; }
+  int ScreenWidth() override { return screenWidth; }
+  int ScreenHeight() override { return screenHeight; }
+  TRect WorkArea() override { return workArea; }
+  THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
+  THandle IconFromImageList(TImageList& list, int index) override;
+  THandle ApplicationIcon() override;
+  void DestroyIcon(THandle icon) override;
+
+ private:
+  struct Timer {
+    unsigned interval;
+    int64_t due;
+    uint64_t seq;
+    std::function<void()> tick;
+  };
+  bool RunPosted();
+  bool FireOneDueTimer();
+  bool AnyProbeBusy();
+
+  TVirtualClock& clock_;
+  std::map<uintptr_t, Timer> timers_;
+  uintptr_t nextTimer_ = 1;
+  uint64_t timerSeq_ = 0;
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> queue_;
+  std::vector<std::function<bool()>> probes_;
+  std::map<THandle, TWndProc> hidden_;
+  std::map<THandle, int> windowState_;  // last ShowWindow command per window
+  THandle nextHandle_ = 0x1000;
+  std::map<std::string, uint32_t> registeredMessages_;
+  int liveIcons_ = 0;
+  int loopDepth_ = 0;
+};
