@@ -1,11 +1,14 @@
 // The rich-text pane of the log.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 #include "toolkit/Controls.h"
 
 // Rich-edit messages and notifications (the platform's values).
 constexpr uint32_t EM_SCROLLCARET_T = 0x00B7, EM_GETLINECOUNT_T = 0x00BA,
-                   EM_EXSETSEL_T = 0x0437, EM_GETEVENTMASK_T = 0x043B,
+                   EM_LINEINDEX_T = 0x00BB, EM_LINELENGTH_T = 0x00C1, EM_GETLINE_T = 0x00C4,
+                   EM_EXGETSEL_T = 0x0434, EM_EXSETSEL_T = 0x0437, EM_GETEVENTMASK_T = 0x043B,
                    EM_GETSELTEXT_T = 0x043E, EM_SETEVENTMASK_T = 0x0445,
                    EM_AUTOURLDETECT_T = 0x045B, EN_LINK_T = 0x070B;
 constexpr uint32_t ENM_CHANGE_T = 0x00000001, ENM_LINK_T = 0x04000000;
@@ -55,7 +58,9 @@ class TRichEdit : public TWinControl {
   void SetSelection(int start, int length);
 
   // The parent reflected a notification of this control back to it (EN_LINK).
-  virtual void NotifyReflected(const TENLink& link) {}
+  // The result is the parent's answer: non-zero tells the control that the
+  // mouse message was handled and that it must not act on it itself.
+  virtual intptr_t NotifyReflected(const TENLink& link) { return 0; }
   // Headless: a left-button press over character `position` of the text; it
   // raises EN_LINK when link detection is on, ENM_LINK is in the event mask
   // and the position lies in an address the pane recognises.
@@ -67,6 +72,14 @@ class TRichEdit : public TWinControl {
   intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   // The wrapped lines of the pane when no native control counts them.
   std::vector<std::string> WrappedLines() const;
+  // Where each pane line lies in Text(), as a native control would count
+  // them: the empty line after a final line break included.
+  struct TLineSpan {
+    int start = 0, length = 0;
+  };
+  std::vector<TLineSpan> LineSpans() const;
+  // Characters per pane line when the pane wraps by itself (0: no wrap).
+  int WrapColumns() const;
 
   std::string text_;
   bool readOnly_ = false;

@@ -1,6 +1,7 @@
 // A message-driven timer: OnTimer runs on the GUI thread every Interval ms
 // while Enabled, Interval is above 0 and OnTimer is assigned.
 #pragma once
+#include "toolkit/Backend.h"
 #include "toolkit/Component.h"
 
 class TTimer : public TComponent {
@@ -28,4 +29,5 @@ class TTimer : public TComponent {
   unsigned interval_ = 1000;
   TNotifyEvent onTimer_;
   uintptr_t id_ = 0;
+  IBackend* backend_ = nullptr;  // the backend the running timer lives in
 };

@@ -62,6 +62,10 @@ class THeadlessBackend : public IBackend {
                                  intptr_t lParam);
   bool HiddenWindowExists(THandle window) const { return hidden_.count(window) != 0; }
   int TimerCount() const { return static_cast<int>(timers_.size()); }
+  // The resource id an icon handle was made from (0 for system icons).
+  int IconResourceOf(THandle icon) const;
+  // The last ShowWindow command given to a window (-1 when none).
+  int LastShowCommand(THandle window) const;
 
   // ---- IBackend ----
   uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) override;
@@ -73,7 +77,8 @@ class THeadlessBackend : public IBackend {
   uint64_t TickCount() override;
   int MessageBox(THandle owner, const std::string& text, const std::string& caption,
                  unsigned flags) override;
-  std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override { return nullptr; }
+  // Forms get a stand-in window handle; controls get no peer.
+  std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override;
   TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) override;
   THandle CreateHiddenWindow(TWndProc proc) override;
   void DestroyHiddenWindow(THandle window) override;
@@ -121,6 +126,7 @@ class THeadlessBackend : public IBackend {
   std::vector<std::function<bool()>> probes_;
   std::map<THandle, TWndProc> hidden_;
   std::map<THandle, int> windowState_;  // last ShowWindow command per window
+  std::map<THandle, int> iconResources_;
   THandle nextHandle_ = 0x1000;
   std::map<std::string, uint32_t> registeredMessages_;
   int liveIcons_ = 0;

@@ -1,0 +1,104 @@
+#include "toolkit/Application.h"
+
+#include <algorithm>
+
+TApplication::TApplication(IBackend& backend, const TPlatform& platform)
+    : TComponent(nullptr), backend_(backend), platform_(platform) {}
+
+TApplication::~TApplication() {
+  DestroyForms();
+  // Free what is left while the application can still answer its components.
+  while (!Components().empty()) delete Components().back();
+}
+
+void TApplication::InitializeForm(TForm* form) {
+  forms_.push_back(form);
+  if (!mainForm_) mainForm_ = form;
+  try {
+    form->BeginLoading();
+    form->ApplyDesign();
+    form->EndLoading();
+    form->CreateHandles();
+    form->DoCreate();
+  } catch (...) {
+    forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+    if (mainForm_ == form) mainForm_ = nullptr;
+    delete form;
+    throw;
+  }
+}
+
+void TApplication::Run() {
+  if (mainForm_ && !terminated_) mainForm_->Show();
+  backend_.RunUntil([this] { return terminated_; });
+}
+
+void TApplication::DestroyForms() {
+  if (formsDestroyed_) return;
+  formsDestroyed_ = true;
+  while (!forms_.empty()) {
+    TForm* form = forms_.back();
+    forms_.pop_back();
+    Guard([form] { form->DoDestroy(); });
+    if (mainForm_ == form) mainForm_ = nullptr;
+    delete form;
+  }
+}
+
+void TApplication::EndSession() {
+  terminated_ = true;
+  DestroyForms();
+}
+
+THandle TApplication::Handle() const { return mainForm_ ? mainForm_->Handle() : 0; }
+
+void TApplication::Minimize() {
+  if (mainForm_) mainForm_->SetWindowState(wsMinimized);
+  backend_.ShowWindow(Handle(), SW_MINIMIZE_T);
+  OnMinimize(this);
+}
+
+void TApplication::Restore() {
+  if (mainForm_) mainForm_->SetWindowState(wsNormal);
+  backend_.ShowWindow(Handle(), SW_RESTORE_T);
+  OnRestore(this);
+}
+
+void TApplication::BringToFront() {
+  if (Handle()) backend_.SetForegroundWindow(Handle());
+}
+
+void TApplication::NormalizeTopMosts() {
+  if (topMostLevel_++ > 0) return;
+  for (TForm* f : forms_)
+    if (f->FormStyle() == fsStayOnTop && f->Handle())
+      backend_.SetWindowPos(f->Handle(), HWND_NOTOPMOST_T, 0, 0, 0, 0,
+                            SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
+}
+
+void TApplication::RestoreTopMosts() {
+  if (topMostLevel_ == 0 || --topMostLevel_ > 0) return;
+  for (TForm* f : forms_)
+    if (f->FormStyle() == fsStayOnTop && f->Handle())
+      backend_.SetWindowPos(f->Handle(), HWND_TOPMOST_T, 0, 0, 0, 0,
+                            SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption,
+                             unsigned flags) {
+  return backend_.MessageBox(Handle(), text, caption.empty() ? title_ : caption, flags);
+}
+
+void TApplication::HandleException(const std::exception& e) {
+  MessageBox(e.what(), title_, MB_OK_T | MB_ICONERROR_T);
+}
+
+void TApplication::HandleCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    HandleException(e);
+  } catch (...) {
+    HandleException(std::runtime_error("Unknown error"));
+  }
+}

@@ -1,0 +1,349 @@
+#include "toolkit/Controls.h"
+
+#include <algorithm>
+
+#include "toolkit/Application.h"
+#include "toolkit/Forms.h"
+
+// ---- TControl ----
+
+TControl::TControl(TComponent* owner) : TComponent(owner) {}
+
+TControl::~TControl() {
+  if (parent_) parent_->RemoveChild(this);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent_ == parent) return;
+  if (parent_) parent_->RemoveChild(this);
+  parent_ = parent;
+  if (parent_) parent_->AddChild(this);
+}
+
+TForm* TControl::ParentForm() const {
+  const TControl* c = this;
+  while (c) {
+    if (auto* f = dynamic_cast<TForm*>(const_cast<TControl*>(c))) return f;
+    c = c->parent_;
+  }
+  return nullptr;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  Notify(TPeerChange::Bounds);
+}
+
+void TControl::SetCaption(const std::string& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  Notify(TPeerChange::Caption);
+}
+
+void TControl::SetEnabled(bool value) {
+  if (value == enabled_) return;
+  enabled_ = value;
+  Notify(TPeerChange::Enabled);
+}
+
+void TControl::SetVisible(bool value) {
+  if (value == visible_) return;
+  visible_ = value;
+  Notify(TPeerChange::Visible);
+}
+
+void TControl::SetFont(const TFont& font) {
+  if (font == font_) return;
+  font_ = font;
+  Notify(TPeerChange::Font);
+}
+
+void TControl::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  Notify(TPeerChange::Color);
+}
+
+void TControl::Click() { OnClick(this); }
+
+void TControl::Repaint() { Notify(TPeerChange::Repaint); }
+
+void TControl::CreateHandles() {
+  peer_ = Application().Backend().CreatePeer(*this);
+  CreateWnd();
+}
+
+intptr_t TControl::Perform(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (peer_) return peer_->Perform(message, wParam, lParam);
+  return EmulateMessage(message, wParam, lParam);
+}
+
+// ---- TWinControl ----
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
+
+TWinControl::~TWinControl() {
+  // Children owned elsewhere outlive their parent only as orphans.
+  for (TControl* c : std::vector<TControl*>(children_)) c->SetParent(nullptr);
+}
+
+void TWinControl::AddChild(TControl* c) { children_.push_back(c); }
+
+void TWinControl::RemoveChild(TControl* c) {
+  children_.erase(std::remove(children_.begin(), children_.end(), c), children_.end());
+  TForm* form = ParentForm();
+  if (form && form->ActiveControl() == c) form->SetActiveControl(nullptr);
+}
+
+int TWinControl::TabOrder() const {
+  if (!Parent()) return 0;
+  int order = 0;
+  for (TControl* c : Parent()->Controls()) {
+    if (c == this) return order;
+    if (dynamic_cast<TWinControl*>(c)) ++order;
+  }
+  return order;
+}
+
+bool TWinControl::CanFocus() const {
+  for (const TControl* c = this; c; c = c->Parent())
+    if (!c->Enabled()) return false;
+  return Visible();
+}
+
+void TWinControl::SetFocus() {
+  // A control that cannot take the focus (disabled, or its window hidden in
+  // the notification area) is simply left alone.
+  if (!CanFocus()) return;
+  TForm* form = ParentForm();
+  if (form && form != this) form->SetActiveControl(this);
+  Notify(TPeerChange::Focus);
+}
+
+bool TWinControl::Focused() const {
+  TForm* form = ParentForm();
+  return form && form != this && form->ActiveControl() == this;
+}
+
+bool TWinControl::KeyDown(WORD_T& key, TShiftState shift) {
+  TForm* form = ParentForm();
+  if (form && form != this && form->KeyPreview()) {
+    form->OnKeyDown(form, key, shift);
+    if (key == 0) return false;
+  }
+  OnKeyDown(this, key, shift);
+  return key != 0;
+}
+
+bool TWinControl::KeyPress(char& key) {
+  TForm* form = ParentForm();
+  if (form && form != this && form->KeyPreview()) {
+    form->OnKeyPress(form, key);
+    if (key == 0) return false;
+  }
+  OnKeyPress(this, key);
+  return key != 0;
+}
+
+void TWinControl::TypeKey(WORD_T key, TShiftState shift) {
+  if (KeyDown(key, shift) && !peer_) DefaultKeyDown(key, shift);
+}
+
+void TWinControl::TypeChar(char c) {
+  if (KeyPress(c) && !peer_) DefaultKeyPress(c);
+}
+
+void TWinControl::TypeText(const std::string& text) {
+  for (char c : text) TypeChar(c);
+}
+
+void TWinControl::CreateHandles() {
+  TControl::CreateHandles();
+  for (TControl* c : std::vector<TControl*>(children_)) c->CreateHandles();
+}
+
+void TWinControl::Change() { OnChange(this); }
+
+// ---- simple controls ----
+
+TLabel::TLabel(TComponent* owner) : TControl(owner) {}
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetTabStop(false); }
+TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) { SetTabStop(false); }
+
+TButton::TButton(TComponent* owner) : TWinControl(owner) {}
+
+void TButton::SetDefault(bool v) {
+  if (v == default_) return;
+  default_ = v;
+  Notify(TPeerChange::Default);
+}
+
+void TButton::Click() {
+  if (!Enabled()) return;
+  if (modalResult_ != mrNone)
+    if (TForm* f = ParentForm()) f->SetModalResult(modalResult_);
+  TControl::Click();
+}
+
+TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {}
+
+void TCheckBox::SetChecked(bool value) {
+  if (value == checked_) return;
+  checked_ = value;
+  Notify(TPeerChange::Checked);
+  TControl::Click();
+}
+
+void TCheckBox::Click() {
+  if (Enabled()) SetChecked(!checked_);
+}
+
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {}
+
+void TRadioButton::SetChecked(bool value) {
+  if (value == checked_) return;
+  checked_ = value;
+  Notify(TPeerChange::Checked);
+  if (!value) return;
+  if (Parent())
+    for (TControl* c : std::vector<TControl*>(Parent()->Controls()))
+      if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this) r->SetChecked(false);
+  TControl::Click();
+}
+
+void TRadioButton::Click() {
+  if (Enabled()) SetChecked(true);
+}
+
+// ---- TEdit ----
+
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetColor(clWindow); }
+
+void TEdit::SetText(const std::string& text) { SetCaption(text); }
+
+void TEdit::SetCaption(const std::string& caption) {
+  if (caption == Caption()) return;
+  TControl::SetCaption(caption);
+  selStart_ = static_cast<int>(caption.size());
+  selLength_ = 0;
+  Notify(TPeerChange::Text);
+  Change();
+}
+
+void TEdit::TextFromPeer(const std::string& text) {
+  if (text == Caption()) return;
+  // Stored without echoing back to the native control that sent it.
+  auto peer = std::move(peer_);
+  TControl::SetCaption(text);
+  peer_ = std::move(peer);
+  Change();
+}
+
+void TEdit::SetPasswordChar(char c) {
+  if (c == passwordChar_) return;
+  passwordChar_ = c;
+  Notify(TPeerChange::PasswordChar);
+}
+
+void TEdit::SetMaxLength(int n) {
+  if (n == maxLength_) return;
+  maxLength_ = n;
+  Notify(TPeerChange::MaxLength);
+}
+
+void TEdit::SetReadOnly(bool v) {
+  if (v == readOnly_) return;
+  readOnly_ = v;
+  Notify(TPeerChange::ReadOnly);
+}
+
+void TEdit::SetSelStart(int v) {
+  int len = static_cast<int>(Caption().size());
+  selStart_ = std::clamp(v, 0, len);
+  selLength_ = std::min(selLength_, len - selStart_);
+  Notify(TPeerChange::Selection);
+}
+
+void TEdit::SetSelLength(int v) {
+  selLength_ = std::clamp(v, 0, static_cast<int>(Caption().size()) - selStart_);
+  Notify(TPeerChange::Selection);
+}
+
+void TEdit::SelectAll() {
+  selStart_ = 0;
+  selLength_ = static_cast<int>(Caption().size());
+  Notify(TPeerChange::Selection);
+}
+
+void TEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
+  int len = static_cast<int>(Caption().size());
+  switch (key) {
+    case VK_LEFT_T: SetSelStart(selStart_ - 1); break;
+    case VK_RIGHT_T: SetSelStart(selStart_ + 1); break;
+    case VK_HOME_T: SetSelStart(0); break;
+    case VK_END_T: SetSelStart(len); break;
+    case VK_DELETE_T:
+      if (!readOnly_ && (selLength_ > 0 || selStart_ < len)) {
+        std::string t = Caption();
+        int start = selStart_;
+        t.erase(static_cast<size_t>(start), static_cast<size_t>(selLength_ > 0 ? selLength_ : 1));
+        SetText(t);
+        SetSelStart(start);
+      }
+      break;
+    default: break;
+  }
+}
+
+void TEdit::DefaultKeyPress(char key) {
+  if (readOnly_) return;
+  std::string t = Caption();
+  int start = selStart_;
+  if (key == '\b') {
+    if (selLength_ > 0) {
+      t.erase(static_cast<size_t>(start), static_cast<size_t>(selLength_));
+    } else if (start > 0) {
+      t.erase(static_cast<size_t>(--start), 1);
+    } else {
+      return;
+    }
+  } else if (static_cast<unsigned char>(key) >= 32) {
+    t.erase(static_cast<size_t>(start), static_cast<size_t>(selLength_));
+    if (maxLength_ > 0 && static_cast<int>(t.size()) >= maxLength_) return;
+    t.insert(static_cast<size_t>(start++), 1, key);
+  } else {
+    return;
+  }
+  SetText(t);
+  SetSelStart(start);
+}
+
+// ---- TComboBox ----
+
+TComboBox::TComboBox(TComponent* owner) : TWinControl(owner) {
+  SetColor(clWindow);
+  items_.onChange = [this] {
+    if (itemIndex_ >= items_.Count()) itemIndex_ = -1;
+    Notify(TPeerChange::Items);
+  };
+}
+
+void TComboBox::SetItemIndex(int index) {
+  if (index < 0 || index >= items_.Count()) index = -1;
+  if (index == itemIndex_) return;
+  itemIndex_ = index;
+  Notify(TPeerChange::ItemIndex);
+}
+
+std::string TComboBox::Text() const {
+  return itemIndex_ >= 0 && itemIndex_ < items_.Count() ? items_.Get(itemIndex_) : std::string();
+}
+
+void TComboBox::Select(int index) {
+  SetItemIndex(index);
+  Change();
+}

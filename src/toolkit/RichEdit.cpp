@@ -1,0 +1,281 @@
+#include "toolkit/RichEdit.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// A wrapped line is about this many pixels per character in the pane's font.
+constexpr int kPixelsPerColumn = 6;
+constexpr uintptr_t MK_LBUTTON_T = 0x0001;
+
+bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || IsBreak(c) || c == '\0'; }
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  if (text.size() - at < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+TRichEdit::TRichEdit(TComponent* owner) : TWinControl(owner) {}
+
+TRichEdit::~TRichEdit() = default;
+
+// ---- lines ----
+
+void TRichEdit::AddLine(const std::string& line) {
+  text_ += line;
+  text_ += "\r\n";
+  // Adding a line leaves the caret at the end, as the native control does.
+  selStart_ = static_cast<int>(text_.size());
+  selLength_ = 0;
+  Notify(TPeerChange::LinesAdded);
+  Change();
+}
+
+void TRichEdit::ClearLines() {
+  text_.clear();
+  selStart_ = selLength_ = 0;
+  Notify(TPeerChange::LinesCleared);
+  Change();
+}
+
+int TRichEdit::LineCount() const {
+  auto* self = const_cast<TRichEdit*>(this);
+  int count = static_cast<int>(self->Perform(EM_GETLINECOUNT_T, 0, 0));
+  if (count <= 0) return 0;
+  // The control counts the empty line after a final line break (and one line
+  // in an empty pane); that line holds nothing and is not a pane line.
+  intptr_t last = self->Perform(EM_LINEINDEX_T, static_cast<uintptr_t>(count - 1), 0);
+  if (last >= 0 && self->Perform(EM_LINELENGTH_T, static_cast<uintptr_t>(last), 0) == 0)
+    --count;
+  return count;
+}
+
+std::string TRichEdit::Line(int index) const {
+  if (index < 0 || index >= LineCount())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  auto* self = const_cast<TRichEdit*>(this);
+  intptr_t start = self->Perform(EM_LINEINDEX_T, static_cast<uintptr_t>(index), 0);
+  if (start < 0) return {};
+  intptr_t length = self->Perform(EM_LINELENGTH_T, static_cast<uintptr_t>(start), 0);
+  if (length <= 0) return {};
+  length = std::min<intptr_t>(length, 0xFFFD);
+  // EM_GETLINE takes the buffer's size in its first word; room is left for
+  // the paragraph mark some controls copy along.
+  std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
+  uint16_t capacity = static_cast<uint16_t>(buffer.size());
+  std::memcpy(buffer.data(), &capacity, sizeof capacity);
+  intptr_t copied = self->Perform(EM_GETLINE_T, static_cast<uintptr_t>(index),
+                                  reinterpret_cast<intptr_t>(buffer.data()));
+  copied = std::clamp<intptr_t>(copied, 0, length);
+  return std::string(buffer.data(), static_cast<size_t>(copied));
+}
+
+int TRichEdit::WrapColumns() const {
+  if (!wordWrap_ || Width() <= 0) return 0;
+  return std::max(1, Width() / kPixelsPerColumn);
+}
+
+std::vector<TRichEdit::TLineSpan> TRichEdit::LineSpans() const {
+  std::vector<TLineSpan> spans;
+  const int columns = WrapColumns();
+  const int size = static_cast<int>(text_.size());
+  auto addWrapped = [&](int pos, int end) {
+    // Break at the last space that still fits; the space stays on the line it
+    // ends, so the pieces put together give back the text line.
+    while (columns > 0 && end - pos > columns) {
+      int cut = -1;
+      for (int i = pos + columns; i > pos; --i)
+        if (text_[i] == ' ') {
+          cut = i + 1;
+          break;
+        }
+      if (cut < 0) cut = pos + columns;  // one long word: cut it at the edge
+      spans.push_back({pos, cut - pos});
+      pos = cut;
+    }
+    spans.push_back({pos, end - pos});
+  };
+  int pos = 0;
+  while (true) {
+    int end = pos;
+    while (end < size && !IsBreak(text_[end])) ++end;
+    addWrapped(pos, end);
+    if (end >= size) break;
+    // CR LF, a lone CR and a lone LF each end a line.
+    pos = end + ((text_[end] == '\r' && end + 1 < size && text_[end + 1] == '\n') ? 2 : 1);
+  }
+  return spans;
+}
+
+std::vector<std::string> TRichEdit::WrappedLines() const {
+  std::vector<TLineSpan> spans = LineSpans();
+  if (!spans.empty() && spans.back().length == 0) spans.pop_back();
+  std::vector<std::string> lines;
+  lines.reserve(spans.size());
+  for (const TLineSpan& s : spans) lines.push_back(text_.substr(s.start, s.length));
+  return lines;
+}
+
+// ---- properties ----
+
+void TRichEdit::SetReadOnly(bool v) {
+  if (v == readOnly_) return;
+  readOnly_ = v;
+  Notify(TPeerChange::ReadOnly);
+}
+
+void TRichEdit::ScrollCaret() {
+  Perform(EM_SCROLLCARET_T, 0, 0);
+  if (peer_) ++scrollCarets_;  // without a peer the emulation counts it
+}
+
+std::string TRichEdit::SelText() const {
+  const int size = static_cast<int>(text_.size());
+  int start = std::clamp(selStart_, 0, size);
+  int length = std::clamp(selLength_, 0, size - start);
+  return text_.substr(start, length);
+}
+
+void TRichEdit::SetSelection(int start, int length) {
+  const int size = static_cast<int>(text_.size());
+  start = std::clamp(start, 0, size);
+  length = std::clamp(length, 0, size - start);
+  selStart_ = start;
+  selLength_ = length;
+  Notify(TPeerChange::Selection);
+}
+
+// ---- links ----
+
+std::vector<TCharRange> TRichEdit::DetectedLinks() const {
+  std::vector<TCharRange> links;
+  if (!autoUrlDetect_) return links;
+  static const char* const kPrefixes[] = {"http://", "https://", "ftp://", "www."};
+  const size_t size = text_.size();
+  size_t i = 0;
+  while (i < size) {
+    size_t matched = 0;
+    if (i == 0 || !IsWordChar(text_[i - 1]))
+      for (const char* prefix : kPrefixes)
+        if (StartsWithNoCase(text_, i, prefix)) {
+          matched = std::strlen(prefix);
+          break;
+        }
+    // A prefix alone, with nothing after it, is not an address.
+    if (matched == 0 || i + matched >= size || IsBlank(text_[i + matched])) {
+      ++i;
+      continue;
+    }
+    size_t end = i + matched;
+    while (end < size && !IsBlank(text_[end])) ++end;
+    links.push_back({static_cast<int32_t>(i), static_cast<int32_t>(end)});
+    i = end;
+  }
+  return links;
+}
+
+void TRichEdit::MouseDownAt(int position) {
+  if (autoUrlDetect_ && (eventMask_ & ENM_LINK_T)) {
+    for (const TCharRange& range : DetectedLinks()) {
+      if (position < range.cpMin || position >= range.cpMax) continue;
+      TENLink link;
+      link.code = EN_LINK_T;
+      link.msg = WM_LBUTTONDOWN_T;
+      link.wParam = MK_LBUTTON_T;
+      link.chrg = range;
+      if (NotifyReflected(link) != 0) return;  // the press was taken care of
+      break;
+    }
+  }
+  // The control's own handling of the press: the caret goes there.
+  SetSelection(position, 0);
+}
+
+// ---- messages without a native control ----
+
+intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case EM_AUTOURLDETECT_T:
+      autoUrlDetect_ = wParam != 0;
+      return 0;
+    case EM_GETEVENTMASK_T:
+      return static_cast<intptr_t>(eventMask_);
+    case EM_SETEVENTMASK_T: {
+      unsigned old = eventMask_;
+      eventMask_ = static_cast<unsigned>(lParam);
+      return static_cast<intptr_t>(old);
+    }
+    case EM_EXSETSEL_T: {
+      if (!lParam) return 0;
+      const auto* range = reinterpret_cast<const TCharRange*>(lParam);
+      const int size = static_cast<int>(text_.size());
+      // cpMax -1 reaches to the end of the text.
+      int lo = std::clamp(range->cpMin, 0, size);
+      int hi = range->cpMax < 0 ? size : std::clamp(range->cpMax, 0, size);
+      if (hi < lo) std::swap(lo, hi);
+      SetSelection(lo, hi - lo);
+      return hi;
+    }
+    case EM_EXGETSEL_T: {
+      if (!lParam) return 0;
+      auto* range = reinterpret_cast<TCharRange*>(lParam);
+      range->cpMin = selStart_;
+      range->cpMax = selStart_ + selLength_;
+      return 0;
+    }
+    case EM_GETSELTEXT_T: {
+      if (!lParam) return 0;
+      std::string text = SelText();
+      std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), text.size() + 1);
+      return static_cast<intptr_t>(text.size());
+    }
+    case EM_SCROLLCARET_T:
+      ++scrollCarets_;
+      return 0;
+    case EM_GETLINECOUNT_T:
+      return static_cast<intptr_t>(LineSpans().size());
+    case EM_LINEINDEX_T: {
+      std::vector<TLineSpan> spans = LineSpans();
+      intptr_t line = static_cast<intptr_t>(wParam);
+      if (line == -1) {
+        // The line that holds the caret.
+        line = 0;
+        for (size_t i = 0; i < spans.size(); ++i)
+          if (spans[i].start <= selStart_) line = static_cast<intptr_t>(i);
+      }
+      if (line < 0 || line >= static_cast<intptr_t>(spans.size())) return -1;
+      return spans[static_cast<size_t>(line)].start;
+    }
+    case EM_LINELENGTH_T: {
+      intptr_t at = static_cast<intptr_t>(wParam);
+      if (at < 0) return 0;
+      int length = 0;
+      for (const TLineSpan& s : LineSpans())
+        if (s.start <= at) length = s.length;
+      return length;
+    }
+    case EM_GETLINE_T: {
+      if (!lParam) return 0;
+      std::vector<TLineSpan> spans = LineSpans();
+      if (wParam >= spans.size()) return 0;
+      uint16_t capacity = 0;
+      std::memcpy(&capacity, reinterpret_cast<const void*>(lParam), sizeof capacity);
+      const TLineSpan& s = spans[wParam];
+      size_t n = std::min<size_t>(static_cast<size_t>(s.length), capacity);
+      std::memcpy(reinterpret_cast<char*>(lParam), text_.data() + s.start, n);
+      return static_cast<intptr_t>(n);
+    }
+    default:
+      return 0;
+  }
+}

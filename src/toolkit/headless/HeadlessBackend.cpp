@@ -1,0 +1,278 @@
+#include "toolkit/headless/HeadlessBackend.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#include "toolkit/Forms.h"
+#include "toolkit/ImgList.h"
+#include "toolkit/Menus.h"
+
+namespace {
+class THeadlessFormPeer : public IControlPeer {
+ public:
+  explicit THeadlessFormPeer(THandle h) : handle_(h) {}
+  THandle Handle() const override { return handle_; }
+  void Changed(TPeerChange) override {}
+  intptr_t Perform(uint32_t, uintptr_t, intptr_t) override { return 0; }
+
+ private:
+  THandle handle_;
+};
+
+constexpr int64_t kLoopTimeCapMs = 400LL * 24 * 3600 * 1000;  // a runaway loop, not a test
+}  // namespace
+
+THeadlessBackend::THeadlessBackend(TVirtualClock& clock) : clock_(clock) {}
+
+THeadlessBackend::~THeadlessBackend() = default;
+
+// ---- time and the loop ----
+
+uintptr_t THeadlessBackend::StartTimer(unsigned intervalMs, std::function<void()> tick) {
+  uintptr_t id = nextTimer_++;
+  timers_[id] = Timer{intervalMs, clock_.NowMs() + intervalMs, timerSeq_++, std::move(tick)};
+  return id;
+}
+
+void THeadlessBackend::StopTimer(uintptr_t id) { timers_.erase(id); }
+
+bool THeadlessBackend::FireOneDueTimer() {
+  const int64_t now = clock_.NowMs();
+  auto best = timers_.end();
+  for (auto it = timers_.begin(); it != timers_.end(); ++it)
+    if (it->second.due <= now &&
+        (best == timers_.end() || it->second.due < best->second.due ||
+         (it->second.due == best->second.due && it->second.seq < best->second.seq)))
+      best = it;
+  if (best == timers_.end()) return false;
+  Timer& t = best->second;
+  // Missed ticks coalesce into one, as a native timer's do.
+  do t.due += t.interval;
+  while (t.due <= now);
+  t.seq = timerSeq_++;
+  auto tick = t.tick;  // the tick may stop or restart its own timer
+  tick();
+  return true;
+}
+
+bool THeadlessBackend::RunPosted() {
+  std::function<void()> work;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    work = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  work();
+  return true;
+}
+
+bool THeadlessBackend::AnyProbeBusy() {
+  for (auto& p : probes_)
+    if (p()) return true;
+  return false;
+}
+
+void THeadlessBackend::AddBusyProbe(std::function<bool()> busy) { probes_.push_back(std::move(busy)); }
+
+void THeadlessBackend::ClearBusyProbes() { probes_.clear(); }
+
+void THeadlessBackend::ProcessMessages() {
+  while (RunPosted() || FireOneDueTimer()) {
+  }
+}
+
+void THeadlessBackend::Settle() {
+  for (;;) {
+    ProcessMessages();
+    if (!AnyProbeBusy()) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return;
+      continue;
+    }
+    // Another thread is still producing: wait (on real time, briefly) for its post.
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!posted_.wait_for(lock, std::chrono::seconds(10), [this] { return !queue_.empty(); })) {
+      lock.unlock();
+      if (AnyProbeBusy())
+        throw std::logic_error("a producer thread stayed busy without posting for 10 s");
+    }
+  }
+}
+
+void THeadlessBackend::Advance(int64_t ms) {
+  const int64_t target = clock_.NowMs() + ms;
+  Settle();
+  for (;;) {
+    int64_t next = target + 1;
+    for (auto& [id, t] : timers_)
+      if (t.due < next) next = t.due;
+    if (next > target) break;
+    if (next > clock_.NowMs()) clock_.Set(TDateTime{next});
+    Settle();
+  }
+  if (clock_.NowMs() < target) clock_.Set(TDateTime{target});
+  Settle();
+}
+
+void THeadlessBackend::RunUntil(const std::function<bool()>& done) {
+  ++loopDepth_;
+  struct Depth {
+    int& d;
+    ~Depth() { --d; }
+  } depth{loopDepth_};
+  const int64_t start = clock_.NowMs();
+  for (;;) {
+    Settle();
+    if (done()) return;
+    if (loopScript) {
+      auto script = loopScript;
+      script();
+      Settle();
+      if (done()) return;
+    }
+    int64_t next = INT64_MAX;
+    for (auto& [id, t] : timers_)
+      if (t.due < next) next = t.due;
+    if (next == INT64_MAX || next - start > kLoopTimeCapMs)
+      throw std::logic_error("headless loop cannot finish: nothing left to run");
+    if (next > clock_.NowMs()) clock_.Set(TDateTime{next});
+  }
+}
+
+void THeadlessBackend::PostToGui(std::function<void()> work) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(work));
+  }
+  posted_.notify_all();
+}
+
+void THeadlessBackend::Sleep(unsigned ms) { clock_.AdvanceMs(ms); }
+
+uint64_t THeadlessBackend::TickCount() { return static_cast<uint64_t>(clock_.NowMs()); }
+
+// ---- user interface stand-ins ----
+
+int THeadlessBackend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                                 unsigned flags) {
+  messageBoxes.push_back({text, caption, flags});
+  return messageBoxAnswer ? messageBoxAnswer(messageBoxes.back()) : IDOK_T;
+}
+
+std::unique_ptr<IControlPeer> THeadlessBackend::CreatePeer(TControl& control) {
+  if (dynamic_cast<TForm*>(&control)) return std::make_unique<THeadlessFormPeer>(nextHandle_++);
+  return nullptr;
+}
+
+TMenuItem* THeadlessBackend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) {
+  windowCalls.push_back({"TrackPopupMenu", owner, x, y, 0});
+  return popupScript ? popupScript(menu, x, y) : nullptr;
+}
+
+THandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {
+  THandle h = nextHandle_++;
+  hidden_[h] = std::move(proc);
+  return h;
+}
+
+void THeadlessBackend::DestroyHiddenWindow(THandle window) { hidden_.erase(window); }
+
+intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message,
+                                                 uintptr_t wParam, intptr_t lParam) {
+  auto it = hidden_.find(window);
+  if (it == hidden_.end()) return 0;
+  auto proc = it->second;
+  return proc(message, wParam, lParam);
+}
+
+intptr_t THeadlessBackend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+                                       intptr_t lParam) {
+  return DeliverToHiddenWindow(window, message, wParam, lParam);
+}
+
+bool THeadlessBackend::PostMessage(THandle window, uint32_t message, uintptr_t wParam,
+                                   intptr_t lParam) {
+  windowCalls.push_back({"PostMessage", window, static_cast<intptr_t>(message),
+                         static_cast<intptr_t>(wParam), lParam});
+  if (hidden_.count(window))
+    PostToGui([this, window, message, wParam, lParam] {
+      DeliverToHiddenWindow(window, message, wParam, lParam);
+    });
+  return true;
+}
+
+uint32_t THeadlessBackend::RegisterWindowMessage(const std::string& name) {
+  auto it = registeredMessages_.find(name);
+  if (it != registeredMessages_.end()) return it->second;
+  uint32_t id = 0xC000 + static_cast<uint32_t>(registeredMessages_.size());
+  registeredMessages_[name] = id;
+  return id;
+}
+
+bool THeadlessBackend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {
+  if (refuseHotKeys) return false;
+  hotKeys[{window, id}] = {modifiers, vk};
+  return true;
+}
+
+bool THeadlessBackend::UnregisterHotKey(THandle window, int id) {
+  return hotKeys.erase({window, id}) != 0;
+}
+
+bool THeadlessBackend::SetForegroundWindow(THandle window) {
+  windowCalls.push_back({"SetForegroundWindow", window, 0, 0, 0});
+  return true;
+}
+
+bool THeadlessBackend::ShowWindow(THandle window, int command) {
+  windowCalls.push_back({"ShowWindow", window, command, 0, 0});
+  bool wasVisible = IsWindowVisible(window);
+  windowState_[window] = command;
+  return wasVisible;
+}
+
+bool THeadlessBackend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx,
+                                    int cy, unsigned flags) {
+  windowCalls.push_back({"SetWindowPos", window, insertAfter, static_cast<intptr_t>(flags), 0});
+  return true;
+}
+
+bool THeadlessBackend::IsWindowVisible(THandle window) {
+  auto it = windowState_.find(window);
+  return it == windowState_.end() || it->second != 0 /* SW_HIDE */;
+}
+
+bool THeadlessBackend::IsIconic(THandle window) {
+  auto it = windowState_.find(window);
+  return it != windowState_.end() && (it->second == 6 || it->second == 2);
+}
+
+int THeadlessBackend::LastShowCommand(THandle window) const {
+  auto it = windowState_.find(window);
+  return it == windowState_.end() ? -1 : it->second;
+}
+
+THandle THeadlessBackend::IconFromImageList(TImageList& list, int index) {
+  if (index < 0 || index >= list.Count()) return 0;
+  THandle h = nextHandle_++;
+  iconResources_[h] = list.ResourceId(index);
+  ++liveIcons_;
+  return h;
+}
+
+THandle THeadlessBackend::ApplicationIcon() {
+  THandle h = nextHandle_++;
+  iconResources_[h] = 1;
+  ++liveIcons_;
+  return h;
+}
+
+void THeadlessBackend::DestroyIcon(THandle icon) {
+  if (iconResources_.erase(icon)) --liveIcons_;
+}
+
+int THeadlessBackend::IconResourceOf(THandle icon) const {
+  auto it = iconResources_.find(icon);
+  return it == iconResources_.end() ? 0 : it->second;
+}

@@ -1,0 +1,234 @@
+// The component framework on the headless backend: ownership, loading,
+// timers on the virtual clock, nested loops, keys and the error report.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TestWorld.h"
+#include "platform/Errors.h"
+#include "toolkit/Timer.h"
+
+namespace {
+
+struct TProbe : TComponent {
+  TProbe(TComponent* owner, std::vector<std::string>& log, std::string name)
+      : TComponent(owner), log_(log) {
+    SetName(std::move(name));
+  }
+  ~TProbe() override { log_.push_back("free " + Name()); }
+  void Loaded() override {
+    TComponent::Loaded();
+    log_.push_back("loaded " + Name());
+  }
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op == opRemove) log_.push_back(Name() + " heard " + c->Name());
+  }
+  std::vector<std::string>& log_;
+};
+
+class TTestForm : public TForm {
+ public:
+  TTestForm(TComponent* owner, std::vector<std::string>& log) : TForm(owner), log_(log) {
+    a = new TProbe(this, log, "a");
+    b = new TProbe(this, log, "b");
+    edit = new TEdit(this);
+    edit->SetName("edit");
+    edit->SetParent(this);
+    OnCreate = [this](TObject*) {
+      log_.push_back(std::string("create loading=") + (a->Loading() ? "1" : "0"));
+    };
+    OnDestroy = [this](TObject*) { log_.push_back("destroy"); };
+  }
+  void ApplyDesign() override { log_.push_back(std::string("design loading=") + (a->Loading() ? "1" : "0")); }
+  TProbe* a;
+  TProbe* b;
+  TEdit* edit;
+  std::vector<std::string>& log_;
+};
+
+TEST(Toolkit, FormCreationAppliesDesignThenLoadedThenCreateAndFreesNewestFirst) {
+  std::vector<std::string> log;
+  {
+    TTestWorld w;
+    auto* form = w.app->CreateForm<TTestForm>(log);
+    EXPECT_EQ(w.app->MainForm(), form);
+    EXPECT_NE(form->Handle(), 0u);
+    w.app->DestroyForms();
+  }
+  std::vector<std::string> want{"design loading=1", "loaded a", "loaded b", "create loading=0",
+                                "destroy", "a heard edit", "b heard edit", "free b", "a heard b", "free a"};
+  EXPECT_EQ(log, want);
+}
+
+TEST(Toolkit, RemovalNoticeReachesSiblingsAndFreeNotifications) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* owner = new TProbe(w.app.get(), log, "owner");
+  auto* x = new TProbe(owner, log, "x");
+  auto* y = new TProbe(owner, log, "y");
+  auto* outsider = new TProbe(w.app.get(), log, "outsider");
+  outsider->FreeNotification(y);
+  log.clear();
+  delete y;
+  EXPECT_EQ(log, (std::vector<std::string>{"free y", "outsider heard y", "x heard y", "owner heard y"}));
+  (void)x;
+}
+
+TEST(Toolkit, TimerTicksOnTheVirtualClockOnlyWhileEnabledWithAHandler) {
+  TTestWorld w;
+  auto* t = new TTimer(w.app.get());
+  int ticks = 0;
+  t->SetInterval(700);
+  w.backend.Advance(5000);
+  EXPECT_EQ(ticks, 0);  // enabled but without a handler: no timer runs
+  t->SetOnTimer([&](TObject*) { ++ticks; });
+  w.backend.Advance(699);
+  EXPECT_EQ(ticks, 0);
+  w.backend.Advance(1);
+  EXPECT_EQ(ticks, 1);
+  w.backend.Advance(1400);
+  EXPECT_EQ(ticks, 3);
+  t->SetEnabled(false);
+  w.backend.Advance(5000);
+  EXPECT_EQ(ticks, 3);
+  t->SetInterval(0);
+  t->SetEnabled(true);
+  w.backend.Advance(5000);
+  EXPECT_EQ(ticks, 3);  // an interval of 0 keeps it stopped
+}
+
+TEST(Toolkit, TimerStoppedInsideItsTickTicksOnce) {
+  TTestWorld w;
+  auto* t = new TTimer(w.app.get());
+  int ticks = 0;
+  t->SetInterval(100);
+  t->SetOnTimer([&](TObject*) {
+    ++ticks;
+    t->SetEnabled(false);
+  });
+  w.backend.Advance(1000);
+  EXPECT_EQ(ticks, 1);
+}
+
+TEST(Toolkit, BlockingSleepDelaysTimersToTheNextDispatchAndCoalescesThem) {
+  TTestWorld w;
+  auto* t = new TTimer(w.app.get());
+  int ticks = 0;
+  t->SetInterval(1000);
+  t->SetOnTimer([&](TObject*) { ++ticks; });
+  w.backend.Sleep(5000);
+  EXPECT_EQ(ticks, 0);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(ticks, 1);
+}
+
+TEST(Toolkit, PostFromAnotherThreadRunsOnTheGuiThreadInOrder) {
+  TTestWorld w;
+  std::vector<int> seen;
+  std::atomic<bool> busy{true};
+  w.backend.AddBusyProbe([&] { return busy.load(); });
+  std::thread producer([&] {
+    for (int i = 0; i < 200; ++i) w.backend.PostToGui([&seen, i] { seen.push_back(i); });
+    busy = false;
+  });
+  const auto gui = std::this_thread::get_id();
+  w.backend.PostToGui([&] { EXPECT_EQ(std::this_thread::get_id(), gui); });
+  w.backend.Settle();
+  producer.join();
+  w.backend.Settle();
+  ASSERT_EQ(seen.size(), 200u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)], i);
+}
+
+TEST(Toolkit, KeyPreviewLetsTheFormDropAKeyBeforeTheControl) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* form = w.app->CreateForm<TTestForm>(log);
+  form->SetKeyPreview(true);
+  form->OnKeyPress = [](TObject*, char& k) {
+    if (k == 'x') k = 0;
+  };
+  std::string seen;
+  form->edit->OnKeyPress = [&](TObject*, char& k) { seen += k; };
+  form->edit->TypeText("axb");
+  EXPECT_EQ(seen, "ab");
+  EXPECT_EQ(form->edit->Text(), "ab");
+  form->edit->TypeChar('\b');
+  EXPECT_EQ(form->edit->Text(), "a");
+}
+
+TEST(Toolkit, CheckBoxAndRadioRaiseClickOnlyOnARealChange) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* form = w.app->CreateForm<TTestForm>(log);
+  auto* box = new TCheckBox(form);
+  box->SetParent(form);
+  int clicks = 0;
+  box->OnClick = [&](TObject*) { ++clicks; };
+  box->SetChecked(false);
+  EXPECT_EQ(clicks, 0);
+  box->SetChecked(true);
+  box->SetChecked(true);
+  EXPECT_EQ(clicks, 1);
+  box->Click();  // the user's click toggles
+  EXPECT_FALSE(box->Checked());
+  EXPECT_EQ(clicks, 2);
+
+  auto* r1 = new TRadioButton(form);
+  auto* r2 = new TRadioButton(form);
+  r1->SetParent(form);
+  r2->SetParent(form);
+  int radioClicks = 0;
+  r1->OnClick = r2->OnClick = [&](TObject*) { ++radioClicks; };
+  r1->SetChecked(true);
+  r2->Click();
+  EXPECT_FALSE(r1->Checked());
+  EXPECT_TRUE(r2->Checked());
+  EXPECT_EQ(radioClicks, 2);  // unchecking r1 raised nothing
+}
+
+TEST(Toolkit, ModalFormRunsANestedLoopUntilClosed) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* main = w.app->CreateForm<TTestForm>(log);
+  auto* dialog = w.app->CreateForm<TTestForm>(log);
+  int shows = 0, hides = 0;
+  dialog->OnShow = [&](TObject*) { ++shows; };
+  dialog->OnHide = [&](TObject*) { ++hides; };
+  auto* t = new TTimer(main);
+  int ticks = 0;
+  t->SetInterval(1000);
+  t->SetOnTimer([&](TObject*) { ++ticks; });
+  w.backend.loopScript = [&] {
+    if (ticks >= 3) dialog->Close();
+  };
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(hides, 1);
+  EXPECT_EQ(ticks, 3);  // the main window's timers went on while it was open
+  EXPECT_FALSE(dialog->Visible());
+}
+
+TEST(Toolkit, ExceptionFromCreateFreesTheFormAndReachesTheCaller) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  struct TFailing : TTestForm {
+    using TTestForm::TTestForm;
+    void ApplyDesign() override { throw EQuindleError("refused"); }
+  };
+  EXPECT_THROW(w.app->CreateForm<TFailing>(log), EQuindleError);
+  EXPECT_EQ(w.app->MainForm(), nullptr);
+  EXPECT_NE(std::find(log.begin(), log.end(), "free a"), log.end());
+}
+
+TEST(Toolkit, GuardShowsWhatEscapesInAnErrorBox) {
+  TTestWorld w;
+  w.app->Guard([] { throw EQuindleError("Something failed"); });
+  ASSERT_EQ(w.backend.messageBoxes.size(), 1u);
+  EXPECT_EQ(w.backend.messageBoxes[0].text, "Something failed");
+  EXPECT_EQ(w.backend.messageBoxes[0].flags, MB_OK_T | MB_ICONERROR_T);
+  EXPECT_EQ(w.backend.messageBoxes[0].caption, "Quindle");
+}
+
+}  // namespace
