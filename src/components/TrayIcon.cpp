@@ -1,0 +1,357 @@
+#include "components/TrayIcon.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "toolkit/Application.h"
+#include "toolkit/ImgList.h"
+#include "toolkit/Menus.h"
+#include "toolkit/Timer.h"
+
+namespace {
+
+constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
+
+template <size_t N>
+void CopyTip(char (&tip)[N], const std::string& hint) {
+  // The shell shows at most N - 1 characters; a longer hint is cut there.
+  size_t n = std::min(hint.size(), N - 1);
+  std::memcpy(tip, hint.data(), n);
+  tip[n] = '\0';
+}
+
+}  // namespace
+
+int SystemIconId(TIDI_Icons icon) {
+  switch (icon) {
+    case idiAPPLICATION: return 32512;
+    case idiASTERISK: return 32516;
+    case idiEXCLAMATION: return 32515;
+    case idiHAND: return 32513;
+    case idiQUESTION: return 32514;
+    case idiWINLOGO: return 32517;
+  }
+  return 32512;
+}
+
+TTrayIcon::TTrayIcon(TComponent* owner)
+    : TComponent(owner), app_(&Application()), backend_(app_->Backend()) {
+  std::memset(&oldRecord_, 0, sizeof oldRecord_);
+  std::memset(&newRecord_, 0, sizeof newRecord_);
+  CheckShellVersion();
+  imageIndex_ = kDefaultImageIndex;
+  window_ = backend_.CreateHiddenWindow([this](uint32_t message, uintptr_t wParam,
+                                               intptr_t lParam) -> intptr_t {
+    intptr_t result = 0;
+    app_->Guard([&] { result = TrayWndProc(message, wParam, lParam); });
+    return result;
+  });
+  // The shell broadcasts this after it has been restarted; the icon must then
+  // be added again or it is gone for good.
+  taskbarCreated_ = backend_.RegisterWindowMessage("TaskbarCreated");
+  // Even a removal sent before any refresh must name this window.
+  oldRecord_.cbSize = sizeof oldRecord_;
+  oldRecord_.hWnd = window_;
+  newRecord_.cbSize = sizeof newRecord_;
+  newRecord_.hWnd = window_;
+
+  animationTimer_ = new TTimer(this);
+  animationTimer_->SetEnabled(false);
+  animationTimer_->SetOnTimer([this](TObject*) { app_->Guard([this] { UpdateIcon(); }); });
+
+  defaultIcon_ = backend_.LoadSystemIcon(SystemIconId(idiWINLOGO));
+  winIcon_ = idiWINLOGO;
+  interval_ = kDefaultInterval;
+}
+
+TTrayIcon::~TTrayIcon() {
+  try {
+    if (active_ || shown_) HideIcon();
+    // Nothing may call into this component once it is gone: the hot key and
+    // the application's minimise handler go back to how they were.
+    if (hotKeyRegistered_) {
+      backend_.UnregisterHotKey(window_, 0);
+      hotKeyRegistered_ = false;
+    }
+    if (hideAppOnMinimize_) {
+      app_->OnMinimize = savedOnMinimize_;
+      savedOnMinimize_.Clear();
+      hideAppOnMinimize_ = false;
+    }
+    backend_.DestroyHiddenWindow(window_);
+    window_ = 0;
+    ReleaseCurrentIcon();
+  } catch (...) {
+    // A destructor must not throw; what is left is released with the process.
+  }
+  delete animationTimer_;
+  animationTimer_ = nullptr;
+}
+
+// ---- properties ----
+
+void TTrayIcon::SetActive(bool value) {
+  if (value == active_) return;
+  active_ = value;
+  if (value)
+    ShowIcon();
+  else
+    HideIcon();
+}
+
+void TTrayIcon::SetAnimate(bool value) {
+  if (value == animate_) return;
+  frameIndex_ = 0;
+  animate_ = value;
+  animationTimer_->SetEnabled(value);
+}
+
+void TTrayIcon::SetHideAppOnMinimize(bool value) {
+  if (value == hideAppOnMinimize_) return;
+  hideAppOnMinimize_ = value;
+  if (value) {
+    savedOnMinimize_ = app_->OnMinimize;
+    app_->OnMinimize = TNotifyEvent::Bind(this, &TTrayIcon::AppMinimize);
+  } else {
+    app_->OnMinimize = savedOnMinimize_;
+    savedOnMinimize_.Clear();
+  }
+}
+
+void TTrayIcon::SetHint(const std::string& value) {
+  if (value == hint_) return;
+  hint_ = value;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetImageIndex(int value) {
+  if (value == imageIndex_) return;
+  imageIndex_ = value;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetImageList(TImageList* value) {
+  if (value == imageList_) return;
+  if (imageList_) RemoveFreeNotification(imageList_);
+  imageList_ = value;
+  if (imageList_) FreeNotification(imageList_);
+}
+
+void TTrayIcon::SetInterval(unsigned value) {
+  if (value == interval_) return;
+  interval_ = value;
+  animationTimer_->SetInterval(value);
+}
+
+void TTrayIcon::SetPopupMenu(TPopupMenu* value) {
+  if (value == popupMenu_) return;
+  if (popupMenu_) RemoveFreeNotification(popupMenu_);
+  popupMenu_ = value;
+  if (popupMenu_) FreeNotification(popupMenu_);
+}
+
+void TTrayIcon::SetShortCut(TShortCut value) {
+  if (value == shortCut_) return;
+  shortCut_ = value;
+  if (Designing()) return;
+  if (value == 0) {
+    backend_.UnregisterHotKey(window_, 0);
+    hotKeyRegistered_ = false;
+    return;
+  }
+  unsigned modifiers = 0;
+  if (value & scShift) modifiers |= MOD_SHIFT_T;
+  if (value & scCtrl) modifiers |= MOD_CONTROL_T;
+  if (value & scAlt) modifiers |= MOD_ALT_T;
+  // The same identifier would otherwise hold the old key as well.
+  if (hotKeyRegistered_) backend_.UnregisterHotKey(window_, 0);
+  hotKeyRegistered_ = backend_.RegisterHotKey(window_, 0, modifiers, value & 0xFF);
+}
+
+void TTrayIcon::SetShowAtDesignTime(bool value) {
+  if (value == showAtDesignTime_) return;
+  showAtDesignTime_ = value;
+  if (value)
+    ShowIcon();
+  else
+    HideIcon();
+}
+
+void TTrayIcon::SetShowHint(bool value) {
+  if (value == showHint_) return;
+  showHint_ = value;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetUseAppIcon(bool value) {
+  if (value == useAppIcon_) return;
+  useAppIcon_ = value;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetWinIcon(TIDI_Icons value) {
+  if (value == winIcon_) return;
+  winIcon_ = value;
+  defaultIcon_ = backend_.LoadSystemIcon(SystemIconId(value));
+  UpdateIcon();
+}
+
+// ---- component notifications ----
+
+void TTrayIcon::Loaded() {
+  TComponent::Loaded();
+  if (active_) ShowIcon();
+}
+
+void TTrayIcon::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == popupMenu_) popupMenu_ = nullptr;
+  if (component == imageList_) imageList_ = nullptr;
+}
+
+// ---- the icon ----
+
+void TTrayIcon::CheckShellVersion() {
+  newShell_ = false;
+  const TPlatform& platform = app_->Platform();
+  if (!platform.system || !platform.shell) return;
+  std::string path = platform.system->SystemDirectory();
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  path += "\\shell32.dll";
+  TFixedFileVersion info;
+  if (!platform.shell->FileVersion(path, info)) return;
+  if (info.signature == kFixedFileInfoSignature && (info.fileVersionMS >> 16) >= 5)
+    newShell_ = true;
+}
+
+void TTrayIcon::ReleaseCurrentIcon() {
+  if (currentIcon_ && currentIconOwned_) backend_.DestroyIcon(currentIcon_);
+  currentIcon_ = 0;
+  currentIconOwned_ = false;
+}
+
+void TTrayIcon::FillIconData() {
+  ReleaseCurrentIcon();
+  const int count = imageList_ ? imageList_->Count() : 0;
+  if (useAppIcon_) {
+    currentIcon_ = backend_.ApplicationIcon();
+  } else if (animate_) {
+    if (count > 0 && frameIndex_ < count) {
+      currentIcon_ = backend_.IconFromImageList(*imageList_, frameIndex_);
+      if (++frameIndex_ >= count) frameIndex_ = 0;
+    }
+  } else if (imageIndex_ >= 0 && imageIndex_ < count) {
+    currentIcon_ = backend_.IconFromImageList(*imageList_, imageIndex_);
+  }
+  currentIconOwned_ = currentIcon_ != 0;
+  const THandle icon = currentIcon_ ? currentIcon_ : defaultIcon_;
+
+  if (newShell_) {
+    newRecord_.cbSize = sizeof newRecord_;
+    newRecord_.hWnd = window_;
+    newRecord_.uID = 0;
+    newRecord_.uFlags = NIF_MESSAGE_T | NIF_ICON_T;
+    newRecord_.uCallbackMessage = WM_TRAYNOTIFY_T;
+    newRecord_.dwState = 0;
+    newRecord_.dwStateMask = 0;
+    if (showHint_) {
+      newRecord_.uFlags |= NIF_TIP_T;
+      CopyTip(newRecord_.szTip, hint_);
+    }
+    newRecord_.hIcon = icon;
+  } else {
+    oldRecord_.cbSize = sizeof oldRecord_;
+    oldRecord_.hWnd = window_;
+    oldRecord_.uID = 0;
+    oldRecord_.uFlags = NIF_MESSAGE_T | NIF_ICON_T;
+    oldRecord_.uCallbackMessage = WM_TRAYNOTIFY_T;
+    if (showHint_) {
+      oldRecord_.uFlags |= NIF_TIP_T;
+      CopyTip(oldRecord_.szTip, hint_);
+    }
+    oldRecord_.hIcon = icon;
+  }
+}
+
+const void* TTrayIcon::SelectedRecord() const {
+  return newShell_ ? static_cast<const void*>(&newRecord_) : static_cast<const void*>(&oldRecord_);
+}
+
+void TTrayIcon::SendRecord(uint32_t message) {
+  // The shell's answer is not examined: a refused refresh leaves things as they were.
+  if (IShell* shell = app_->Platform().shell) shell->NotifyIcon(message, SelectedRecord());
+}
+
+void TTrayIcon::ShowIcon() {
+  if (Loading()) return;
+  if (Designing() && !showAtDesignTime_) return;
+  FillIconData();
+  SendRecord(NIM_ADD_T);
+  shown_ = true;
+}
+
+void TTrayIcon::UpdateIcon() {
+  if (Loading() && !(Designing() && showAtDesignTime_)) return;
+  FillIconData();
+  SendRecord(NIM_MODIFY_T);
+}
+
+void TTrayIcon::HideIcon() {
+  SendRecord(NIM_DELETE_T);
+  shown_ = false;
+}
+
+void TTrayIcon::ReAddAfterShellRestart() {
+  // The record still holds the image and hint of the last refresh, and its
+  // icon handle stays alive until the next one, so it is sent as it is.
+  if (shown_) SendRecord(NIM_ADD_T);
+}
+
+// ---- messages ----
+
+intptr_t TTrayIcon::TrayWndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_HOTKEY_T) {
+    OnShortCut(this);
+    return 0;
+  }
+  if (message == WM_TRAYNOTIFY_T) {
+    switch (static_cast<uint32_t>(lParam) & 0xFFFF) {
+      case WM_LBUTTONUP_T:
+        if (showOnClick_) RestoreApp();
+        OnClick(this);
+        break;
+      case WM_LBUTTONDBLCLK_T:
+        OnDblClick(this);
+        break;
+      case WM_RBUTTONUP_T:
+        DoRightClick();
+        break;
+      default:
+        break;
+    }
+    return 0;
+  }
+  if (taskbarCreated_ != 0 && message == taskbarCreated_) {
+    ReAddAfterShellRestart();
+    return 0;
+  }
+  return backend_.DefWindowProc(window_, message, wParam, lParam);
+}
+
+void TTrayIcon::DoRightClick() {
+  const TPoint pos = backend_.GetCursorPos();
+  if (popupMenu_) popupMenu_->Popup(pos.x, pos.y);
+  OnRightClick(this, mbRight, 0, pos.x, pos.y);
+}
+
+void TTrayIcon::RestoreApp() {
+  const THandle app = app_->Handle();
+  backend_.ShowWindow(app, SW_SHOW_T);
+  backend_.ShowWindow(app, SW_RESTORE_T);
+}
+
+void TTrayIcon::AppMinimize(TObject* sender) {
+  savedOnMinimize_(sender);
+  backend_.ShowWindow(app_->Handle(), SW_HIDE_T);
+}
