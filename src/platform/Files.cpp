@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/Errors.h"
 
@@ -50,6 +51,28 @@ void TAppendFile::WriteLine(const std::string& line) {
   if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
       std::fwrite("\r\n", 1, 2, file_) != 2)
     Fail("write");
+}
+
+void TAppendFile::WriteLines(const std::vector<std::string>& lines) {
+  if (!file_) {
+    errno = EBADF;
+    Fail("write");
+  }
+  std::string batch;
+  for (const std::string& line : lines) batch += line + "\r\n";
+  std::error_code ec;
+  const auto before = std::filesystem::file_size(name_, ec);
+  if (std::fwrite(batch.data(), 1, batch.size(), file_) == batch.size() && std::fflush(file_) == 0)
+    return;
+  int err = errno;
+  // Nothing of a failed batch may stay behind: drop what is buffered and cut
+  // the file back to where it was.
+  std::FILE* f = file_;
+  file_ = nullptr;
+  std::fclose(f);
+  if (!ec) std::filesystem::resize_file(name_, before, ec);
+  errno = err;
+  Fail("write");
 }
 
 void TAppendFile::Flush() {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // True for an existing regular file; a directory does not count.
 bool FileExists(const std::string& name);
@@ -22,6 +23,10 @@ class TAppendFile {
   bool IsOpen() const { return file_ != nullptr; }
   // Writes the line and CR LF.
   void WriteLine(const std::string& line);
+  // Writes the lines, each ended by CR LF, and flushes them. A failure takes
+  // the file back to its length before the call (so a retry does not write
+  // any line twice) and raises EInOutError.
+  void WriteLines(const std::vector<std::string>& lines);
   void Flush();
   void Close();
 

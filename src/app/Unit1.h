@@ -1,0 +1,121 @@
+// TForm1, the main window: the status panel, the log pane and its log file,
+// the Connect, Disconnect and Settings buttons, the tray icon and its menu,
+// the connection controller, and the timed hang-up or shutdown.
+#pragma once
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "components/RichEditURL.h"
+#include "components/TrayIcon.h"
+#include "dialup/DialUp.h"
+#include "platform/DateTime.h"
+#include "rasmonitor/RasMonitor.h"
+#include "settings/SharedValues.h"
+#include "toolkit/Forms.h"
+#include "toolkit/ImgList.h"
+#include "toolkit/Menus.h"
+#include "toolkit/Timer.h"
+
+class TSettingsForm;
+
+// The advert line the log pane opens with, unless the settings remove it.
+extern const char* const kAdvertLine;
+
+class TForm1 : public TForm {
+ public:
+  explicit TForm1(TComponent* owner);
+  ~TForm1() override;
+
+  void ApplyDesign() override;
+  // The settings dialog, once the program entry has created it.
+  void SetSettingsForm(TSettingsForm* form) { SettingsForm = form; }
+  // What the settings dialog may reach of this window.
+  TMainWindowLink Link();
+
+  // ---- parts ----
+  TPanel* Panel1;
+  TRichEditURL* Memo1;
+  TButton* ConButton;
+  TButton* DisButton;
+  TButton* SetButton;
+  TRasMonitor* RasMonitor1;
+  TDialUp* DialUp1;
+  TTimer* Timer;
+  TTimer* DisTimer;
+  TImageList* IconList;
+  TImageList* AniList;
+  TTrayIcon* TrayIcon;
+  TPopupMenu* PopupMenu1;
+  TMenuItem* Restore1;
+  TMenuItem* N1;
+  TMenuItem* Connect1;
+  TMenuItem* Disconnect1;
+  TMenuItem* N2;
+  TMenuItem* Exit1;
+
+  // ---- fields ----
+  std::string ConnectedEntryName;
+  int AttemptNo = 0;
+  bool UserHangUp = false;
+  bool SyncDial = false;
+  bool ExitRequested = false;
+  int LoggedLineCount = 0;
+  // The unit-wide values shared with the settings dialog.
+  TSharedValues Shared;
+  TSettingsForm* SettingsForm = nullptr;
+
+  // ---- start-up and the window ----
+  void FormCreate(TObject* sender);
+  void FormDestroy(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void FormKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
+  void SetButtonClick(TObject* sender);
+  void FillCombo();
+  void TrayIconRightClick(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+  void PopupMenu1Popup(TObject* sender);
+  void Restore1Click(TObject* sender);
+  void Connect1Click(TObject* sender);
+  void Disconnect1Click(TObject* sender);
+  void Exit1Click(TObject* sender);
+  void Memo1URLClick(TObject* sender, const std::string& url);
+
+  // ---- the connection controller ----
+  void ConButtonClick(TObject* sender);
+  void DisButtonClick(TObject* sender);
+  void TimerTimer(TObject* sender);
+  void DialUp1Dialing(TObject* sender);
+  void DialUp1AsyncEvent(TObject* sender, int32_t state, int32_t error,
+                         const std::string& messageText);
+  void DialUp1Error(TObject* sender, int32_t errorCode, const std::string& errorMessage);
+  void DialUp1NotConnected(TObject* sender, int32_t errorCode, const std::string& errorMessage);
+  void RasMonitor1RasConnected(TObject* sender, TRasConnectionDetails details);
+  void RasMonitor1RasDisconnected(TObject* sender, TRasConnectionDetails details);
+  void RefreshState();
+  void RefreshStateAndRedial();
+  void ShowConnected();
+  void ShowDisconnected();
+
+  // ---- the session log ----
+  void Memo1Change(TObject* sender);
+
+  // ---- the timed event ----
+  void DisTimerTimer(TObject* sender);
+  // The set moment plus two minutes; nothing when the text is no real moment.
+  static std::optional<TDateTime> TimedDeadline(const std::string& text);
+  bool ShutDownWindows(uint32_t flags);
+
+ private:
+  // Adds one line to the log pane.
+  void AddLine(const std::string& line);
+  std::string TimeText();
+  std::string DateText();
+  void StartDial();
+  void SetTray(TImageList* list, int index, const std::string& hint);
+  void ReadWindowSettings();
+  void WriteLogLines(int first, int count);
+
+  // Pane lines whose write failed, to be written before any newer ones.
+  std::vector<std::pair<int, int>> unloggedRanges_;
+};
