@@ -1,0 +1,107 @@
+#include "settings/SettingsStore.h"
+
+#include "platform/Errors.h"
+
+// ---- TSettingsReader ----
+
+TSettingsReader::TSettingsReader(IRegistryApi& api, TReport report)
+    : reg_(api, KEY_ALL_ACCESS_T), report_(std::move(report)) {
+  reg_.SetRootKey(HKEY_CURRENT_USER_T);
+}
+
+bool TSettingsReader::Open() {
+  // Full access even for reading; only the test for the subkey is read-only.
+  open_ = reg_.OpenKey(kSettingsParentKey, false) && reg_.KeyExists(kSettingsKey) &&
+          reg_.OpenKey(kSettingsKey, false);
+  if (!open_) reg_.CloseKey();
+  return open_;
+}
+
+template <class T, class Read>
+std::optional<T> TSettingsReader::Get(const std::string& name, Read read) {
+  if (!open_ || !reg_.ValueExists(name)) return std::nullopt;
+  try {
+    return read(name);
+  } catch (const ERegistryException& e) {
+    ++typeErrors_;
+    report_(e);
+    return std::nullopt;
+  }
+}
+
+std::optional<int> TSettingsReader::Integer(const std::string& name) {
+  return Get<int>(name, [this](const std::string& n) { return reg_.ReadInteger(n); });
+}
+
+std::optional<bool> TSettingsReader::Boolean(const std::string& name) {
+  return Get<bool>(name, [this](const std::string& n) { return reg_.ReadBool(n); });
+}
+
+std::optional<std::string> TSettingsReader::Text(const std::string& name) {
+  return Get<std::string>(name, [this](const std::string& n) { return reg_.ReadString(n); });
+}
+
+// ---- TSettingsWriter ----
+
+TSettingsWriter::TSettingsWriter(IRegistryApi& api) : reg_(api, KEY_ALL_ACCESS_T) {
+  reg_.SetRootKey(HKEY_CURRENT_USER_T);
+  const std::string path = std::string(kSettingsParentKey) + "\\" + kSettingsKey;
+  // SOFTWARE itself is never created: without it the settings have no home.
+  if (!reg_.OpenKey(kSettingsParentKey, false))
+    throw ERegistryException(FormatMessage1("Failed to create key %s", path));
+  if (!reg_.KeyExists(kSettingsKey)) reg_.CreateKey(kSettingsKey);
+  if (!reg_.OpenKey(kSettingsKey, true))
+    throw ERegistryException(FormatMessage1("Failed to create key %s", path));
+}
+
+// ---- the Run value ----
+
+namespace {
+[[noreturn]] void RunValueFailed() {
+  throw ERegistryException(FormatMessage1("Failed to set data for '%s'", kRunValue));
+}
+
+// The Run value's text when it can be read, also where it cannot be written.
+std::optional<std::string> ReadRunValue(IRegistryApi& api) {
+  TRegistry reg(api, KEY_READ_T);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  if (!reg.OpenKeyReadOnly(kRunKey) || !reg.ValueExists(kRunValue)) return std::nullopt;
+  try {
+    return reg.ReadString(kRunValue);
+  } catch (const ERegistryException&) {
+    return std::string();  // present but unusable: it does not name the program
+  }
+}
+}  // namespace
+
+void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows) {
+  TRegistry reg(api, KEY_ALL_ACCESS_T);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  if (!reg.OpenKey(kRunKey, false)) {
+    // A user without the right to change the machine-wide key: fine as long
+    // as the value there already names this program.
+    if (startWithWindows && ReadRunValue(api) != programPath) RunValueFailed();
+    return;
+  }
+  if (!startWithWindows) return;
+  if (reg.ValueExists(kRunValue)) {
+    std::string current;
+    try {
+      current = reg.ReadString(kRunValue);
+    } catch (const ERegistryException&) {
+      current.clear();  // a value of another type is replaced by a proper one
+    }
+    if (current == programPath) return;
+  }
+  reg.WriteString(kRunValue, programPath);
+}
+
+void RemoveRunValue(IRegistryApi& api) {
+  TRegistry reg(api, KEY_ALL_ACCESS_T);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  if (reg.OpenKey(kRunKey, false)) {
+    if (reg.ValueExists(kRunValue) && !reg.DeleteValue(kRunValue)) RunValueFailed();
+    return;
+  }
+  if (ReadRunValue(api)) RunValueFailed();
+}

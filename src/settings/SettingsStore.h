@@ -1,0 +1,63 @@
+// Where the settings live in the registry and how each value is encoded:
+// HKEY_CURRENT_USER\SOFTWARE\Quindle for the settings, and the machine-wide
+// Run value that starts the program with Windows.
+#pragma once
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+#include "platform/Registry.h"
+
+inline constexpr const char* kSettingsParentKey = "SOFTWARE";
+inline constexpr const char* kSettingsKey = "Quindle";
+inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char* kRunValue = "Quindle";
+
+// Reads the settings key value by value. Integers and booleans are REG_DWORD
+// (any non-zero reads as true), texts REG_SZ or REG_EXPAND_SZ taken as they
+// stand. A missing value reads as nothing; a value of another type is handed
+// to `report` and also reads as nothing, so that the values after it are
+// still read.
+class TSettingsReader {
+ public:
+  using TReport = std::function<void(const std::exception&)>;
+  TSettingsReader(IRegistryApi& api, TReport report);
+
+  // Opens SOFTWARE\Quindle without creating anything; false when it is missing.
+  bool Open();
+  std::optional<int> Integer(const std::string& name);
+  std::optional<bool> Boolean(const std::string& name);
+  std::optional<std::string> Text(const std::string& name);
+  // How many values of the wrong type were met so far.
+  int TypeErrors() const { return typeErrors_; }
+
+ private:
+  template <class T, class Read>
+  std::optional<T> Get(const std::string& name, Read read);
+
+  TRegistry reg_;
+  TReport report_;
+  bool open_ = false;
+  int typeErrors_ = 0;
+};
+
+// Writes the settings key, creating it when it is missing. Every failure
+// raises ERegistryException with the registry's message.
+class TSettingsWriter {
+ public:
+  explicit TSettingsWriter(IRegistryApi& api);
+  void Integer(const std::string& name, int value) { reg_.WriteInteger(name, value); }
+  void Boolean(const std::string& name, bool value) { reg_.WriteBool(name, value); }
+  void Text(const std::string& name, const std::string& value) { reg_.WriteString(name, value); }
+
+ private:
+  TRegistry reg_;
+};
+
+// Brings the Run value in line with "Start with Windows" being on: written
+// when it is missing or names another path. Nothing is removed here. Raises
+// "Failed to set data for 'Quindle'" when the value is needed and cannot be
+// written, also when the Run key cannot be opened for writing at all.
+void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows);
+// Removes the Run value when it exists; raises when it stays behind.
+void RemoveRunValue(IRegistryApi& api);

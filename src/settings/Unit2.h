@@ -1,0 +1,119 @@
+// TSettingsForm: the settings dialog. Its controls hold the live settings for
+// the whole run; it loads them from the registry when created, applies them
+// to the main window then and on every close, and stores them at program end.
+#pragma once
+#include <string>
+#include "settings/SharedValues.h"
+#include "toolkit/Forms.h"
+#include "toolkit/MaskEdit.h"
+
+class TSettingsForm : public TForm {
+ public:
+  TSettingsForm(TComponent* owner, const TMainWindowLink& link);
+
+  void ApplyDesign() override;
+
+  // Frames.
+  TGroupBox* GroupBox1;  // " Connection "
+  TGroupBox* GroupBox2;  // " Connection settings "
+  TGroupBox* GroupBox3;  // " Logging "
+  TGroupBox* GroupBox4;  // " Startup settings "
+  TGroupBox* GroupBox5;  // " Minimize setting "
+  TGroupBox* GroupBox6;  // " Timed events "
+  // Controls, in tab order.
+  TRadioButton* AsyncButton;
+  TRadioButton* SyncButton;
+  TComboBox* ComboBox1;
+  TEdit* UEdit;
+  TEdit* PMask;
+  TCheckBox* AutoReconBox;
+  TEdit* EveryEdit;
+  TEdit* AttemptsEdit;
+  TCheckBox* LogBox;
+  TEdit* LogEdit;
+  TCheckBox* CheckBox2;
+  TCheckBox* CheckBox1;
+  TCheckBox* MiniBox;
+  TCheckBox* TimerBox;
+  TMaskEdit* TimeEdit;
+  TComboBox* AmPmBox;
+  TMaskEdit* DateEdit;
+  TRadioButton* RButtonDis;
+  TRadioButton* RButtonShut;
+  TCheckBox* ZimBox;
+  TButton* Button1;
+  // Labels.
+  TLabel* Lay1;  // "Dial mode:"
+  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
+      *Label10, *Label11, *Label12;
+
+  // A stored setting was changed since the load: the settings are written at
+  // program end only when this is set.
+  bool SettingsChanged = false;
+  // The user typed into the user-name or password field since the last show.
+  bool CredentialsChanged = false;
+
+  // Handlers.
+  void FormCreate(TObject* sender);
+  void FormDestroy(TObject* sender);
+  void FormShow(TObject* sender);
+  void FormActivate(TObject* sender);
+  void FormHide(TObject* sender);
+  void FormKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
+  void ComboBox1Change(TObject* sender);
+  void Button1Click(TObject* sender);
+  void AutoReconBoxClick(TObject* sender);
+  void TimerBoxClick(TObject* sender);
+  void LogBoxClick(TObject* sender);
+  void AsyncButtonClick(TObject* sender);
+  void SyncButtonClick(TObject* sender);
+  void RButtonDisClick(TObject* sender);
+  void RButtonShutClick(TObject* sender);
+  void CheckBox1Click(TObject* sender);
+  void CheckBox2Click(TObject* sender);
+  void MiniBoxClick(TObject* sender);
+  void ZimBoxClick(TObject* sender);
+  void EveryEditKeyPress(TObject* sender, char& key);
+  void AttemptsEditKeyPress(TObject* sender, char& key);
+  void TimeEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
+  void TimeEditKeyPress(TObject* sender, char& key);
+  void DateEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
+  void DateEditKeyPress(TObject* sender, char& key);
+  void AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
+  void AmPmBoxKeyPress(TObject* sender, char& key);
+  void UEditKeyPress(TObject* sender, char& key);
+  void PMaskKeyPress(TObject* sender, char& key);
+  void LogEditKeyPress(TObject* sender, char& key);
+  // Text changed by other means than a typed character (Delete, pasting):
+  // marks the same flag as typing does.
+  void CredentialsEditChange(TObject* sender);
+  void SettingEditChange(TObject* sender);
+
+  // The dialog's check of a timed event: "hh:mm AM dd/mm/yy" (17 characters,
+  // separators not examined) names a real time on the 12-hour clock and a
+  // real date of the years 2000 to 2099.
+  static bool CheckTimeDate(const std::string& text);
+
+ private:
+  // The settings load and the values it applies to the main window.
+  void LoadSettings();
+  void ApplyAtLoad();
+  // The two saves at program end: the Run value, then the settings.
+  void SaveRunValue();
+  void SaveSettings();
+  // The log file check on load and hide: refused or uncreatable names fall
+  // back to "SessionLog.log" after the message.
+  void CheckLogFile();
+  // The selected phone-book entry, when there is one to show or store.
+  bool SelectedEntry(std::string& name) const;
+  void FetchCredentials();
+  void ShowError(const std::string& text);
+  void SetFieldText(TEdit* edit, const std::string& text);
+  static void DigitsOnly(char& key);
+  bool AmSelected() const { return AmPmBox->Text() == "AM"; }
+
+  TMainWindowLink link_;
+  bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
+  int filling_ = 0;          // the program, not the user, is changing a field
+  bool loadTypeErrors_ = false;
+};
