@@ -1,0 +1,20 @@
+// The Windows headers as the toolkit's Win32 backend uses them: ANSI calls
+// only, and without the macros that would rename the backend's own methods
+// (MessageBox, SendMessage, ...) to their A or W variants.
+#pragma once
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <richedit.h>
+
+#undef MessageBox
+#undef SendMessage
+#undef PostMessage
+#undef DefWindowProc
+#undef RegisterWindowMessage
+#undef CreateWindow
+#undef LoadIcon

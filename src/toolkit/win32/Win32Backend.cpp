@@ -1,0 +1,423 @@
+#include "toolkit/win32/Win32Backend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "toolkit/Application.h"
+#include "toolkit/ImgList.h"
+#include "toolkit/Menus.h"
+#include "toolkit/win32/Win32Api.h"
+#include "toolkit/win32/Win32Peer.h"
+
+#include <commctrl.h>
+
+#include "../resources/ResourceIds.h"
+
+namespace {
+
+constexpr char kUtilityClass[] = "QuindleUtility";
+constexpr char kHiddenClass[] = "QuindleHiddenWindow";
+// Posted to the utility window when work is waiting in the queue.
+constexpr UINT WM_RUNPOSTED = WM_APP + 1;
+
+HWND H(THandle h) { return reinterpret_cast<HWND>(h); }
+THandle T(const void* h) { return reinterpret_cast<THandle>(h); }
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+LRESULT CALLBACK UtilityProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* backend = reinterpret_cast<TWin32Backend*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (backend && (message == WM_TIMER || message == WM_RUNPOSTED))
+    return backend->UtilityMessage(message, wParam, lParam);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return TWin32Backend::HiddenMessage(T(window), message, wParam, lParam);
+}
+
+// What a hidden window carries: its handler and the backend that guards it.
+struct THiddenWindow {
+  TWin32Backend* backend;
+  std::shared_ptr<TWndProc> proc;
+};
+
+void RegisterClasses() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = Instance();
+
+  wc.lpfnWndProc = UtilityProc;
+  wc.lpszClassName = kUtilityClass;
+  RegisterClassExA(&wc);
+
+  wc.lpfnWndProc = HiddenProc;
+  wc.lpszClassName = kHiddenClass;
+  RegisterClassExA(&wc);
+
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = TWin32Peer::FormProc;
+  wc.lpszClassName = "QuindleForm";
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_APP));
+  if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
+  RegisterClassExA(&wc);
+}
+
+// An owned copy of an icon resource of the program; where the module carries
+// none (a test runner), an owned copy of the system's application icon, so
+// that the caller always holds something it may destroy.
+HICON LoadOwnedIcon(int resourceId, int width, int height) {
+  HICON icon = static_cast<HICON>(
+      LoadImageA(Instance(), MAKEINTRESOURCEA(resourceId), IMAGE_ICON, width, height, 0));
+  if (!icon) icon = CopyIcon(LoadIconA(nullptr, MAKEINTRESOURCEA(32512)));
+  return icon;
+}
+
+}  // namespace
+
+TWin32Backend::TWin32Backend() {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&icc);
+  RegisterClasses();
+  HWND utility = CreateWindowExA(0, kUtilityClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 Instance(), nullptr);
+  if (!utility) throw std::runtime_error("Cannot create the message window");
+  SetWindowLongPtrA(utility, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  utility_ = T(utility);
+}
+
+TWin32Backend::~TWin32Backend() {
+  {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    closing_ = true;
+    posted_.clear();
+  }
+  for (auto& [id, tick] : timers_) KillTimer(H(utility_), id);
+  timers_.clear();
+  SetWindowLongPtrA(H(utility_), GWLP_USERDATA, 0);
+  DestroyWindow(H(utility_));
+  for (auto& [key, font] : fonts_) DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+  for (auto& [color, brush] : brushes_) DeleteObject(reinterpret_cast<HGDIOBJ>(brush));
+}
+
+void TWin32Backend::Guard(const std::function<void()>& fn) noexcept {
+  try {
+    fn();
+  } catch (...) {
+    if (!app_) return;
+    try {
+      app_->HandleCurrentException();
+    } catch (...) {
+      // The report itself failed; nothing may unwind into the system.
+    }
+  }
+}
+
+// ---- timers and posted work ----
+
+uintptr_t TWin32Backend::StartTimer(unsigned intervalMs, std::function<void()> tick) {
+  uintptr_t id = nextTimer_++;
+  if (!SetTimer(H(utility_), id, std::max(1u, intervalMs), nullptr))
+    throw std::runtime_error("Not enough timers available");
+  timers_[id] = std::make_shared<std::function<void()>>(std::move(tick));
+  return id;
+}
+
+void TWin32Backend::StopTimer(uintptr_t id) {
+  if (timers_.erase(id)) KillTimer(H(utility_), id);
+}
+
+intptr_t TWin32Backend::UtilityMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == WM_RUNPOSTED) {
+    RunPosted();
+    return 0;
+  }
+  auto it = timers_.find(wParam);
+  if (it == timers_.end()) return 0;
+  // Held here: the tick may stop its own timer.
+  std::shared_ptr<std::function<void()>> tick = it->second;
+  Guard(*tick);
+  return 0;
+}
+
+void TWin32Backend::PostToGui(std::function<void()> work) {
+  HWND utility;
+  {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    if (closing_) return;
+    posted_.push_back(std::move(work));
+    if (wakePending_) return;
+    wakePending_ = true;
+    utility = H(utility_);
+  }
+  if (!PostMessageA(utility, WM_RUNPOSTED, 0, 0)) {
+    // The queue is full: the next post tries again.
+    std::lock_guard<std::mutex> lock(postMutex_);
+    wakePending_ = false;
+  }
+}
+
+void TWin32Backend::RunPosted() {
+  {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    wakePending_ = false;
+  }
+  while (true) {
+    std::function<void()> work;
+    {
+      std::lock_guard<std::mutex> lock(postMutex_);
+      if (posted_.empty()) return;
+      work = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    Guard(work);
+  }
+}
+
+// ---- the message loop ----
+
+void TWin32Backend::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Left for the loop that owns the program's end.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void TWin32Backend::RunUntil(const std::function<bool()>& done) {
+  static thread_local int depth = 0;
+  ++depth;
+  struct Leave {
+    ~Leave() { --depth; }
+  } leave;
+  MSG msg;
+  while (!done()) {
+    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // WM_QUIT: an enclosing loop must see it too.
+      if (depth > 1) PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (got == -1) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void TWin32Backend::Sleep(unsigned ms) { ::Sleep(ms); }
+
+uint64_t TWin32Backend::TickCount() { return GetTickCount64(); }
+
+int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                              unsigned flags) {
+  HWND window = H(owner);
+  // A window disabled under a modal dialog would be enabled again when the
+  // box closes: the box belongs to the active window then.
+  if (!window || !IsWindowEnabled(window)) {
+    if (HWND active = GetActiveWindow()) window = active;
+  }
+  return MessageBoxA(window, text.c_str(), caption.c_str(), flags);
+}
+
+// ---- peers and menus ----
+
+std::unique_ptr<IControlPeer> TWin32Backend::CreatePeer(TControl& control) {
+  return TWin32Peer::Create(*this, control);
+}
+
+TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) {
+  HMENU popup = CreatePopupMenu();
+  if (!popup) return nullptr;
+  std::vector<TMenuItem*> items;
+  for (TMenuItem* item : menu.Items()) {
+    if (!item->Visible()) continue;
+    if (item->IsSeparator()) {
+      AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    items.push_back(item);
+    UINT id = static_cast<UINT>(items.size());
+    AppendMenuA(popup, MF_STRING | (item->Enabled() ? MF_ENABLED : MF_GRAYED), id,
+                item->Caption().c_str());
+    if (item->Default()) SetMenuDefaultItem(popup, id, FALSE);
+  }
+  HWND window = H(owner);
+  if (!window && app_) window = H(app_->Handle());
+  HWND temporary = nullptr;
+  if (!window) {
+    // A menu needs a top-level window to report to.
+    temporary = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, Instance(), nullptr);
+    window = temporary;
+  }
+  UINT chosen = static_cast<UINT>(::TrackPopupMenu(
+      popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+  DestroyMenu(popup);
+  if (temporary) DestroyWindow(temporary);
+  if (chosen == 0 || chosen > items.size()) return nullptr;
+  TMenuItem* item = items[chosen - 1];
+  // The menu runs its own loop: an item freed meanwhile is not reported.
+  const auto& now = menu.Items();
+  return std::find(now.begin(), now.end(), item) != now.end() ? item : nullptr;
+}
+
+// ---- hidden windows ----
+
+THandle TWin32Backend::CreateHiddenWindow(TWndProc proc) {
+  // Top-level (not message-only), so that broadcasts such as the shell's
+  // "TaskbarCreated" reach it; never shown.
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, Instance(), nullptr);
+  if (!window) return 0;
+  auto* data = new THiddenWindow{this, std::make_shared<TWndProc>(std::move(proc))};
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+  return T(window);
+}
+
+void TWin32Backend::DestroyHiddenWindow(THandle window) {
+  HWND w = H(window);
+  if (!IsWindow(w)) return;
+  auto* data = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+  SetWindowLongPtrA(w, GWLP_USERDATA, 0);
+  DestroyWindow(w);
+  delete data;
+}
+
+intptr_t TWin32Backend::HiddenMessage(uintptr_t window, uint32_t message, uintptr_t wParam,
+                                      intptr_t lParam) {
+  HWND w = H(window);
+  auto* data = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+  if (message == WM_NCDESTROY && data) {
+    // Destroyed by the system rather than by DestroyHiddenWindow.
+    SetWindowLongPtrA(w, GWLP_USERDATA, 0);
+    delete data;
+    return DefWindowProcA(w, message, wParam, lParam);
+  }
+  if (!data) return DefWindowProcA(w, message, wParam, lParam);
+  // Copies: the handler may destroy its own window.
+  std::shared_ptr<TWndProc> proc = data->proc;
+  TWin32Backend* backend = data->backend;
+  bool answered = false;
+  intptr_t result = 0;
+  backend->Guard([&] {
+    result = (*proc)(message, wParam, lParam);
+    answered = true;
+  });
+  return answered ? result : DefWindowProcA(w, message, wParam, lParam);
+}
+
+// ---- window-manager calls ----
+
+intptr_t TWin32Backend::DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+                                      intptr_t lParam) {
+  return DefWindowProcA(H(window), message, wParam, lParam);
+}
+
+intptr_t TWin32Backend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+                                    intptr_t lParam) {
+  return SendMessageA(H(window), message, wParam, lParam);
+}
+
+bool TWin32Backend::PostMessage(THandle window, uint32_t message, uintptr_t wParam,
+                                intptr_t lParam) {
+  return PostMessageA(H(window), message, wParam, lParam) != 0;
+}
+
+uint32_t TWin32Backend::RegisterWindowMessage(const std::string& name) {
+  return RegisterWindowMessageA(name.c_str());
+}
+
+bool TWin32Backend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {
+  return ::RegisterHotKey(H(window), id, modifiers, vk) != 0;
+}
+
+bool TWin32Backend::UnregisterHotKey(THandle window, int id) {
+  return ::UnregisterHotKey(H(window), id) != 0;
+}
+
+TPoint TWin32Backend::GetCursorPos() {
+  POINT p{};
+  ::GetCursorPos(&p);
+  return {p.x, p.y};
+}
+
+bool TWin32Backend::SetForegroundWindow(THandle window) {
+  return ::SetForegroundWindow(H(window)) != 0;
+}
+
+bool TWin32Backend::ShowWindow(THandle window, int command) {
+  return ::ShowWindow(H(window), command) != 0;
+}
+
+bool TWin32Backend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx,
+                                 int cy, unsigned flags) {
+  return ::SetWindowPos(H(window), reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags) != 0;
+}
+
+bool TWin32Backend::IsWindowVisible(THandle window) { return ::IsWindowVisible(H(window)) != 0; }
+
+bool TWin32Backend::IsIconic(THandle window) { return ::IsIconic(H(window)) != 0; }
+
+THandle TWin32Backend::GetFocus() { return T(::GetFocus()); }
+
+int TWin32Backend::ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+
+int TWin32Backend::ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+
+TRect TWin32Backend::WorkArea() {
+  RECT r{};
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0))
+    return {0, 0, ScreenWidth(), ScreenHeight()};
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+// ---- icons ----
+
+THandle TWin32Backend::LoadSystemIcon(int id) {
+  return T(LoadIconA(nullptr, MAKEINTRESOURCEA(id)));
+}
+
+THandle TWin32Backend::IconFromImageList(TImageList& list, int index) {
+  if (index < 0 || index >= list.Count()) return 0;
+  return T(LoadOwnedIcon(list.ResourceId(index), list.Width(), list.Height()));
+}
+
+THandle TWin32Backend::ApplicationIcon() {
+  return T(LoadOwnedIcon(IDI_APP, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
+}
+
+void TWin32Backend::DestroyIcon(THandle icon) {
+  if (icon) ::DestroyIcon(reinterpret_cast<HICON>(icon));
+}
+
+// ---- fonts and brushes ----
+
+uintptr_t TWin32Backend::FontFor(const std::string& name, int height, bool bold) {
+  std::string key = name + "|" + std::to_string(height) + (bold ? "|b" : "|n");
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+  if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  else fonts_[key] = reinterpret_cast<uintptr_t>(font);
+  return reinterpret_cast<uintptr_t>(font);
+}
+
+uintptr_t TWin32Backend::BrushFor(uint32_t colorRef) {
+  auto it = brushes_.find(colorRef);
+  if (it != brushes_.end()) return it->second;
+  HBRUSH brush = CreateSolidBrush(colorRef);
+  brushes_[colorRef] = reinterpret_cast<uintptr_t>(brush);
+  return reinterpret_cast<uintptr_t>(brush);
+}

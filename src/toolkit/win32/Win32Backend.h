@@ -1,0 +1,108 @@
+// The toolkit's Windows backend: real windows and controls through the ANSI
+// API, timers and the thread-safe post on a message-only utility window, and
+// the window-manager calls the components need.
+#pragma once
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include "toolkit/Backend.h"
+
+class TApplication;
+class TWin32Peer;
+
+class TWin32Backend : public IBackend {
+ public:
+  TWin32Backend();
+  ~TWin32Backend() override;
+  TWin32Backend(const TWin32Backend&) = delete;
+  TWin32Backend& operator=(const TWin32Backend&) = delete;
+
+  // The application whose HandleException receives what escapes a callback.
+  void SetApplication(TApplication* app) { app_ = app; }
+  TApplication* Application() const { return app_; }
+
+  // Runs `fn` at a callback boundary: an exception goes to the application's
+  // HandleException and never unwinds through Windows.
+  void Guard(const std::function<void()>& fn) noexcept;
+
+  // ---- IBackend ----
+  uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) override;
+  void StopTimer(uintptr_t id) override;
+  void ProcessMessages() override;
+  void RunUntil(const std::function<bool()>& done) override;
+  void PostToGui(std::function<void()> work) override;
+  void Sleep(unsigned ms) override;
+  uint64_t TickCount() override;
+  int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+                 unsigned flags) override;
+  std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override;
+  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) override;
+  THandle CreateHiddenWindow(TWndProc proc) override;
+  void DestroyHiddenWindow(THandle window) override;
+  intptr_t DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+                         intptr_t lParam) override;
+  intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+                       intptr_t lParam) override;
+  bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
+  bool UnregisterHotKey(THandle window, int id) override;
+  TPoint GetCursorPos() override;
+  bool SetForegroundWindow(THandle window) override;
+  bool ShowWindow(THandle window, int command) override;
+  bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+                    unsigned flags) override;
+  bool IsWindowVisible(THandle window) override;
+  bool IsIconic(THandle window) override;
+  THandle GetFocus() override;
+  int ScreenWidth() override;
+  int ScreenHeight() override;
+  TRect WorkArea() override;
+  THandle LoadSystemIcon(int id) override;
+  THandle IconFromImageList(TImageList& list, int index) override;
+  THandle ApplicationIcon() override;
+  void DestroyIcon(THandle icon) override;
+
+  // ---- for the peers ----
+  // A font and a solid brush for these values, made once and kept until the
+  // backend goes.
+  uintptr_t FontFor(const std::string& name, int height, bool bold);
+  uintptr_t BrushFor(uint32_t colorRef);
+  // Forms with a native window, for the modal disabling of the others.
+  void AddForm(TWin32Peer* peer) { forms_.insert(peer); }
+  void RemoveForm(TWin32Peer* peer) { forms_.erase(peer); }
+  const std::set<TWin32Peer*>& Forms() const { return forms_; }
+  // True while a peer's window is being destroyed: its messages are not
+  // routed to models that may be half gone.
+  bool Destroying() const { return destroying_ > 0; }
+  void BeginDestroy() { ++destroying_; }
+  void EndDestroy() { --destroying_; }
+
+  // The utility window's procedure (timers and posted work).
+  intptr_t UtilityMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  // A hidden window's procedure.
+  static intptr_t HiddenMessage(uintptr_t window, uint32_t message, uintptr_t wParam,
+                                intptr_t lParam);
+
+ private:
+  void RunPosted();
+
+  TApplication* app_ = nullptr;
+  uintptr_t utility_ = 0;  // message-only window: timers and posted work
+  std::map<uintptr_t, std::shared_ptr<std::function<void()>>> timers_;
+  uintptr_t nextTimer_ = 1;
+
+  std::mutex postMutex_;
+  std::deque<std::function<void()>> posted_;
+  bool wakePending_ = false;
+  bool closing_ = false;
+
+  std::map<std::string, uintptr_t> fonts_;
+  std::map<uint32_t, uintptr_t> brushes_;
+  std::set<TWin32Peer*> forms_;
+  int destroying_ = 0;
+};
