@@ -7,6 +7,7 @@
 #include "toolkit/Component.h"
 
 class TTimer;
+class TRasMiniApi;
 
 struct TRasConnectionDetails {
   HRASCONN Handle = 0;
@@ -51,7 +52,22 @@ class TRasMonitor : public TComponent {
   std::string GetLocalIP();
   std::string GetLocalHost();
 
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
  private:
+  // One enumeration into `conns`; false when the call fails (or cannot be made).
+  bool Enumerate(RASCONNA (&conns)[8], uint32_t& count);
+  // The status record of a connection; zeroed when the query fails or is missing.
+  RASCONNSTATUSA QueryStatus(HRASCONN handle);
+  // Fills the handle, status text and the three names from a connection record.
+  static void Describe(const RASCONNA& conn, const std::string& text,
+                       TRasConnectionDetails& details);
+  // Fills the two projection addresses when the PPP IP projection can be read.
+  void ReadAddresses(HRASCONN handle, TRasConnectionDetails& details);
+  void RequireLoaded() const;
+
+  TRasMiniApi* api_ = nullptr;  // the application's binding; null once it is gone
   TTimer* timer_ = nullptr;
   bool enabled_ = false;
   int pollInterval_ = 1000;
