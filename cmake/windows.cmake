@@ -1,0 +1,84 @@
+# Windows build (mingw-w64 or MSVC): Quindle.exe, the simulated RAS service
+# rasapi32.dll in a folder of its own, and the Windows test runner.
+
+if(MINGW)
+  # One self-contained executable: no compiler runtime DLLs beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# std::min and std::max rather than the macros of windows.h.
+add_compile_definitions(NOMINMAX)
+
+target_link_libraries(quindle_platform PUBLIC advapi32 shell32 version ws2_32)
+target_link_libraries(quindle_toolkit PUBLIC user32 gdi32 comctl32 shell32)
+
+set(QUINDLE_RESOURCES ${CMAKE_SOURCE_DIR}/resources)
+
+# ---- the program ----------------------------------------------------------
+if(EXISTS ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
+  add_executable(Quindle WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${QUINDLE_RESOURCES}/Quindle.rc)
+  target_include_directories(Quindle PRIVATE ${QUINDLE_RESOURCES})
+  target_compile_definitions(Quindle PRIVATE
+    QUINDLE_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    QUINDLE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    QUINDLE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+  # The icons and the manifest are read by the resource compiler.
+  set_property(SOURCE ${QUINDLE_RESOURCES}/Quindle.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_RESOURCES}/ResourceIds.h
+    ${QUINDLE_RESOURCES}/app.ico ${QUINDLE_RESOURCES}/disconnected.ico
+    ${QUINDLE_RESOURCES}/connected.ico ${QUINDLE_RESOURCES}/dial1.ico
+    ${QUINDLE_RESOURCES}/dial2.ico)
+  target_link_libraries(Quindle PRIVATE quindle_core
+    comctl32 shell32 version ws2_32 advapi32 user32 gdi32)
+  if(MSVC)
+    # The manifest comes from the resource script.
+    target_link_options(Quindle PRIVATE /MANIFEST:NO)
+  endif()
+endif()
+
+# ---- the simulated RAS service ----------------------------------------------
+# Built under the system's own name, in a folder of its own, so that it is
+# installed on purpose (scripts/run) and never found by accident.
+if(EXISTS ${CMAKE_SOURCE_DIR}/src/rassim/dll/rasapi32.def)
+  quindle_glob(RASSIM_DLL_SRC ${CMAKE_SOURCE_DIR}/src/rassim/dll/*.cpp)
+  add_library(rasapi32 SHARED ${RASSIM_DLL_SRC} ${CMAKE_SOURCE_DIR}/src/rassim/dll/rasapi32.def)
+  set_target_properties(rasapi32 PROPERTIES
+    PREFIX "" OUTPUT_NAME rasapi32
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim)
+  if(MINGW)
+    # The exports come from the .def file, undecorated on 32-bit too.
+    target_link_options(rasapi32 PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+  endif()
+  target_link_libraries(rasapi32 PRIVATE rassim_core)
+endif()
+
+# ---- Windows test suites ----------------------------------------------------
+quindle_glob(WIN_TEST_SRC ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
+
+if(QUINDLE_COMPILE_ONLY)
+  # Compiled, not linked: proves the suites build for this target.
+  if(WIN_TEST_SRC)
+    add_library(quindle_wintests_objects OBJECT ${WIN_TEST_SRC})
+    target_include_directories(quindle_wintests_objects PRIVATE
+      ${CMAKE_SOURCE_DIR}/tests ${GTEST_SOURCE_DIR}/googletest/include)
+  endif()
+elseif(WIN_TEST_SRC)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+  add_executable(quindle_wintests ${WIN_TEST_SRC})
+  target_include_directories(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(quindle_wintests PRIVATE quindle_core rassim_core gtest gtest_main)
+
+  # A library that lives only beside the test runner: the loader must not
+  # find it there.
+  add_library(quindle_probe SHARED ${CMAKE_SOURCE_DIR}/tests/win32/probe/QuindleProbe.c)
+  set_target_properties(quindle_probe PROPERTIES PREFIX "" OUTPUT_NAME quindle_probe
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  add_dependencies(quindle_wintests quindle_probe)
+endif()

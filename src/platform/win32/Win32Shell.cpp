@@ -1,0 +1,48 @@
+#include "platform/win32/Win32Shell.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+// windows.h maps this name to the ANSI or wide function.
+#undef ShellExecute
+
+namespace {
+
+const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+}  // namespace
+
+bool TWin32Shell::NotifyIcon(uint32_t message, const void* record) {
+  // The record is built by the caller in either of the two layouts that
+  // shell32 accepts; its first field gives its size.
+  return Shell_NotifyIconA(message, static_cast<PNOTIFYICONDATAA>(const_cast<void*>(record))) != 0;
+}
+
+intptr_t TWin32Shell::ShellExecute(uintptr_t parent, const std::string& verb,
+                                   const std::string& file, const std::string& parameters,
+                                   const std::string& directory, int show) {
+  HINSTANCE result = ShellExecuteA(reinterpret_cast<HWND>(parent), OrNull(verb), file.c_str(),
+                                   OrNull(parameters), OrNull(directory), show);
+  return reinterpret_cast<intptr_t>(result);
+}
+
+bool TWin32Shell::FileVersion(const std::string& path, TFixedFileVersion& info) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return false;
+  std::vector<char> block(size);
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
+  void* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  const auto* v = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  info.signature = v->dwSignature;
+  info.fileVersionMS = v->dwFileVersionMS;
+  info.fileVersionLS = v->dwFileVersionLS;
+  return true;
+}
