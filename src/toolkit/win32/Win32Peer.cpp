@@ -409,7 +409,7 @@ LRESULT TWin32Peer::FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSKEYDOWN:
     case WM_CHAR:
     case WM_SYSCHAR:
-      if (KeyMessage(window, nullptr, message, wParam, lParam, result)) handled = true;
+      KeyMessage(window, nullptr, message, wParam, lParam, result, handled);
       return result;
     default: break;
   }
@@ -431,7 +431,7 @@ LRESULT TWin32Peer::ControlMessage(HWND window, WNDPROC original, UINT message, 
       // A drop-down combo box's keys arrive at its edit field, which hands
       // some on to the combo box: the model sees each key once, at the field.
       if (window == hwnd_ && comboEdit_) break;
-      handled = KeyMessage(window, original, message, wParam, lParam, result);
+      KeyMessage(window, original, message, wParam, lParam, result, handled);
       return result;
     case WM_SETFOCUS:
       if (auto* win = dynamic_cast<TWinControl*>(&control_))
@@ -460,10 +460,12 @@ LRESULT TWin32Peer::ControlMessage(HWND window, WNDPROC original, UINT message, 
 
 // Keys: the model's handlers see them first; one that was dropped never
 // reaches the native control.
-bool TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
-                            LPARAM lParam, LRESULT& result) {
+void TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
+                            LPARAM lParam, LRESULT& result, bool& handled) {
   auto* win = dynamic_cast<TWinControl*>(&control_);
-  if (!win) return false;
+  if (!win) return;
+  // From here the key is ours: one whose handler raised is dropped.
+  handled = true;
   auto forward = [&](WPARAM key) {
     result = original ? CallWindowProcA(original, window, message, key, lParam)
                       : DefWindowProcA(window, message, key, lParam);
@@ -472,19 +474,19 @@ bool TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
   if (message == WM_SYSCHAR) {
     TForm* form = control_.ParentForm();
     auto* formPeer = form ? static_cast<TWin32Peer*>(form->Peer()) : nullptr;
-    if (formPeer && formPeer->Accelerator(static_cast<char>(wParam))) return true;
+    if (formPeer && formPeer->Accelerator(static_cast<char>(wParam))) return;
     forward(wParam);
-    return true;
+    return;
   }
   if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
     WORD_T key = static_cast<WORD_T>(wParam);
     TShiftState shift = ShiftState();
     if (message == WM_SYSKEYDOWN) shift |= ssAlt;
-    if (!win->KeyDown(key, shift)) return true;
-    if (!StillOurs(window, this)) return true;
+    if (!win->KeyDown(key, shift)) return;
+    if (!StillOurs(window, this)) return;
     if (message == WM_KEYDOWN && key == VK_TAB && kind_ != TKind::Form) {
       MoveFocus(window, (shift & ssShift) != 0);
-      return true;
+      return;
     }
     if (kind_ == TKind::MaskEdit && message == WM_KEYDOWN) {
       auto& mask = static_cast<TMaskEdit&>(control_);
@@ -496,17 +498,17 @@ bool TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
         mask.SetSelStart(static_cast<int>(start));
         mask.SetSelLength(static_cast<int>(end - start));
         mask.MaskKeyDown(key, shift);
-        return true;
+        return;
       }
     }
     forward(key);
-    return true;
+    return;
   }
   // WM_CHAR
   char c = static_cast<char>(wParam);
-  if (c == '\t' && kind_ != TKind::Form) return true;  // moved the focus at the key-down
-  if (!win->KeyPress(c)) return true;
-  if (!StillOurs(window, this)) return true;
+  if (c == '\t' && kind_ != TKind::Form) return;  // moved the focus at the key-down
+  if (!win->KeyPress(c)) return;
+  if (!StillOurs(window, this)) return;
   if (kind_ == TKind::MaskEdit && static_cast<TMaskEdit&>(control_).IsMasked()) {
     auto& mask = static_cast<TMaskEdit&>(control_);
     DWORD start = 0, end = 0;
@@ -515,10 +517,9 @@ bool TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
     mask.SetSelStart(static_cast<int>(start));
     mask.SetSelLength(static_cast<int>(end - start));
     mask.MaskKeyPress(c);
-    return true;
+    return;
   }
   forward(static_cast<unsigned char>(c));
-  return true;
 }
 
 bool TWin32Peer::ReflectFromChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -46,8 +46,8 @@ class TWin32Peer : public IControlPeer {
   LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
   LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
                          LPARAM lParam, bool& handled);
-  bool KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
-                  LRESULT& result);
+  void KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
+                  LRESULT& result, bool& handled);
   // A notification from a child window, reflected to the child's peer.
   bool ReflectFromChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   void Command(unsigned code);
