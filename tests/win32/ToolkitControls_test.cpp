@@ -187,9 +187,50 @@ TEST_F(Win32Controls, TheFormPreviewsKeysAndEscapeReachesItFromAnyControl) {
   EXPECT_TRUE(IsWindow(Of(form)));
   EXPECT_TRUE(IsWindowVisible(Of(form)));
 
-  // The end of the session is never held up by a window that will not close.
-  EXPECT_EQ(SendMessageA(Of(form), WM_QUERYENDSESSION, 0, 0), TRUE);
-  EXPECT_EQ(closeAsked, 2);
+  // The minimise button minimises the application.
+  int minimized = 0;
+  w.app->OnMinimize = [&](TObject*) { ++minimized; };
+  SendMessageA(Of(form), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_EQ(minimized, 1);
+  EXPECT_TRUE(IsIconic(Of(form)));
+}
+
+TEST_F(Win32Controls, TheEndOfTheSessionIsNeverHeldUpAndEndsTheProgramInOrder) {
+  bool destroyed = false;
+  form->OnCloseQuery = [](TObject*, bool& canClose) { canClose = false; };
+  form->OnDestroy = [&](TObject*) { destroyed = true; };
+  HWND window = Of(form);
+  EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), TRUE);
+  // Ended by something else: nothing happens.
+  SendMessageA(window, WM_ENDSESSION, FALSE, 0);
+  EXPECT_FALSE(destroyed);
+  EXPECT_TRUE(IsWindow(window));
+  // The session ends: the orderly exit runs before the handler returns.
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(w.app->Terminated());
+  EXPECT_FALSE(IsWindow(window));
+  form = nullptr;
+}
+
+TEST_F(Win32Controls, ActivationByTheUserReachesTheFormOnce) {
+  auto* other = w.app->CreateForm<TForm>();
+  other->SetClientSize(100, 60);
+  other->Show();
+  w.backend.ProcessMessages();
+  int activated = 0;
+  form->OnActivate = [&](TObject*) { ++activated; };
+  SetActiveWindow(Of(form));
+  w.backend.ProcessMessages();
+  EXPECT_EQ(activated, 1);
+  EXPECT_EQ(GetActiveWindow(), Of(form));
+  // The control that had the focus gets it back.
+  form->edit->SetFocus();
+  SetActiveWindow(Of(other));
+  SetActiveWindow(Of(form));
+  w.backend.ProcessMessages();
+  EXPECT_EQ(activated, 2);
+  EXPECT_EQ(GetFocus(), Of(form->edit));
 }
 
 TEST_F(Win32Controls, TabMovesTheFocusAndAltWithAMarkedLetterClicks) {

@@ -186,7 +186,7 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
       exStyle |= WS_EX_STATICEDGE | WS_EX_CONTROLPARENT;
       break;
-    case TKind::Label: style |= SS_LEFT; break;
+    case TKind::Label: style |= SS_LEFTNOWORDWRAP; break;
     case TKind::Container: exStyle |= WS_EX_CONTROLPARENT; break;
     case TKind::Button:
       cls = "BUTTON";
@@ -253,15 +253,14 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
   if (control_.Visible()) style |= WS_VISIBLE;
   if (!control_.Enabled()) style |= WS_DISABLED;
 
-  int height = control_.Height();
-  if (kind_ == TKind::ComboBox) height += kDropDownHeight;
   hwnd_ = CreateWindowExA(exStyle, cls, text.c_str(), style, control_.Left(), control_.Top(),
-                          control_.Width(), height, parent,
+                          control_.Width(), control_.Height(), parent,
                           reinterpret_cast<HMENU>(static_cast<intptr_t>(nextId++)), Instance(),
                           nullptr);
   if (!hwnd_) throw std::runtime_error("Cannot create the control " + control_.Name());
   Subclass(hwnd_);
   ApplyFont();
+  ApplyBounds();
 
   switch (kind_) {
     case TKind::Edit:
@@ -649,7 +648,10 @@ void TWin32Peer::Changed(TPeerChange what) {
   switch (what) {
     case TPeerChange::Bounds: ApplyBounds(); break;
     case TPeerChange::Caption:
-    case TPeerChange::Text: ApplyText(); break;
+    case TPeerChange::Text:
+      ApplyText();
+      if (kind_ == TKind::Label) ApplyBounds();
+      break;
     case TPeerChange::Enabled: EnableWindow(hwnd_, control_.Enabled()); break;
     case TPeerChange::Visible: ApplyVisible(); break;
     case TPeerChange::Checked: {
@@ -687,7 +689,10 @@ void TWin32Peer::Changed(TPeerChange what) {
       else if (kind_ == TKind::RichEdit)
         SendMessageA(hwnd_, EM_SETREADONLY, static_cast<TRichEdit&>(control_).ReadOnly(), 0);
       break;
-    case TPeerChange::Font: ApplyFont(); break;
+    case TPeerChange::Font:
+      ApplyFont();
+      if (kind_ == TKind::Label) ApplyBounds();
+      break;
     case TPeerChange::Color:
       if (kind_ == TKind::RichEdit)
         SendMessageA(hwnd_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRef(control_.Color())));
@@ -735,8 +740,11 @@ intptr_t TWin32Peer::Perform(uint32_t message, uintptr_t wParam, intptr_t lParam
 
 void TWin32Peer::ApplyBounds() {
   if (kind_ != TKind::Form) {
-    int height = control_.Height() + (kind_ == TKind::ComboBox ? kDropDownHeight : 0);
-    MoveWindow(hwnd_, control_.Left(), control_.Top(), control_.Width(), height, TRUE);
+    int width = control_.Width(), height = control_.Height();
+    if (kind_ == TKind::ComboBox && static_cast<TComboBox&>(control_).Style() != csSimple)
+      height += kDropDownHeight;
+    if (kind_ == TKind::Label) width = std::max(width, LabelTextWidth());
+    MoveWindow(hwnd_, control_.Left(), control_.Top(), width, height, TRUE);
     return;
   }
   // A form's size comes from its client area; the model learns the outer size.
@@ -754,6 +762,27 @@ void TWin32Peer::ApplyBounds() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   form.SetBounds(form.Left(), form.Top(), width, height);
   --syncing_;
+}
+
+// A label is as wide as its text at least: labels size themselves to their
+// caption, and a font a little wider than the one laid out for must not cut
+// the text off.
+int TWin32Peer::LabelTextWidth() const {
+  std::string shown;
+  const std::string& caption = control_.Caption();
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    shown += caption[i];
+  }
+  HDC dc = GetDC(hwnd_);
+  if (!dc) return 0;
+  const TFont& f = control_.Font();
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(backend_.FontFor(f.name, f.height, f.bold)));
+  SIZE size{};
+  GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  return size.cx + 1;
 }
 
 void TWin32Peer::ApplyVisible() {
@@ -796,10 +825,12 @@ void TWin32Peer::ApplyText() {
     case TKind::MaskEdit: text = static_cast<TMaskEdit&>(control_).EditText(); break;
     default: text = control_.Caption(); break;
   }
-  if (WindowText(hwnd_) == text) return;
-  ++syncing_;
-  SetWindowTextA(hwnd_, text.c_str());
-  --syncing_;
+  if (WindowText(hwnd_) != text) {
+    ++syncing_;
+    SetWindowTextA(hwnd_, text.c_str());
+    --syncing_;
+  }
+  // The model puts the caret after text it sets.
   if (kind_ == TKind::Edit || kind_ == TKind::MaskEdit) ApplySelection();
 }
 

@@ -60,6 +60,7 @@ class TWin32Peer : public IControlPeer {
 
   // Following the model.
   void ApplyBounds();
+  int LabelTextWidth() const;
   void ApplyVisible();
   void ApplyText();
   void ApplyItems();
