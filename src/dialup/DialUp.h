@@ -10,6 +10,9 @@
 #include "toolkit/Component.h"
 #include "toolkit/Strings.h"
 
+// The hand-off slot between the service's notifier thread and the GUI thread.
+struct TDialSlot;
+
 enum TDialMode { dmAsync = 0, dmSync = 1 };
 enum TLanguage { English = 0, Czech = 1, Portuguese = 2 };
 
@@ -65,6 +68,17 @@ class TDialUp : public TComponent {
 
   // (private state and the notifier's hand-off are the implementation's)
  private:
+  // Runs on the service's thread: hands one notification to the GUI thread.
+  static void RASAPI_CALL DialNotifier(uint32_t message, RASCONNSTATE state, uint32_t error);
+  static void DeliverFromSlot(const std::shared_ptr<TDialSlot>& slot);
+  // Reads the dial parameters of Entry into `params`; 0 or a RAS code.
+  int ReadParams(RASDIALPARAMSA& params, int32_t* passwordSaved);
+  int StoreCredential(const std::string& value, bool password);
+  // The service's text for an error code; empty when it has none that fits.
+  std::string ErrorText(int32_t code);
+
+  HRASCONN handle_ = 0;
+  std::shared_ptr<TDialSlot> slot_;
   TDialMode dialMode_ = dmAsync;
   TStrings entries_;
   std::string entry_;

@@ -1,0 +1,332 @@
+#include "dialup/DialUp.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "dialup/RasBinding.h"
+#include "dialup/StatusTexts.h"
+#include "platform/Registry.h"
+#include "toolkit/Application.h"
+
+namespace {
+
+constexpr uint32_t kEntriesBuffered = 100;
+constexpr uint64_t kHangUpWaitCapMs = 10000;
+constexpr int kInvalidParameter = 87;
+
+void SecureZero(void* p, size_t n) {
+  volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
+  while (n--) *b++ = 0;
+}
+
+// A dial parameter record whose password does not outlive its use.
+struct TDialParams {
+  RASDIALPARAMSA rec;
+  TDialParams() {
+    std::memset(&rec, 0, sizeof rec);
+    rec.dwSize = sizeof rec;
+  }
+  ~TDialParams() { SecureZero(&rec, sizeof rec); }
+  TDialParams(const TDialParams&) = delete;
+  TDialParams& operator=(const TDialParams&) = delete;
+};
+
+std::string FieldText(const char* field, size_t size) {
+  return std::string(field, strnlen(field, size));
+}
+
+}  // namespace
+
+// The one-slot hand-off between the service's notifier thread and the GUI
+// thread. The dialer and its posted work share it, so a late notification
+// finds it even after the dialer is gone and can tell that it is.
+struct TDialSlot {
+  std::mutex mutex;
+  std::condition_variable freed;
+  bool pending = false;
+  bool alive = true;  // cleared (under the lock) by the dialer's destructor
+  int32_t state = 0;
+  int32_t error = 0;
+  IBackend* backend = nullptr;  // set before each asynchronous dial
+  TDialUp* dialer = nullptr;    // used on the GUI thread only, while alive
+};
+
+namespace {
+// The dialer that started the last asynchronous dial: the notifier carries no
+// context of its own.
+std::mutex gCurrentMutex;
+std::shared_ptr<TDialSlot> gCurrentDialer;
+}  // namespace
+
+TDialUp::TDialUp(TComponent* owner) : TComponent(owner), slot_(std::make_shared<TDialSlot>()) {
+  slot_->dialer = this;
+  GetStats();
+}
+
+TDialUp::~TDialUp() {
+  {
+    std::lock_guard lock(gCurrentMutex);
+    if (gCurrentDialer == slot_) gCurrentDialer.reset();
+  }
+  {
+    std::lock_guard lock(slot_->mutex);
+    slot_->alive = false;
+  }
+  // A notifier waiting for the slot gives up its notification.
+  slot_->freed.notify_all();
+}
+
+void TDialUp::SetEntry(const std::string& e) {
+  if (e != entry_) entry_ = e;
+}
+
+// ------------------------------------------------------------------ dialling
+
+int TDialUp::Dial() {
+  HangUp();
+  TDialParams params;
+  int r = ReadParams(params.rec, nullptr);
+  if (r != 0) {
+    OnError(this, r, "GetEntryDialParams failed");
+    return r;
+  }
+  handle_ = 0;
+  TRasBinding& ras = TRasBinding::Of(*this);
+
+  if (dialMode_ == dmSync) {
+    OnDialing(this);
+    r = static_cast<int>(ras.RasDialA(nullptr, nullptr, &params.rec, 0, nullptr, &handle_));
+    SecureZero(&params.rec, sizeof params.rec);
+    if (r == 0) {
+      OnConnect(this);
+      return 0;
+    }
+    if (handle_ != 0) HangUpConnection(handle_);
+    OnNotConnected(this, r, ErrorText(r));
+    return r;
+  }
+
+  {
+    std::lock_guard lock(slot_->mutex);
+    slot_->backend = &Application().Backend();
+  }
+  {
+    std::lock_guard lock(gCurrentMutex);
+    gCurrentDialer = slot_;
+  }
+  OnDialing(this);
+  RASDIALFUNC notifier = &TDialUp::DialNotifier;
+  r = static_cast<int>(ras.RasDialA(nullptr, nullptr, &params.rec, 0,
+                                    reinterpret_cast<void*>(notifier), &handle_));
+  SecureZero(&params.rec, sizeof params.rec);
+  if (r != 0) {
+    OnError(this, r, ErrorText(r));
+    return r;
+  }
+  return 0;
+}
+
+void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state,
+                                       uint32_t error) {
+  // Runs on the service's thread: it touches the slot and the backend's
+  // thread-safe post, nothing else, and lets nothing unwind into the service.
+  try {
+    std::shared_ptr<TDialSlot> slot;
+    {
+      std::lock_guard lock(gCurrentMutex);
+      slot = gCurrentDialer;
+    }
+    if (!slot) return;  // no dialer (any more): the notification is dropped
+    std::unique_lock lock(slot->mutex);
+    // One notification at a time: wait, without spinning, until the previous
+    // one has been delivered and its handler has returned.
+    slot->freed.wait(lock, [&] { return !slot->pending || !slot->alive; });
+    if (!slot->alive || !slot->backend) return;
+    slot->state = static_cast<int32_t>(state);
+    slot->error = static_cast<int32_t>(error);
+    slot->pending = true;
+    // Posted under the lock: the destructor cannot finish, and so the backend
+    // cannot go, while the post is being made.
+    try {
+      slot->backend->PostToGui([slot] { DeliverFromSlot(slot); });
+    } catch (...) {
+      slot->pending = false;
+    }
+  } catch (...) {
+  }
+}
+
+void TDialUp::DeliverFromSlot(const std::shared_ptr<TDialSlot>& slot) {
+  // On the GUI thread, the only one that clears `alive`.
+  if (!slot->alive) return;
+  TDialUp* dialer = slot->dialer;
+  dialer->Application().Guard([dialer] { dialer->DeliverDialEvent(); });
+}
+
+void TDialUp::DeliverDialEvent() {
+  std::shared_ptr<TDialSlot> slot = slot_;  // the handler may free this dialer
+  int32_t state, error;
+  {
+    std::lock_guard lock(slot->mutex);
+    if (!slot->pending) return;
+    state = slot->state;
+    error = slot->error;
+  }
+  // The slot is freed once the handler has returned, or has raised.
+  struct TRelease {
+    std::shared_ptr<TDialSlot> slot;
+    ~TRelease() {
+      {
+        std::lock_guard lock(slot->mutex);
+        slot->pending = false;
+      }
+      slot->freed.notify_all();
+    }
+  } release{slot};
+  if (OnAsyncEvent) {
+    std::string text = GetStatusText(state, error);
+    OnAsyncEvent(this, state, error, text);
+  }
+}
+
+// ------------------------------------------------------------------ hang-up
+
+int TDialUp::HangUp() { return HangUpConnection(handle_); }
+
+int TDialUp::HangUpConnection(HRASCONN handle) {
+  TRasBinding& ras = TRasBinding::Of(*this);
+  int r = static_cast<int>(ras.RasHangUpA(handle));
+  if (r != 0) return r;
+  // Wait until the service lets the handle go, keeping the GUI alive; a
+  // service that never does is given up on after a while. Nothing of this
+  // dialer is touched after the first message round: a handler may free it.
+  IBackend& backend = Application().Backend();
+  const uint64_t start = backend.TickCount();
+  for (;;) {
+    RASCONNSTATUSA status;
+    std::memset(&status, 0, sizeof status);
+    status.dwSize = sizeof status;
+    if (ras.RasGetConnectStatusA(handle, &status) == ERROR_INVALID_HANDLE_RAS) break;
+    if (backend.TickCount() - start >= kHangUpWaitCapMs) break;
+    backend.Sleep(10);
+    backend.ProcessMessages();
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------ entries
+
+int TDialUp::GetEntries() {
+  entries_.Clear();
+  std::vector<RASENTRYNAMEA> names(kEntriesBuffered);
+  std::memset(names.data(), 0, names.size() * sizeof(RASENTRYNAMEA));
+  names[0].dwSize = sizeof(RASENTRYNAMEA);
+  uint32_t bytes = kEntriesBuffered * sizeof(RASENTRYNAMEA);
+  uint32_t count = 0;
+  int r = static_cast<int>(
+      TRasBinding::Of(*this).RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count));
+  if (r != 0) return r;
+  if (count > kEntriesBuffered) count = kEntriesBuffered;
+  for (uint32_t i = 0; i < count; ++i) {
+    RASENTRYNAMEA& rec = names[i];
+    rec.szEntryName[RAS_MaxEntryName] = '\0';
+    entries_.Add(rec.szEntryName);
+    OnEntryGet(this, rec.szEntryName);
+  }
+  return 0;
+}
+
+// ------------------------------------------------------------------ credentials
+
+int TDialUp::ReadParams(RASDIALPARAMSA& params, int32_t* passwordSaved) {
+  // No phone-book entry can have a longer name than the record holds.
+  if (entry_.size() > static_cast<size_t>(RAS_MaxEntryName))
+    return static_cast<int>(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY_RAS);
+  std::memcpy(params.szEntryName, entry_.data(), entry_.size());
+  params.szEntryName[entry_.size()] = '\0';
+  int32_t saved = 0;
+  int r = static_cast<int>(
+      TRasBinding::Of(*this).RasGetEntryDialParamsA(nullptr, &params, &saved));
+  if (passwordSaved) *passwordSaved = saved;
+  return r;
+}
+
+int TDialUp::StoreCredential(const std::string& value, bool password) {
+  // A value longer than the record's field is refused, not cut short: a
+  // shortened password would be stored as if it were the right one.
+  if (value.size() > static_cast<size_t>(password ? PWLEN : UNLEN)) return kInvalidParameter;
+  TDialParams params;
+  int r = ReadParams(params.rec, nullptr);
+  if (r != 0) return r;
+  char* field = password ? params.rec.szPassword : params.rec.szUserName;
+  std::memset(field, 0, (password ? PWLEN : UNLEN) + 1);
+  std::memcpy(field, value.data(), value.size());
+  return static_cast<int>(TRasBinding::Of(*this).RasSetEntryDialParamsA(nullptr, &params.rec, 0));
+}
+
+int TDialUp::SetUsername(const std::string& userName) { return StoreCredential(userName, false); }
+
+int TDialUp::SetPassword(const std::string& password) { return StoreCredential(password, true); }
+
+int TDialUp::GetUsername(std::string& userName) {
+  TDialParams params;
+  int r = ReadParams(params.rec, nullptr);
+  if (r != 0) return r;
+  userName = FieldText(params.rec.szUserName, sizeof params.rec.szUserName);
+  return 0;
+}
+
+int TDialUp::GetPassword(std::string& password) {
+  TDialParams params;
+  int32_t saved = 0;
+  int r = ReadParams(params.rec, &saved);
+  if (r != 0) return r;
+  password = saved ? FieldText(params.rec.szPassword, sizeof params.rec.szPassword) : "";
+  return 0;
+}
+
+// ------------------------------------------------------------------ texts
+
+std::string TDialUp::ErrorText(int32_t code) {
+  char buffer[100];
+  std::memset(buffer, 0, sizeof buffer);
+  uint32_t r = TRasBinding::Of(*this).RasGetErrorStringA(static_cast<uint32_t>(code), buffer,
+                                                         sizeof buffer);
+  // No text, or one that filled the buffer without its terminator: none.
+  size_t len = strnlen(buffer, sizeof buffer);
+  if (r != 0 || len == sizeof buffer) return "";
+  return std::string(buffer, len);
+}
+
+std::string TDialUp::GetStatusText(int32_t state, int32_t error) {
+  if (error != 0) return ErrorText(error);
+  return DialStatusText(language_, state);
+}
+
+// ------------------------------------------------------------------ statistics
+
+bool TDialUp::GetStats() {
+  const TPlatform& platform = Application().Platform();
+  if (!platform.system || platform.system->PlatformId() != VER_PLATFORM_WIN32_WINDOWS_T)
+    return false;
+  duna_.Clear();
+  TRegistry providers(*platform.registry, KEY_READ_T);
+  providers.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  TRegistry startStats(*platform.registry, KEY_READ_T);
+  startStats.SetRootKey(HKEY_DYN_DATA_T);
+  bool opened = providers.OpenKey("System\\CurrentControlSet\\Control\\PerfStats\\Enum", false) &&
+                startStats.OpenKey("PerfStats\\StartStat", false);
+  if (opened) {
+    // Names are read whole, however long.
+    for (const std::string& provider : providers.GetKeyNames()) {
+      TRegDataInfo info;
+      if (startStats.GetDataInfo(provider + "\\ConnectSpeed", info)) duna_.Add(provider);
+    }
+  }
+  providers.CloseKey();
+  startStats.CloseKey();
+  if (duna_.Count() > 0) duna_.Sort();
+  return opened;
+}

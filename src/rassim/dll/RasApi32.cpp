@@ -1,0 +1,114 @@
+// rasapi32.dll: the simulated RAS service as a library, exporting the RAS
+// functions the program binds at run time. Its phone book is the file named by
+// QUINDLE_PHONEBOOK, else "phonebook.ini" beside the library; credentials
+// stored through RasSetEntryDialParamsA are written back to that file.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "rassim/RasSimService.h"
+#include "rassim/SimExports.h"
+
+namespace {
+
+std::string PhoneBookPath() {
+  char buffer[MAX_PATH * 2] = {};
+  DWORD n = GetEnvironmentVariableA("QUINDLE_PHONEBOOK", buffer, sizeof buffer);
+  if (n > 0 && n < sizeof buffer) return std::string(buffer, n);
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(&PhoneBookPath), &self))
+    return "phonebook.ini";
+  n = GetModuleFileNameA(self, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return "phonebook.ini";
+  std::string path(buffer, n);
+  size_t slash = path.find_last_of("\\/");
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+         "phonebook.ini";
+}
+
+void Report(const std::string& text) {
+  std::string line = "Quindle simulated RAS service: " + text + "\n";
+  OutputDebugStringA(line.c_str());
+  std::fputs(line.c_str(), stderr);
+}
+
+// Made on the first call, never destroyed: its threads must not be joined
+// while the library is being unloaded.
+TRasSimService& Service() {
+  static TRasSimService* service = [] {
+    auto* scheduler = new TRealTimeScheduler();
+    std::string path = PhoneBookPath();
+    TSimPhoneBook book;
+    uint32_t unavailable = 0;
+    try {
+      book = TSimPhoneBook::Load(path);
+    } catch (const std::exception& e) {
+      Report(e.what());
+      unavailable = SIM_ERROR_CANNOT_OPEN_PHONEBOOK;
+    }
+    auto* s = new TRasSimService(*scheduler, std::move(book), path);
+    if (unavailable) s->SetUnavailable(unavailable);
+    rassim::Install(s);
+    return s;
+  }();
+  return *service;
+}
+
+}  // namespace
+
+// Nothing may unwind into the caller: a fault becomes ERROR_INVALID_PARAMETER.
+#define SIM_GUARDED(call)                 \
+  try {                                   \
+    return call;                          \
+  } catch (...) {                         \
+    return SIM_ERROR_INVALID_PARAMETER;   \
+  }
+
+extern "C" {
+
+uint32_t RASAPI_CALL RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
+                              uint32_t notifierType, void* notifier, HRASCONN* conn) {
+  SIM_GUARDED(Service().RasDialA(extensions, phonebook, params, notifierType, notifier, conn))
+}
+
+uint32_t RASAPI_CALL RasEnumEntriesA(const char* reserved, const char* phonebook,
+                                     RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count) {
+  SIM_GUARDED(Service().RasEnumEntriesA(reserved, phonebook, entries, bytes, count))
+}
+
+uint32_t RASAPI_CALL RasGetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
+                                            int32_t* passwordSaved) {
+  SIM_GUARDED(Service().RasGetEntryDialParamsA(phonebook, params, passwordSaved))
+}
+
+uint32_t RASAPI_CALL RasSetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
+                                            int32_t removePassword) {
+  SIM_GUARDED(Service().RasSetEntryDialParamsA(phonebook, params, removePassword))
+}
+
+uint32_t RASAPI_CALL RasHangUpA(HRASCONN conn) { SIM_GUARDED(Service().RasHangUpA(conn)) }
+
+uint32_t RASAPI_CALL RasGetConnectStatusA(HRASCONN conn, RASCONNSTATUSA* status) {
+  SIM_GUARDED(Service().RasGetConnectStatusA(conn, status))
+}
+
+uint32_t RASAPI_CALL RasGetErrorStringA(uint32_t error, char* buffer, uint32_t size) {
+  SIM_GUARDED(Service().RasGetErrorStringA(error, buffer, size))
+}
+
+uint32_t RASAPI_CALL RasEnumConnectionsA(RASCONNA* conns, uint32_t* bytes, uint32_t* count) {
+  SIM_GUARDED(Service().RasEnumConnectionsA(conns, bytes, count))
+}
+
+uint32_t RASAPI_CALL RasGetProjectionInfoA(HRASCONN conn, uint32_t projection, void* info,
+                                           uint32_t* size) {
+  SIM_GUARDED(Service().RasGetProjectionInfoA(conn, projection, info, size))
+}
+
+const char* RASAPI_CALL QuindleSimMarker() { return rassim::kMarker; }
+
+}  // extern "C"
