@@ -1,9 +1,13 @@
 # Windows build (mingw-w64 or MSVC): Quindle.exe, the simulated RAS service
 # rasapi32.dll in a folder of its own, and the Windows test runner.
 
+# One self-contained executable: no compiler runtime DLLs beside it.
 if(MINGW)
-  # One self-contained executable: no compiler runtime DLLs beside it.
   add_link_options(-static -static-libgcc -static-libstdc++)
+elseif(MSVC)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+  set_property(TARGET quindle_platform quindle_toolkit quindle_core rassim_core
+    PROPERTY MSVC_RUNTIME_LIBRARY "${CMAKE_MSVC_RUNTIME_LIBRARY}")
 endif()
 
 # std::min and std::max rather than the macros of windows.h.
@@ -33,6 +37,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
   if(MSVC)
     # The manifest comes from the resource script.
     target_link_options(Quindle PRIVATE /MANIFEST:NO)
+  elseif(MINGW)
+    target_link_options(Quindle PRIVATE $<$<CONFIG:Release>:-s>)
   endif()
 endif()
 
@@ -68,7 +74,8 @@ if(QUINDLE_COMPILE_ONLY)
 elseif(WIN_TEST_SRC)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  # GoogleTest uses the same (static) C runtime as the rest.
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
   add_executable(quindle_wintests ${WIN_TEST_SRC})
