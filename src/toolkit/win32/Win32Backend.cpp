@@ -1,7 +1,6 @@
 #include "toolkit/win32/Win32Backend.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 
 #include "toolkit/Application.h"
@@ -12,7 +11,7 @@
 
 #include <commctrl.h>
 
-#include "../resources/ResourceIds.h"
+#include "ResourceIds.h"
 
 namespace {
 
