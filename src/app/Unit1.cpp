@@ -12,9 +12,7 @@
 #include "settings/Unit2.h"
 #include "toolkit/Application.h"
 
-const char* const kAdvertLine =
-    "http://games.example.org/quest - Quindle Quest, a free puzzle game to play in your browser "
-    "while the line is busy\r\n";
+const char* const kAdvertLine = "http://quest.example.org - a web game\r\n";
 
 namespace {
 const char* const kHintDisconnected = "Quindle\r(Disconneted)";

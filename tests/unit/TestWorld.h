@@ -35,6 +35,9 @@ struct TTestWorld {
     p.system = &system;
     p.shell = &shell;
     p.sockets = &sockets;
+    // Keys every Windows installation has.
+    registry.MakeKey("HKCU\\SOFTWARE");
+    registry.MakeKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     app = std::make_unique<TApplication>(backend, p);
     app->SetTitle("Quindle");
   }

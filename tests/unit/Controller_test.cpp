@@ -1,0 +1,286 @@
+// The connection controller end to end on the virtual clock: the program with
+// the simulated RAS service dials, redials, follows drops and hangs up.
+#include <gtest/gtest.h>
+
+#include "QuindleWorld.h"
+#include "ResourceIds.h"
+
+namespace {
+
+const char* const kBook =
+    "[Office]\nUserName=alice\nPassword=secret\n"
+    "Script=0:100,1:100,2:300,3:100,5:100,14:100,8192:100\nDropAfter=30\n"
+    "[Busy]\nScript=0:100,1:100,2:300,8192:100\nFailCode=678\nFailAt=2\n"
+    "[Denied]\nScript=0:100,1:100,5:100,8192:100\nFailCode=691\nFailAt=5\nFailCount=2\n"
+    "[NoTone]\nScript=0:100,2:100,8192:100\nFailCode=680\nFailAt=2\n"
+    "[Home]\nScript=0:100,8192:100\n";
+
+// Starts the program with these stored settings and `entry` chosen.
+void StartWith(TQuindleWorld& q, int entryIndex, bool autoRecon, int retryMs = 2000,
+               int attempts = 99999, bool sync = false) {
+  auto& r = q.world.registry;
+  r.PutDword(kQuindleKey, "ConInt", static_cast<uint32_t>(entryIndex));
+  r.PutDword(kQuindleKey, "AutoRecon", autoRecon ? 1 : 0);
+  r.PutDword(kQuindleKey, "RetryInt", static_cast<uint32_t>(retryMs));
+  r.PutDword(kQuindleKey, "AttempsInt", static_cast<uint32_t>(attempts));
+  r.PutDword(kQuindleKey, "DialMode", sync ? 1 : 0);
+  r.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+}
+
+bool Connected(TQuindleWorld& q) { return q.form1->Panel1->Caption().rfind("Connected to", 0) == 0; }
+
+TEST(Controller, AsyncDialShowsProgressThenTheConnectedState) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 0, true);
+  q.form1->ConButton->Click();
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connecting...");
+  EXPECT_EQ(q.form1->TrayIcon->Hint(), "Quindle\r(Connecting...)");
+  EXPECT_TRUE(q.form1->TrayIcon->Animate());
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); })) << ::testing::PrintToString(q.Pane());
+  auto pane = q.Pane();
+  ASSERT_EQ(pane.size(), 8u) << ::testing::PrintToString(pane);
+  EXPECT_EQ(pane[0], "Connection attempt #1 (9:00:00 AM)");
+  EXPECT_EQ(pane[1], "Opening port");
+  EXPECT_EQ(pane[2], "Port opened");
+  EXPECT_EQ(pane[3], "Connecting device");
+  EXPECT_EQ(pane[4], "Device connected");
+  EXPECT_EQ(pane[5], "Verifying user name and password..");
+  EXPECT_EQ(pane[6], "Authenticated");
+  // The dial ends at 0.9 s; the monitor's poll at 1 s reports the line up.
+  EXPECT_EQ(pane[7], "Connected 9:00:01 AM (12/8/2026)");
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+  EXPECT_FALSE(q.form1->ConButton->Enabled());
+  EXPECT_TRUE(q.form1->DisButton->Enabled());
+  EXPECT_EQ(q.form1->TrayIcon->Hint(), "Quindle\r(Connected)");
+  EXPECT_FALSE(q.form1->TrayIcon->Animate());
+  EXPECT_EQ(q.TrayIconResource(), IDI_CONNECTED);
+}
+
+TEST(Controller, FailedDialWithoutAutomaticRedialStopsAfterOneAttempt) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, false);
+  q.form1->ConButton->Click();
+  q.Advance(60000);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
+  EXPECT_EQ(q.Pane().back(), "Error: 678");
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+  EXPECT_FALSE(q.form1->Timer->Enabled());
+  EXPECT_EQ(q.TrayIconResource(), IDI_DISCONNECTED);
+}
+
+TEST(Controller, FailuresAreRedialledOneIntervalApartUpToTheLimitThenSilence) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, true, 2000, 3);
+  q.form1->ConButton->Click();
+  q.Advance(120000);
+  auto pane = q.Pane();
+  std::vector<std::string> attempts;
+  for (auto& l : pane)
+    if (l.rfind("Connection attempt #", 0) == 0) attempts.push_back(l);
+  // Each dial fails 0.5 s after it starts; the next comes 2 s after that.
+  ASSERT_EQ(attempts.size(), 3u);
+  EXPECT_EQ(attempts[0], "Connection attempt #1 (9:00:00 AM)");
+  EXPECT_EQ(attempts[1], "Connection attempt #2 (9:00:02 AM)");
+  EXPECT_EQ(attempts[2], "Connection attempt #3 (9:00:05 AM)");
+  EXPECT_EQ(q.CountLinesStartingWith("Error: 678"), 3);
+  EXPECT_EQ(q.form1->AttemptNo, 4);  // the last tick counted and stopped
+  EXPECT_FALSE(q.form1->Timer->Enabled());
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+}
+
+TEST(Controller, LimitZeroStillMakesTheFirstAttemptButNoRedial) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, true, 1000, 0);
+  q.form1->ConButton->Click();
+  q.Advance(30000);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
+}
+
+TEST(Controller, UnaskedDropIsRedialledAtOnceFromAttemptOne) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 0, true, 2000, 3);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  const size_t before = q.Pane().size();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
+  auto pane = q.Pane();
+  ASSERT_GE(pane.size(), before + 2);
+  EXPECT_EQ(pane[before].rfind("Disconnected ", 0), 0u);
+  EXPECT_EQ(pane[before + 1].rfind("Connection attempt #1 (", 0), 0u);
+  EXPECT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+}
+
+TEST(Controller, DropWithoutAutomaticRedialOnlyReportsIt) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 0, false);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
+  q.Advance(10000);
+  EXPECT_EQ(q.Pane().back().rfind("Disconnected ", 0), 0u);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
+}
+
+TEST(Controller, DisconnectIsNotRedialledButALaterDropIs) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 4, true);  // Home: stays up until hung up
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  q.form1->DisButton->Click();
+  EXPECT_TRUE(q.form1->UserHangUp || !Connected(q));
+  q.Advance(5000);
+  EXPECT_FALSE(Connected(q));
+  EXPECT_EQ(q.Pane().back().rfind("Disconnected ", 0), 0u);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
+  EXPECT_FALSE(q.form1->UserHangUp);
+}
+
+TEST(Controller, DisconnectWithNoConnectionLeavesTheNextDropUnredialled) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 0, true);
+  q.form1->DisButtonClick(q.form1);  // as the timed event does while offline
+  EXPECT_TRUE(q.form1->UserHangUp);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
+  q.Advance(5000);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
+  EXPECT_FALSE(q.form1->UserHangUp);  // the drop cleared it
+}
+
+TEST(Controller, RedialTickThatFindsAConnectionMadeElsewhereDialsNothing) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, true, 2000, 5);
+  q.form1->ConButton->Click();
+  q.Advance(600);  // the first attempt has failed; the redial timer runs
+  ASSERT_TRUE(q.form1->Timer->Enabled());
+  // Another program brings a line up meanwhile.
+  auto* other = new TDialUp(q.world.app.get());
+  other->SetDialMode(dmSync);
+  other->SetEntry("Home");
+  ASSERT_EQ(other->Dial(), 0);
+  const int attempts = q.CountLinesStartingWith("Connection attempt #");
+  q.Advance(2000);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), attempts);
+  EXPECT_FALSE(q.form1->Timer->Enabled());
+}
+
+TEST(Controller, AccessDeniedGivesExactlyOneErrorLineWithTheServiceText) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 2, false);
+  q.form1->ConButton->Click();
+  q.Advance(5000);
+  std::vector<std::string> errors;
+  for (auto& l : q.Pane())
+    if (l.rfind("Error: ", 0) == 0) errors.push_back(l);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Access was denied because the"), std::string::npos);
+}
+
+TEST(Controller, DeniedTwiceThenConnectsWithAutomaticRedial) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 2, true, 1000, 5);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 3);
+}
+
+TEST(Controller, NoDialToneHasItsOwnLine) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 3, false);
+  q.form1->ConButton->Click();
+  q.Advance(5000);
+  EXPECT_EQ(q.Pane().back(), "Unable to connect device");
+}
+
+TEST(Controller, EmptyPhoneBookGivesOnlyTheNoConnectionsLine) {
+  TQuindleWorld q("");
+  StartWith(q, 0, true);
+  EXPECT_EQ(q.settings->ComboBox1->Text(), "No connections available");
+  q.form1->ConButton->Click();
+  q.Advance(10000);
+  EXPECT_EQ(q.Pane(), (std::vector<std::string>{"Error: No connections available"}));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+}
+
+TEST(Controller, EmptyEntryListAsksForAConnection) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 0, true);
+  q.settings->ComboBox1->Items().Clear();
+  q.form1->ConButton->Click();
+  EXPECT_EQ(q.Pane(), (std::vector<std::string>{"Make sure you have a connection set up"}));
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+}
+
+TEST(Controller, StoredChoiceOutsideTheListDialsTheFirstEntry) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 42, false);
+  EXPECT_EQ(q.settings->ComboBox1->ItemIndex(), -1);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+}
+
+TEST(Controller, SyncDialBlocksAndLogsOnlyItsAttemptLine) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 4, false, 2000, 3, true);
+  const int64_t before = q.world.clock.NowMs();
+  q.form1->ConButton->Click();
+  EXPECT_GE(q.world.clock.NowMs() - before, 200);  // the dial's own time passed inside it
+  EXPECT_EQ(q.Pane(), (std::vector<std::string>{"Connection Sync attempt #1 (9:00:00 AM)"}));
+  q.Advance(1000);
+  EXPECT_TRUE(Connected(q));
+}
+
+TEST(Controller, SyncDialFailureShowsTheServiceText) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, false, 2000, 3, true);
+  q.form1->ConButton->Click();
+  // The service's text is long: the pane wraps it over several lines.
+  auto pane = q.Pane();
+  ASSERT_GE(pane.size(), 2u);
+  EXPECT_EQ(pane[0], "Connection Sync attempt #1 (9:00:00 AM)");
+  EXPECT_EQ(pane[1].rfind("Error: There was no answer", 0), 0u);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+}
+
+TEST(Controller, ConnectOnStartUpDialsAtTheFirstTickAndAConnectionAlreadyUpIsReported) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "AutoCon", 1);
+  q.world.registry.PutDword(kQuindleKey, "ConInt", 4);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  q.Advance(2999);
+  EXPECT_TRUE(q.Pane().empty());
+  q.Advance(1);
+  EXPECT_EQ(q.Pane().front(), "Connection attempt #1 (9:00:03 AM)");
+}
+
+TEST(Controller, ConnectionAlreadyUpAtStartIsReportedByTheFirstPoll) {
+  TQuindleWorld q(kBook);
+  auto* other = new TDialUp(q.world.app.get());
+  other->SetDialMode(dmSync);
+  other->SetEntry("Home");
+  ASSERT_EQ(other->Dial(), 0);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  q.Advance(1000);
+  ASSERT_FALSE(q.Pane().empty());
+  EXPECT_EQ(q.Pane().front().rfind("Connected ", 0), 0u);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Home");
+}
+
+TEST(Controller, MinimiseOnConnectedHidesTheWindow) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "MiniStart", 1);
+  StartWith(q, 4, false);
+  q.form1->Show();
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_FALSE(q.world.backend.IsWindowVisible(q.form1->Handle()));
+}
+
+}  // namespace

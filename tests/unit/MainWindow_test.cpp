@@ -1,0 +1,158 @@
+// The main window's start-up, position, advert line, closing rules and tray
+// menu, with the whole program started in its own order.
+#include <gtest/gtest.h>
+
+#include "QuindleWorld.h"
+#include "platform/Errors.h"
+
+namespace {
+
+const char* const kBook =
+    "[Office]\nUserName=alice\nPassword=secret\nScript=0:100,1:100,2:200,3:100,8192:100\n"
+    "[Home]\nScript=0:100,8192:100\n";
+
+TEST(MainWindow, FirstRunOpensAtTheDesignPositionWithTheAdvertLineAndSavesOnlyThePosition) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  EXPECT_EQ(q.form1->Left(), 295);
+  EXPECT_EQ(q.form1->Top(), 172);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+  EXPECT_FALSE(q.form1->DisButton->Enabled());
+  EXPECT_EQ(q.form1->TrayIcon->Hint(), "Quindle\r(Disconneted)");
+  auto pane = q.Pane();
+  ASSERT_GE(pane.size(), 2u);
+  EXPECT_EQ(pane[0].rfind("http://", 0), 0u);
+  EXPECT_EQ(pane[1], "");
+  EXPECT_EQ(q.settings->ComboBox1->Items().Count(), 2);
+  EXPECT_EQ(q.settings->ComboBox1->Text(), "Office");
+  EXPECT_FALSE(q.world.registry.HasKey(kQuindleKey));
+
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop"}));
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 295u);
+  EXPECT_TRUE(q.world.backend.messageBoxes.empty());
+}
+
+TEST(MainWindow, StoredPositionAndAdvertSwitchAreUsed) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "SLeft", static_cast<uint32_t>(-40));
+  q.world.registry.PutDword(kQuindleKey, "STop", 5000);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  EXPECT_EQ(q.form1->Left(), -40);  // off the screen: used unchanged
+  EXPECT_EQ(q.form1->Top(), 5000);
+  EXPECT_EQ(q.form1->Memo1->LineCount(), 0);
+  q.form1->SetLeft(10);
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 10u);
+}
+
+TEST(MainWindow, AdvertShownWhenTheSwitchIsStoredFalse) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 0);
+  q.Start();
+  EXPECT_EQ(q.form1->Memo1->Line(0).rfind("http://", 0), 0u);
+}
+
+TEST(MainWindow, PositionOfTheWrongTypeIsReportedAndTheProgramStillStarts) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutString(kQuindleKey, "SLeft", "left");
+  q.world.registry.PutDword(kQuindleKey, "STop", 300);
+  q.Start();
+  EXPECT_EQ(q.form1->Left(), 295);
+  EXPECT_EQ(q.form1->Top(), 300);
+  ASSERT_FALSE(q.world.backend.messageBoxes.empty());
+  EXPECT_EQ(q.world.backend.messageBoxes[0].text, "Invalid data type for 'SLeft'");
+}
+
+TEST(MainWindow, CloseBoxAndEscapeOnlyMinimiseAndExitEndsTheProgram) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  TForm1& f = *q.form1;
+  f.Show();
+  f.Close();
+  EXPECT_FALSE(q.world.app->Terminated());
+  EXPECT_TRUE(q.world.backend.IsIconic(f.Handle()) || !q.world.backend.IsWindowVisible(f.Handle()));
+  EXPECT_FALSE(q.world.backend.IsWindowVisible(f.Handle()));  // only the tray icon is left
+  WORD_T esc = VK_ESCAPE_T;
+  f.ConButton->TypeKey(esc);
+  EXPECT_FALSE(q.world.app->Terminated());
+
+  // A click on the tray icon brings the window back.
+  q.world.backend.DeliverToHiddenWindow(f.TrayIcon->WindowHandle(), WM_TRAYNOTIFY_T, 0,
+                                        WM_LBUTTONUP_T);
+  EXPECT_TRUE(q.world.backend.IsWindowVisible(f.Handle()));
+
+  // Exit from the tray menu is the one way out.
+  q.world.backend.popupScript = [&](TPopupMenu&, int, int) { return f.Exit1; };
+  q.world.backend.DeliverToHiddenWindow(f.TrayIcon->WindowHandle(), WM_TRAYNOTIFY_T, 0,
+                                        WM_RBUTTONUP_T);
+  EXPECT_TRUE(q.world.app->Terminated());
+}
+
+TEST(MainWindow, TrayMenuFollowsTheButtonsAndPostsTheEmptyMessage) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  TForm1& f = *q.form1;
+  bool restoreBold = false, connectOn = false, disconnectOn = true;
+  q.world.backend.popupScript = [&](TPopupMenu&, int, int) -> TMenuItem* {
+    restoreBold = f.Restore1->Default();
+    connectOn = f.Connect1->Enabled();
+    disconnectOn = f.Disconnect1->Enabled();
+    return nullptr;
+  };
+  q.world.backend.cursorPos = {900, 700};
+  f.TrayIconRightClick(&f, mbRight, 0, 0, 0);
+  EXPECT_TRUE(restoreBold);
+  EXPECT_TRUE(connectOn);
+  EXPECT_FALSE(disconnectOn);
+  auto& calls = q.world.backend.windowCalls;
+  auto menu = std::find_if(calls.begin(), calls.end(),
+                           [](auto& c) { return c.call == "TrackPopupMenu"; });
+  ASSERT_NE(menu, calls.end());
+  EXPECT_EQ(menu->a, 900);
+  EXPECT_EQ(menu->b, 700);
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().call, "PostMessage");
+  EXPECT_EQ(calls.back().a, static_cast<intptr_t>(WM_NULL_T));
+  EXPECT_TRUE(std::any_of(calls.begin(), menu, [](auto& c) { return c.call == "SetForegroundWindow"; }));
+}
+
+TEST(MainWindow, OnlyWebAddressesClickedInThePaneAreOpened) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->Memo1URLClick(q.form1->Memo1, "http://games.example.org/quest");
+  q.form1->Memo1URLClick(q.form1->Memo1, "file:///C:/windows/system32/calc.exe");
+  q.form1->Memo1URLClick(q.form1->Memo1, "C:\\windows\\notepad.exe");
+  ASSERT_EQ(q.world.shell.executes.size(), 1u);
+  EXPECT_EQ(q.world.shell.executes[0].verb, "open");
+  EXPECT_EQ(q.world.shell.executes[0].file, "http://games.example.org/quest");
+  EXPECT_EQ(q.world.shell.executes[0].show, SW_SHOWNORMAL_T);
+}
+
+TEST(MainWindow, WithoutTheRasLibraryStartUpEndsWithTheMonitorsMessage) {
+  TTestWorld w;
+  EXPECT_THROW(
+      {
+        try {
+          CreateQuindle(*w.app);
+        } catch (const EQuindleError& e) {
+          EXPECT_STREQ(e.what(), "RASAPI Not Loaded, unable to access RAS Functions");
+          throw;
+        }
+      },
+      EQuindleError);
+  EXPECT_EQ(w.app->MainForm(), nullptr);
+}
+
+TEST(MainWindow, SessionEndRunsTheOrderlyExitWithoutAsking) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->SetLeft(123);
+  q.world.app->EndSession();
+  EXPECT_TRUE(q.world.app->Terminated());
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 123u);
+}
+
+}  // namespace
