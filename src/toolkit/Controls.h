@@ -243,7 +243,10 @@ class TComboBox : public TWinControl {
   // The user picked an item: selects it and raises OnChange.
   void Select(int index);
   int SelStart() const { return selStart_; }
-  void SetSelStart(int v) { selStart_ = v; }
+  void SetSelStart(int v) {
+    selStart_ = v;
+    Notify(TPeerChange::Selection);
+  }
 
  private:
   TStrings items_;

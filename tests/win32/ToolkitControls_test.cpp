@@ -320,6 +320,46 @@ TEST_F(Win32Controls, ComboBoxSelectionsComeFromTheUserAndTheProgram) {
   EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR);
 }
 
+TEST_F(Win32Controls, ASimpleComboBoxTakesItsKeysAtItsEditFieldOnce) {
+  auto* ampm = form->Make<TComboBox>(form, 200, 120, 40, 21);
+  ampm->SetStyle(csSimple);
+  ampm->SetCharCase(ecUpperCase);
+  ampm->Items().Add("AM");
+  ampm->Items().Add("PM");
+  ampm->SetItemIndex(0);
+  ampm->CreateHandles();
+  int downs = 0;
+  ampm->OnKeyDown = [&](TObject*, WORD_T& key, TShiftState) {
+    ++downs;
+    if (key == VK_DOWN_T) ampm->SetItemIndex(ampm->ItemIndex() == 0 ? 1 : 0);
+    key = 0;
+  };
+  ampm->OnKeyPress = [&](TObject*, char& key) {
+    if (key == 'p') {
+      ampm->SetItemIndex(1);
+      ampm->SetSelStart(0);
+    }
+    key = 0;
+  };
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetComboBoxInfo(Of(ampm), &info));
+  HWND field = info.hwndItem;
+  ampm->SetFocus();
+  PostText(field, "p");
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(field), "PM");
+  DWORD start = 9, end = 9;
+  SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);  // the caret at the start, nothing selected
+  EXPECT_EQ(end, 0u);
+  PostText(field, "x");
+  PostKey(field, VK_DOWN);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(field), "AM");
+  EXPECT_EQ(downs, 3);  // "p", "x" and Down, each seen once
+}
+
 TEST_F(Win32Controls, TheMaskedFieldShowsWhatItsModelFills) {
   HWND field = Of(form->mask);
   EXPECT_EQ(TextOf(field), form->mask->EditText());
