@@ -57,11 +57,11 @@ uint32_t RASAPI_CALL BenchProjection(HRASCONN, uint32_t, void* info, uint32_t*) 
   return 0;
 }
 
-__attribute__((noinline)) void MeasuredPollConnected(TRasMonitor& monitor, int polls) {
+__attribute__((noinline, noipa)) void MeasuredPollConnected(TRasMonitor& monitor, int polls) {
   for (int i = 0; i < polls; ++i) monitor.Poll();
 }
 
-__attribute__((noinline)) void MeasuredPollNoConnection(TRasMonitor& monitor, int polls) {
+__attribute__((noinline, noipa)) void MeasuredPollNoConnection(TRasMonitor& monitor, int polls) {
   for (int i = 0; i < polls; ++i) monitor.Poll();
 }
 

@@ -86,8 +86,9 @@ void TRasMonitor::RequireLoaded() const {
 bool TRasMonitor::Enumerate(RASCONNA (&conns)[8], uint32_t& count) {
   count = 0;
   if (!api_ || !api_->RasEnumConnectionsA) return false;
-  std::memset(conns, 0, sizeof(conns));
-  // The record version is chosen by dwSize: this build's own record size.
+  // Only the first record is ever read, so only it is cleared; the record
+  // version is chosen by its dwSize: this build's own record size.
+  std::memset(&conns[0], 0, sizeof(RASCONNA));
   conns[0].dwSize = sizeof(RASCONNA);
   uint32_t bytes = sizeof(conns);
   return api_->RasEnumConnectionsA(conns, &bytes, &count) == 0;
