@@ -497,11 +497,17 @@ void TForm1::WriteLogLines(int first, int count) {
       Shared.LogFile.WriteLines(lines);
       unloggedRanges_.erase(unloggedRanges_.begin());
     }
-  } catch (const EInOutError&) {
-    // The file is closed so that the next change opens it afresh.
+    logFaultReported_ = false;
+  } catch (const EInOutError& e) {
+    // The file is closed so that the next change opens it afresh. The error
+    // is reported once per fault, not once per line, and it does not unwind
+    // into whatever added the line (a dial must not stop over a full disk).
     Shared.LogFile.Close();
     Shared.LogFileOpen = false;
-    throw;
+    if (!logFaultReported_) {
+      logFaultReported_ = true;
+      Application().HandleException(e);
+    }
   }
 }
 

@@ -118,4 +118,5 @@ class TForm1 : public TForm {
 
   // Pane lines whose write failed, to be written before any newer ones.
   std::vector<std::pair<int, int>> unloggedRanges_;
+  bool logFaultReported_ = false;
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// True for an existing regular file; a directory does not count.
+// True for an existing file (a device counts); a directory does not.
 bool FileExists(const std::string& name);
 bool DirectoryExists(const std::string& name);
 // Creates an empty file (or leaves an existing one as it is); false on failure.

@@ -42,4 +42,9 @@ void TTimer::UpdateTimer() {
   }
 }
 
-void TTimer::Tick() { onTimer_(this); }
+// A tick is a callback boundary: what escapes its handler is reported and
+// the loop goes on.
+void TTimer::Tick() {
+  TApplication& app = Application();
+  app.Guard([this] { onTimer_(this); });
+}

@@ -1,0 +1,239 @@
+// The session log file: header blocks per run and per switching-on, every
+// pane line once, real files in a temporary folder, and real write faults.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "QuindleWorld.h"
+#include "platform/Errors.h"
+
+namespace {
+
+const char* const kBook = "[Home]\nScript=0:100,1:100,8192:100\nDropAfter=20\n";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> FileLines(const std::string& path) {
+  std::string text = ReadFile(path);
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find("\r\n", pos);
+    EXPECT_NE(end, std::string::npos) << "every line ends with CR LF";
+    if (end == std::string::npos) break;
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+void EnableLogging(TQuindleWorld& q, const std::string& file) {
+  q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);
+  q.world.registry.PutString(kQuindleKey, "LogFile", file);
+}
+
+// The lines of the file without the header blocks.
+std::vector<std::string> BodyLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> body;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty() && i + 3 < lines.size() && lines[i + 1] == std::string(39, '-') &&
+        lines[i + 2].rfind("NEW SESSION: ", 0) == 0 && lines[i + 3] == std::string(39, '-')) {
+      i += 3;
+      continue;
+    }
+    body.push_back(lines[i]);
+  }
+  return body;
+}
+
+int Headers(const std::vector<std::string>& lines) {
+  int n = 0;
+  for (auto& l : lines) n += l.rfind("NEW SESSION: ", 0) == 0;
+  return n;
+}
+
+TEST(SessionLog, FirstWriteCarriesTheHeaderTheAdvertAndItsEmptyLine) {
+  TTempDir dir;
+  const std::string log = dir.File("session.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();  // the dialog creates the file empty; nothing is written yet
+  EXPECT_EQ(ReadFile(log), "");
+  q.form1->ConButton->Click();
+  auto lines = FileLines(log);
+  ASSERT_GE(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], std::string(39, '-'));
+  EXPECT_EQ(lines[2], "NEW SESSION: 9:00:00 AM (12/8/2026)");
+  EXPECT_EQ(lines[3], std::string(39, '-'));
+  EXPECT_EQ(lines[4].rfind("http://", 0), 0u);
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], "Connection attempt #1 (9:00:00 AM)");
+}
+
+TEST(SessionLog, TwoRunsGiveTwoHeaderBlocksAndEveryPaneLineOnce) {
+  TTempDir dir;
+  const std::string log = dir.File("session.txt");
+  std::vector<std::string> panes;
+  for (int run = 0; run < 2; ++run) {
+    TQuindleWorld q(kBook);
+    EnableLogging(q, log);
+    q.Start();
+    q.form1->ConButton->Click();
+    q.Advance(30000);  // connected, dropped, redialled
+    for (auto& l : q.Pane()) panes.push_back(l);
+    q.world.app->DestroyForms();
+  }
+  auto lines = FileLines(log);
+  EXPECT_EQ(Headers(lines), 2);
+  EXPECT_EQ(BodyLines(lines), panes);
+}
+
+TEST(SessionLog, MissingFileAtTheFirstLineIsCreatedAndTheLineWrittenNextTime) {
+  TTempDir dir;
+  const std::string log = dir.File("late.txt");
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName = log;
+  q.form1->ConButton->Click();  // attempt line: the file is only created
+  EXPECT_EQ(ReadFile(log), "");
+  q.Advance(1000);  // the next line brings both
+  auto lines = FileLines(log);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[4], "Connection attempt #1 (9:00:00 AM)");
+  EXPECT_EQ(BodyLines(lines), q.Pane());
+}
+
+TEST(SessionLog, SwitchedOffAndOnWritesANewHeaderThenTheLinesOfTheGap) {
+  TTempDir dir;
+  const std::string log = dir.File("gap.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();
+  q.form1->ConButton->Click();
+  q.Advance(1000);
+  q.settings->Show();
+  q.settings->LogBox->Click();  // off: the file is closed at once
+  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
+  q.settings->Hide();
+  const size_t before = FileLines(log).size();
+  q.Advance(25000);  // lines while logging is off
+  EXPECT_EQ(FileLines(log).size(), before);
+  q.settings->Show();
+  q.settings->LogBox->Click();  // on again
+  q.settings->Hide();
+  q.form1->DisButton->Click();
+  q.Advance(3000);
+  auto lines = FileLines(log);
+  EXPECT_EQ(Headers(lines), 2);
+  EXPECT_EQ(BodyLines(lines), q.Pane());
+}
+
+TEST(SessionLog, NameWithoutAFolderLandsInTheCurrentFolder) {
+  TTempDir dir;
+  auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path);
+  {
+    TQuindleWorld q(kBook);
+    EnableLogging(q, "plain.log");
+    q.Start();
+    q.form1->ConButton->Click();
+  }
+  std::filesystem::current_path(cwd);
+  EXPECT_GE(FileLines(dir.File("plain.log")).size(), 5u);
+}
+
+TEST(SessionLog, LoggingOnWithoutANameWritesNothing) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName.clear();
+  q.form1->ConButton->Click();
+  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
+  EXPECT_EQ(q.form1->LoggedLineCount, 0);
+}
+
+TEST(SessionLog, EveryChangeScrollsTheCaretIntoView) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  const int before = q.form1->Memo1->ScrollCaretCount();
+  q.form1->ConButton->Click();
+  q.Advance(2000);
+  EXPECT_EQ(q.form1->Memo1->ScrollCaretCount() - before,
+            static_cast<int>(q.Pane().size()) - 2 /* the advert's change came first */);
+}
+
+TEST(SessionLog, FullDeviceReportsTheErrorAndLosesNoLineOnceTheFaultIsGone) {
+  TTempDir dir;
+  const std::string good = dir.File("good.txt");
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName = "/dev/full";
+  q.form1->ConButton->Click();
+  q.Advance(1000);
+  // One report for the fault, however many lines it kept back.
+  EXPECT_EQ(q.world.backend.messageBoxes.size(), 1u);
+  EXPECT_NE(q.world.backend.messageBoxes[0].text.find("/dev/full"), std::string::npos);
+  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
+  // The user picks another file: everything not written so far reaches it.
+  q.form1->Shared.LogFileName = good;
+  ASSERT_TRUE(CreateEmptyFile(good));
+  q.Advance(25000);
+  auto lines = FileLines(good);
+  EXPECT_EQ(Headers(lines), 1);
+  EXPECT_EQ(BodyLines(lines), q.Pane());
+}
+
+TEST(SessionLog, ReadOnlyFolderLosesNoLineOnceWritable) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  TTempDir dir;
+  const std::string log = dir.File("ro.txt");
+  ASSERT_TRUE(CreateEmptyFile(log));
+  ::chmod(log.c_str(), 0444);
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName = log;
+  q.form1->ConButton->Click();
+  q.Advance(500);
+  EXPECT_FALSE(q.world.backend.messageBoxes.empty());
+  ::chmod(log.c_str(), 0644);
+  q.Advance(25000);
+  EXPECT_EQ(BodyLines(FileLines(log)), q.Pane());
+}
+
+TEST(SessionLog, ALineAddedWhileAWriteProcessesMessagesIsWrittenExactlyOnce) {
+  TTempDir dir;
+  const std::string log = dir.File("nested.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();
+  // A posted message that adds a line runs inside the next write.
+  bool added = false;
+  q.form1->Memo1->OnChange = [&](TObject* s) {
+    if (!added) {
+      added = true;
+      q.world.backend.PostToGui([&] { q.form1->Memo1->AddLine("nested line"); });
+    }
+    q.form1->Memo1Change(s);
+  };
+  q.form1->Memo1->AddLine("outer line");
+  q.Advance(10);
+  auto body = BodyLines(FileLines(log));
+  EXPECT_EQ(std::count(body.begin(), body.end(), "nested line"), 1);
+  EXPECT_EQ(std::count(body.begin(), body.end(), "outer line"), 1);
+  EXPECT_EQ(body.size(), q.Pane().size());
+}
+
+}  // namespace
