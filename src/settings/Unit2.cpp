@@ -297,10 +297,11 @@ bool TSettingsForm::CheckTimeDate(const std::string& text) {
 // ---- creation: load and apply ----
 
 void TSettingsForm::FormCreate(TObject* sender) {
-  if (ILocale* locale = Application().Platform().locale) {
+  {
+    ILocale& locale = *Application().Platform().locale;
     TFilling filling(filling_);
-    TimeEdit->SetSeparators(locale->TimeSeparator(), locale->DateSeparator());
-    DateEdit->SetSeparators(locale->TimeSeparator(), locale->DateSeparator());
+    TimeEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
+    DateEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
   }
   ComboBox1->Items().Clear();
   const TStrings* entries = link_.values ? link_.values->EntryList : nullptr;
