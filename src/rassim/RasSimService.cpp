@@ -94,13 +94,20 @@ void TSimNotifierThread::Run() {
     queue_.pop_front();
     inCall_ = true;
     lock.unlock();
-    if (beforeCall) beforeCall(item.state, item.error);
-    item.notifier(SIM_WM_RASDIALEVENT, item.state, item.error);
+    // A fault in the caller's notifier must not end the service.
+    try {
+      if (beforeCall) beforeCall(item.state, item.error);
+      item.notifier(SIM_WM_RASDIALEVENT, item.state, item.error);
+    } catch (...) {
+    }
     lock.lock();
     inCall_ = false;
     if (afterCall) {
       lock.unlock();
-      afterCall();
+      try {
+        afterCall();
+      } catch (...) {
+      }
       lock.lock();
     }
   }

@@ -1,0 +1,183 @@
+// The dialer over the real Windows backend and the simulated service built as
+// rasapi32.dll: the library's exports, the entry list, dials in both modes
+// with the notifications arriving on the GUI thread, credentials written back
+// to the phone-book file, and (when it is installed) the system's own copy.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ToolkitWin32World.h"
+// The seam's method, not the Windows macro of the same name.
+#undef LoadLibrary
+#include "dialup/DialUp.h"
+#include "platform/win32/Win32LibraryLoader.h"
+
+namespace {
+
+std::string ExeFolder() {
+  char buffer[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  std::string path = buffer;
+  return path.substr(0, path.find_last_of("\\/"));
+}
+
+// The simulated library as the build leaves it (rassim\rasapi32.dll beside
+// the test runner), loaded by its full path under the system's name.
+class TBuiltSimLoader : public ILibraryLoader {
+ public:
+  HMODULE_T LoadLibrary(const std::string& name) override {
+    if (_stricmp(name.c_str(), "rasapi32.dll") != 0) return nullptr;
+    return LoadLibraryA((ExeFolder() + "\\rassim\\rasapi32.dll").c_str());
+  }
+  void* GetProcAddress(HMODULE_T library, const std::string& name) override {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+  }
+  bool FreeLibrary(HMODULE_T library) override {
+    return ::FreeLibrary(static_cast<HMODULE>(library)) != 0;
+  }
+};
+
+// The library reads its phone book once, at its first call: every test of the
+// run shares this one.
+const std::string& PhoneBookPath() {
+  static std::string path = [] {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    std::string p = std::string(dir) + "quindle-dialsim-" + std::to_string(GetCurrentProcessId()) +
+                    ".ini";
+    std::ofstream(p, std::ios::binary) << "[Fast]\r\nUserName=fred\r\nPassword=flint\r\n"
+                                          "Script=0:20, 1:20, 14:20, 0x2000:20\r\n"
+                                          "\r\n[Refused]\r\nScript=0:20, 5:20, 0x2000:0\r\n"
+                                          "FailCode=691\r\nFailAt=5\r\nHangUpDelay=50\r\n";
+    SetEnvironmentVariableA("QUINDLE_PHONEBOOK", p.c_str());
+    return p;
+  }();
+  return path;
+}
+
+class DialSimLibrary : public ::testing::Test {
+ protected:
+  DialSimLibrary() {
+    PhoneBookPath();
+    TPlatform platform;
+    platform.libraries = &loader;
+    app = std::make_unique<TApplication>(backend, platform);
+    backend.SetApplication(app.get());
+    dialer = new TDialUp(app.get());
+  }
+  ~DialSimLibrary() override {
+    app.reset();
+    backend.SetApplication(nullptr);
+  }
+
+  bool PumpUntil(const std::function<bool()>& done, unsigned limitMs = 10000) {
+    bool expired = false;
+    uintptr_t limit = backend.StartTimer(limitMs, [&] { expired = true; });
+    backend.RunUntil([&] { return done() || expired; });
+    backend.StopTimer(limit);
+    return done();
+  }
+
+  TBuiltSimLoader loader;
+  TRecordingWin32Backend backend;
+  std::unique_ptr<TApplication> app;
+  TDialUp* dialer = nullptr;
+};
+
+TEST_F(DialSimLibrary, TheBuiltLibraryExportsTheServiceAndItsMarker) {
+  HMODULE_T lib = loader.LoadLibrary("rasapi32.dll");
+  ASSERT_NE(nullptr, lib) << "build the rasapi32 target first";
+  for (const char* name : {"RasDialA", "RasEnumEntriesA", "RasGetEntryDialParamsA",
+                           "RasSetEntryDialParamsA", "RasHangUpA", "RasGetConnectStatusA",
+                           "RasGetErrorStringA", "RasEnumConnectionsA", "RasGetProjectionInfoA"})
+    EXPECT_NE(nullptr, loader.GetProcAddress(lib, name)) << name;
+  auto marker = ProcAs<const char*(WINAPI*)()>(loader.GetProcAddress(lib, "QuindleSimMarker"));
+  ASSERT_NE(nullptr, marker);
+  EXPECT_STREQ("Quindle simulated RAS service", marker());
+}
+
+TEST_F(DialSimLibrary, ListsThePhoneBookEntries) {
+  EXPECT_EQ(0, dialer->GetEntries());
+  EXPECT_EQ((std::vector<std::string>{"Fast", "Refused"}), dialer->Entries().ToVector());
+}
+
+TEST_F(DialSimLibrary, AnAsyncDialsNotificationsArriveOnTheGuiThreadInOrder) {
+  const DWORD gui = GetCurrentThreadId();
+  std::vector<std::string> got;
+  bool offThread = false;
+  dialer->OnAsyncEvent = [&](TObject*, int32_t state, int32_t error, const std::string& text) {
+    if (GetCurrentThreadId() != gui) offThread = true;
+    got.push_back(std::to_string(state) + " " + std::to_string(error) + " " + text);
+  };
+  dialer->SetEntry("Fast");
+  ASSERT_EQ(0, dialer->Dial());
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == 4; }));
+  EXPECT_EQ((std::vector<std::string>{"0 0 Opening port", "1 0 Port opened", "14 0 Authenticated",
+                                      "8192 0 Connected"}),
+            got);
+  EXPECT_FALSE(offThread);
+  EXPECT_EQ(0, dialer->HangUp());
+}
+
+TEST_F(DialSimLibrary, ARefusedSyncDialIsHungUpAndReportedWithTheServiceText) {
+  std::vector<std::string> got;
+  dialer->OnDialing = [&](TObject*) { got.push_back("Dialing"); };
+  dialer->OnNotConnected = [&](TObject*, int32_t code, const std::string& text) {
+    got.push_back(std::to_string(code) + " " + text);
+  };
+  dialer->SetEntry("Refused");
+  dialer->SetDialMode(dmSync);
+  EXPECT_EQ(691, dialer->Dial());
+  ASSERT_EQ(2u, got.size());
+  EXPECT_EQ("Dialing", got[0]);
+  EXPECT_EQ(0u, got[1].find("691 Access was denied because the"));
+}
+
+TEST_F(DialSimLibrary, StoredCredentialsAreWrittenToThePhoneBookFile) {
+  dialer->SetEntry("Refused");
+  ASSERT_EQ(0, dialer->SetUsername("wilma"));
+  ASSERT_EQ(0, dialer->SetPassword("pebbles"));
+  std::string name, password;
+  EXPECT_EQ(0, dialer->GetUsername(name));
+  EXPECT_EQ(0, dialer->GetPassword(password));
+  EXPECT_EQ("wilma", name);
+  EXPECT_EQ("pebbles", password);
+  std::ifstream in(PhoneBookPath(), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(std::string::npos, text.str().find("[Refused]\r\nUserName=wilma\r\nPassword=pebbles\r\n"))
+      << text.str();
+}
+
+TEST(DialSystemLibrary, TheProgramsLoaderFindsTheInstalledSimulatedService) {
+  TWin32LibraryLoader loader;
+  HMODULE_T lib = loader.LoadLibrary("rasapi32.dll");
+  if (!lib) GTEST_SKIP() << "no rasapi32.dll in the system directory";
+  char path[MAX_PATH] = {}, system[MAX_PATH] = {};
+  GetModuleFileNameA(static_cast<HMODULE>(lib), path, MAX_PATH);
+  GetSystemDirectoryA(system, MAX_PATH);
+  // The build's copy, loaded by the tests above, answers to the same name.
+  if (_strnicmp(path, system, strlen(system)) != 0)
+    GTEST_SKIP() << "rasapi32.dll of this process is " << path;
+  auto marker = ProcAs<const char*(WINAPI*)()>(loader.GetProcAddress(lib, "QuindleSimMarker"));
+  if (!marker) GTEST_SKIP() << "the system's rasapi32.dll is not the simulated service";
+  EXPECT_STREQ("Quindle simulated RAS service", marker());
+  // The dialer's own binding serves from it.
+  TRecordingWin32Backend backend;
+  TPlatform platform;
+  platform.libraries = &loader;
+  {
+    TApplication app(backend, platform);
+    backend.SetApplication(&app);
+    auto* dialer = new TDialUp(&app);
+    EXPECT_EQ(0, dialer->GetEntries());
+  }
+  backend.SetApplication(nullptr);
+}
+
+}  // namespace
