@@ -193,17 +193,6 @@ TEST_F(DialUpTest, FirstDialStartsAtOnceAndEachDialEndsThePreviousConnection) {
   EXPECT_EQ(1, sim.service->HandleCount());
 }
 
-TEST(DialUpFailures, FailingFirstDialsThenConnecting) {
-  TTestWorld w;
-  TSimHarness s(w, "[Flaky]\nScript=0:10,5:10,0x2000:10\nFailCode=691\nFailAt=5\nFailCount=2\n");
-  auto* d = new TDialUp(w.app.get());
-  d->SetEntry("Flaky");
-  d->SetDialMode(dmSync);
-  EXPECT_EQ(691, d->Dial());
-  EXPECT_EQ(691, d->Dial());
-  EXPECT_EQ(0, d->Dial());
-}
-
 // ---------------------------------------------------------------- hand-off
 
 TEST(DialUpHandOff, ManyRapidNotificationsArriveInOrderOneAtATime) {

@@ -287,15 +287,7 @@ TEST_F(RasSimServiceTest, OnlyTheFirstNotifierTypeIsOffered) {
   EXPECT_EQ(87u, S().RasDialA(nullptr, nullptr, &p, 1, reinterpret_cast<void*>(&Record), &h));
 }
 
-// ---------------------------------------------------------------- library shape
-
-TEST_F(RasSimServiceTest, TheRegisteredLibraryCarriesTheMarker) {
-  HMODULE_T lib = world.libraries.LoadLibrary("rasapi32.dll");
-  auto marker = ProcAs<const char*(RASAPI_CALL*)()>(
-      world.libraries.GetProcAddress(lib, "QuindleSimMarker"));
-  ASSERT_NE(nullptr, marker);
-  EXPECT_STREQ("Quindle simulated RAS service", marker());
-}
+// ---------------------------------------------------------------- real time
 
 TEST(RasSimScheduler, RealTimeWorkRunsInOrderOnItsOwnThread) {
   TRealTimeScheduler scheduler;
