@@ -1,0 +1,292 @@
+// The settings dialog on real windows, typed into through window messages,
+// and its store over the real registry.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ToolkitWin32World.h"
+#include "platform/win32/Win32Clock.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32System.h"
+#include "settings/Unit2.h"
+#include "toolkit/Timer.h"
+
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(),
+                                                -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+// The real registry with the program's two places moved into a scratch key:
+// HKCU\SOFTWARE is HKCU\SOFTWARE\<scratch> and the machine-wide Run key is
+// <scratch>\Run, so that a test never touches a real user's settings.
+class TScratchRegistry : public IRegistryApi {
+ public:
+  TScratchRegistry() {
+    std::random_device random;
+    base = "SOFTWARE\\QuindleSettingsTest" + std::to_string(random());
+    for (const std::string& key : {base, base + "\\Run"}) {
+      HKEY_T h = 0;
+      real.CreateKey(HKEY_CURRENT_USER_T, key, KEY_ALL_ACCESS_T, &h);
+      real.CloseKey(h);
+    }
+  }
+  ~TScratchRegistry() override { real.DeleteTree(HKEY_CURRENT_USER_T, base); }
+
+  long OpenKey(HKEY_T parent, const std::string& subKey, uint32_t access, HKEY_T* result) override {
+    Map(parent, subKey);
+    return real.OpenKey(mappedParent_, mapped_, access, result);
+  }
+  long CreateKey(HKEY_T parent, const std::string& subKey, uint32_t access,
+                 HKEY_T* result) override {
+    Map(parent, subKey);
+    return real.CreateKey(mappedParent_, mapped_, access, result);
+  }
+  long CloseKey(HKEY_T key) override { return real.CloseKey(key); }
+  long QueryValue(HKEY_T key, const std::string& name, uint32_t* type, uint8_t* data,
+                  uint32_t* size) override {
+    return real.QueryValue(key, name, type, data, size);
+  }
+  long SetValue(HKEY_T key, const std::string& name, uint32_t type, const uint8_t* data,
+                uint32_t size) override {
+    return real.SetValue(key, name, type, data, size);
+  }
+  long DeleteValue(HKEY_T key, const std::string& name) override {
+    return real.DeleteValue(key, name);
+  }
+  long QueryInfoKey(HKEY_T key, uint32_t* subKeys, uint32_t* maxSubKeyLen,
+                    uint32_t* values) override {
+    return real.QueryInfoKey(key, subKeys, maxSubKeyLen, values);
+  }
+  long EnumKey(HKEY_T key, uint32_t index, char* name, uint32_t* nameLen) override {
+    return real.EnumKey(key, index, name, nameLen);
+  }
+
+  // ---- set-up and inspection of the scratch key ----
+  std::string SettingsKey() const { return base + "\\Quindle"; }
+  std::string RunKey() const { return base + "\\Run"; }
+  void Put(const std::string& key, const std::string& name, uint32_t type,
+           const std::vector<uint8_t>& data) {
+    HKEY_T h = 0;
+    ASSERT_EQ(real.CreateKey(HKEY_CURRENT_USER_T, key, KEY_ALL_ACCESS_T, &h), ERROR_SUCCESS_T);
+    real.SetValue(h, name, type, data.data(), static_cast<uint32_t>(data.size()));
+    real.CloseKey(h);
+  }
+  void PutText(const std::string& name, const std::string& text, uint32_t type = REG_SZ_T) {
+    std::vector<uint8_t> d(text.begin(), text.end());
+    d.push_back(0);
+    Put(SettingsKey(), name, type, d);
+  }
+  void PutDword(const std::string& name, uint32_t v) {
+    Put(SettingsKey(), name, REG_DWORD_T,
+        {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+  }
+  // The type and bytes of a value; type REG_NONE when it is missing.
+  std::pair<uint32_t, std::vector<uint8_t>> Get(const std::string& key, const std::string& name) {
+    HKEY_T h = 0;
+    if (real.OpenKey(HKEY_CURRENT_USER_T, key, KEY_READ_T, &h) != ERROR_SUCCESS_T) return {};
+    uint32_t type = REG_NONE_T, size = 0;
+    std::vector<uint8_t> data;
+    if (real.QueryValue(h, name, &type, nullptr, &size) == ERROR_SUCCESS_T) {
+      data.resize(size);
+      real.QueryValue(h, name, &type, data.data(), &size);
+    } else {
+      type = REG_NONE_T;
+    }
+    real.CloseKey(h);
+    return {type, data};
+  }
+  uint32_t Dword(const std::string& name) {
+    auto [type, d] = Get(SettingsKey(), name);
+    return type == REG_DWORD_T && d.size() == 4 ? d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24
+                                                : 0xDEADBEEF;
+  }
+  static std::string AsText(const std::vector<uint8_t>& d) {
+    return std::string(d.begin(), d.end()).c_str();
+  }
+
+  TWin32RegistryApi real;
+  std::string base;
+
+ private:
+  void Map(HKEY_T parent, const std::string& sub) {
+    mappedParent_ = parent;
+    mapped_ = sub;
+    if (parent == HKEY_CURRENT_USER_T && SameName(sub, "SOFTWARE")) {
+      mapped_ = base;
+    } else if (parent == HKEY_LOCAL_MACHINE_T &&
+               SameName(sub, "Software\\Microsoft\\Windows\\CurrentVersion\\Run")) {
+      mappedParent_ = HKEY_CURRENT_USER_T;
+      mapped_ = base + "\\Run";
+    }
+  }
+  HKEY_T mappedParent_ = 0;
+  std::string mapped_;
+};
+
+// What the dialog reaches of the main window.
+class THostForm : public TForm {
+ public:
+  explicit THostForm(TComponent* owner) : TForm(owner) {
+    Timer = new TTimer(this);
+    DisTimer = new TTimer(this);
+  }
+  void ApplyDesign() override {
+    SetCaption("Host");
+    SetClientSize(237, 210);
+    Timer->SetEnabled(false);
+    Timer->SetInterval(3000);
+    DisTimer->SetEnabled(false);
+    DisTimer->SetInterval(10000);
+  }
+  TTimer* Timer;
+  TTimer* DisTimer;
+  TSharedValues shared;
+  TStrings entries;
+};
+
+struct TSettingsWin32World {
+  TScratchRegistry& registry;
+  TWin32Clock clock;
+  TWin32Locale locale;
+  TWin32System system;
+  TRecordingWin32Backend backend;
+  std::unique_ptr<TApplication> app;
+  THostForm* host = nullptr;
+  TSettingsForm* settings = nullptr;
+
+  explicit TSettingsWin32World(TScratchRegistry& r) : registry(r) {
+    TPlatform p;
+    p.registry = &registry;
+    p.clock = &clock;
+    p.locale = &locale;
+    p.system = &system;
+    app = std::make_unique<TApplication>(backend, p);
+    app->SetTitle("Quindle");
+    backend.SetApplication(app.get());
+    host = app->CreateForm<THostForm>();
+    host->entries.Add("Office");
+    host->shared.EntryList = &host->entries;
+    TMainWindowLink link;
+    link.values = &host->shared;
+    link.Timer = host->Timer;
+    link.DisTimer = host->DisTimer;
+    link.MainForm = host;
+    settings = app->CreateForm<TSettingsForm>(link);
+  }
+  ~TSettingsWin32World() {
+    app.reset();
+    backend.SetApplication(nullptr);
+  }
+  void Exit() { app->DestroyForms(); }
+};
+
+struct SettingsWin32 : ::testing::Test {
+  TScratchRegistry registry;
+};
+
+TEST_F(SettingsWin32, KeysTypedIntoTheDialogPassThroughItsFilters) {
+  TSettingsWin32World w(registry);
+  auto& s = *w.settings;
+  s.Show();
+  w.backend.ProcessMessages();
+  ASSERT_TRUE(IsWindowVisible(Hwnd(s.Handle())));
+
+  HWND every = Hwnd(s.EveryEdit->Handle());
+  s.EveryEdit->SetFocus();
+  SendMessageA(every, EM_SETSEL, 0, -1);
+  PostText(every, "1a2;");
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(every), "12");
+  EXPECT_EQ(s.EveryEdit->Text(), "12");
+
+  s.TimerBox->Click();
+  s.TimeEdit->SetText("");
+  HWND time = Hwnd(s.TimeEdit->Handle());
+  s.TimeEdit->SetFocus();
+  SendMessageA(time, EM_SETSEL, 0, 0);
+  PostText(time, "0x93");
+  PostKey(time, VK_BACK);
+  PostText(time, "0");
+  w.backend.ProcessMessages();
+  const char sep = w.locale.TimeSeparator();
+  EXPECT_EQ(TextOf(time), std::string("09") + sep + "30");
+  EXPECT_EQ(s.TimeEdit->Text(), std::string("09") + sep + "30");
+
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetComboBoxInfo(Hwnd(s.AmPmBox->Handle()), &info));
+  HWND ampm = info.hwndItem;
+  s.AmPmBox->SetFocus();
+  PostText(ampm, "p");
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(ampm), "PM");
+  EXPECT_EQ(s.AmPmBox->Text(), "PM");
+  PostKey(ampm, VK_BACK);
+  PostKey(ampm, VK_DOWN);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(ampm), "AM");
+
+  // Escape from any field closes the dialog, with the checks of a close.
+  PostKey(every, VK_ESCAPE);
+  w.backend.ProcessMessages();
+  EXPECT_FALSE(s.Visible());
+  EXPECT_FALSE(IsWindowVisible(Hwnd(s.Handle())));
+  EXPECT_EQ(w.backend.messages,
+            (std::vector<std::string>{"Interval can not be less than 500 milliseconds."}));
+  EXPECT_EQ(TextOf(every), "500");
+  EXPECT_EQ(w.host->Timer->Interval(), 500u);
+}
+
+TEST_F(SettingsWin32, TheStoreReadsAndWritesTheRealRegistry) {
+  const char sep = TWin32Locale().TimeSeparator();
+  const std::string time = std::string("10") + sep + "15";
+  registry.PutText("DialMode", "1");
+  registry.PutDword("RetryInt", 4500);
+  registry.PutDword("EnableTimer", 1);
+  registry.PutText("Time", time + " PM", REG_EXPAND_SZ_T);
+  registry.PutText("Date", "24/12/26");
+  registry.Put(registry.SettingsKey(), "ZimAdvt", REG_BINARY_T, {1});
+  {
+    TSettingsWin32World w(registry);
+    auto& s = *w.settings;
+    EXPECT_EQ(w.backend.messages, (std::vector<std::string>{"Invalid data type for 'DialMode'",
+                                                            "Invalid data type for 'ZimAdvt'"}));
+    EXPECT_TRUE(s.AsyncButton->Checked());
+    EXPECT_EQ(s.EveryEdit->Text(), "4500");
+    EXPECT_EQ(w.host->Timer->Interval(), 4500u);
+    EXPECT_EQ(s.TimeEdit->Text(), time);
+    EXPECT_EQ(s.AmPmBox->Text(), "PM");
+    EXPECT_TRUE(w.host->DisTimer->Enabled());
+    EXPECT_TRUE(s.SettingsChanged);
+    s.CheckBox2->Click();
+    w.Exit();
+  }
+  EXPECT_EQ(registry.Dword("DialMode"), 0u);
+  EXPECT_EQ(registry.Dword("ZimAdvt"), 0u);
+  EXPECT_EQ(registry.Dword("RetryInt"), 4500u);
+  EXPECT_EQ(registry.Dword("WinBoot"), 1u);
+  auto [timeType, timeData] = registry.Get(registry.SettingsKey(), "Time");
+  EXPECT_EQ(timeType, REG_SZ_T);
+  EXPECT_EQ(TScratchRegistry::AsText(timeData), time + " PM");
+  auto [runType, runData] = registry.Get(registry.RunKey(), "Quindle");
+  EXPECT_EQ(runType, REG_SZ_T);
+  EXPECT_EQ(TScratchRegistry::AsText(runData), TWin32System().ModuleFileName());
+
+  // The next run finds the box checked; unchecking it removes the Run value.
+  {
+    TSettingsWin32World w(registry);
+    EXPECT_TRUE(w.backend.messages.empty());
+    EXPECT_TRUE(w.settings->CheckBox2->Checked());
+    w.settings->CheckBox2->Click();
+    w.Exit();
+  }
+  EXPECT_EQ(registry.Get(registry.RunKey(), "Quindle").first, REG_NONE_T);
+  EXPECT_EQ(registry.Dword("WinBoot"), 0u);
+}
+
+}  // namespace
