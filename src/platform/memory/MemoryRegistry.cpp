@@ -25,10 +25,12 @@ std::string TMemoryRegistry::Upper(std::string s) {
   return s;
 }
 
-std::string TMemoryRegistry::Canon(const std::string& path) {
-  // Upper case, single backslashes, none at either end.
+std::string TMemoryRegistry::Canon(const std::string& path) { return Upper(Collapse(path)); }
+
+std::string TMemoryRegistry::Collapse(const std::string& path) {
+  // Single backslashes, none at either end.
   std::string out;
-  for (char c : Upper(path)) {
+  for (char c : path) {
     if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
     out += c;
   }
@@ -69,7 +71,10 @@ TMemoryRegistry::Key* TMemoryRegistry::Find(const std::string& canonicalPath) co
   return k;
 }
 
-TMemoryRegistry::Key* TMemoryRegistry::Make(const std::string& canonicalPath) {
+TMemoryRegistry::Key* TMemoryRegistry::Make(const std::string& path) {
+  // Lookups ignore case; new keys keep the case they were given.
+  const std::string canonicalPath = Canon(path);
+  const std::string original = Collapse(path);
   size_t pos = canonicalPath.find('\\');
   std::string root = canonicalPath.substr(0, pos);
   auto& slot = roots_[root];
@@ -85,7 +90,8 @@ TMemoryRegistry::Key* TMemoryRegistry::Make(const std::string& canonicalPath) {
     auto& child = k->subkeys[part];
     if (!child) {
       child = std::make_unique<Key>();
-      child->name = part;
+      child->name = original.substr(pos + 1, next == std::string::npos ? std::string::npos
+                                                                      : next - pos - 1);
     }
     k = child.get();
     pos = next;
@@ -113,7 +119,8 @@ long TMemoryRegistry::CreateKey(HKEY_T parent, const std::string& subKey, uint32
   if (!Find(path)) {
     if (uncreatableKeys.count(path) || deniedKeys.count(path) || refuseAllWrites)
       return ERROR_ACCESS_DENIED_T;
-    Make(path);
+    const auto it = handles_.find(parent);
+    Make(it == handles_.end() ? RootName(parent) + "\\" + subKey : it->second.path + "\\" + subKey);
   } else if (deniedKeys.count(path)) {
     return ERROR_ACCESS_DENIED_T;
   }
@@ -213,7 +220,7 @@ long TMemoryRegistry::EnumKey(HKEY_T key, uint32_t index, char* name, uint32_t* 
   return ERROR_SUCCESS_T;
 }
 
-void TMemoryRegistry::MakeKey(const std::string& keyPath) { Make(Canon(keyPath)); }
+void TMemoryRegistry::MakeKey(const std::string& keyPath) { Make(keyPath); }
 
 bool TMemoryRegistry::HasKey(const std::string& keyPath) const {
   return Find(Canon(keyPath)) != nullptr;
@@ -221,7 +228,7 @@ bool TMemoryRegistry::HasKey(const std::string& keyPath) const {
 
 void TMemoryRegistry::PutRaw(const std::string& keyPath, const std::string& name, uint32_t type,
                              const std::vector<uint8_t>& data) {
-  Key* k = Make(Canon(keyPath));
+  Key* k = Make(keyPath);
   k->values[Upper(name)] = Value{type, data};
   k->valueNames[Upper(name)] = name;
 }

@@ -65,9 +65,10 @@ class TMemoryRegistry : public IRegistryApi {
     uint32_t access;
   };
   Key* Find(const std::string& canonicalPath) const;
-  Key* Make(const std::string& canonicalPath);
+  Key* Make(const std::string& path);
   std::string Resolve(HKEY_T parent, const std::string& sub) const;
   static std::string Canon(const std::string& path);
+  static std::string Collapse(const std::string& path);
   static std::string Upper(std::string s);
 
   std::map<std::string, std::unique_ptr<Key>> roots_;

@@ -90,11 +90,17 @@ void THeadlessBackend::Settle() {
       if (queue_.empty()) return;
       continue;
     }
-    // Another thread is still producing: wait (on real time, briefly) for its post.
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!posted_.wait_for(lock, std::chrono::seconds(10), [this] { return !queue_.empty(); })) {
+    // Another thread is still producing: wait (on real time) for its post,
+    // looking at the probes again every millisecond in case it went idle
+    // without posting anything.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (posted_.wait_for(lock, std::chrono::milliseconds(1), [this] { return !queue_.empty(); }))
+        break;
       lock.unlock();
-      if (AnyProbeBusy())
+      if (!AnyProbeBusy()) break;
+      if (std::chrono::steady_clock::now() > giveUp)
         throw std::logic_error("a producer thread stayed busy without posting for 10 s");
     }
   }
