@@ -9,7 +9,7 @@ constexpr int kFrameWidth = 6, kFrameHeight = 25;
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
-  SetVisible(false);
+  TControl::SetVisible(false);  // hidden until shown; no OnHide for that
   SetTabStop(false);
 }
 
