@@ -109,7 +109,9 @@ TEST_F(RegistryWin32, AnyNonZeroDwordReadsAsTrue) {
 }
 
 TEST_F(RegistryWin32, TextIsStoredWithItsTerminatorAndReadBack) {
-  const std::string cafe = "Caf\xE9 \xA3" "5";  // "Café £5" in the ANSI code page
+  const std::string cafe =
+      "Caf\xE9 \xA3"
+      "5";  // "Café £5" in the ANSI code page
   {
     TRegistry reg(api_);
     ASSERT_TRUE(reg.OpenKey("\\" + path_, false));
@@ -153,8 +155,8 @@ TEST_F(RegistryWin32, TextIsCutAtTheFirstNulAndMayLackOne) {
 }
 
 TEST_F(RegistryWin32, ValuesOfTheWrongTypeAreReportedByName) {
-  PutText("DialMode", REG_SZ_T, "1");          // short text where a number belongs
-  PutText("RetryInt", REG_SZ_T, "3000 ms");    // longer than a DWORD's buffer
+  PutText("DialMode", REG_SZ_T, "1");        // short text where a number belongs
+  PutText("RetryInt", REG_SZ_T, "3000 ms");  // longer than a DWORD's buffer
   PutRaw("AutoRecon", REG_BINARY_T, {1, 0, 0, 0});
   PutRaw("Wide", REG_QWORD_T, {1, 0, 0, 0, 0, 0, 0, 0});
   PutRaw("LogFile", REG_DWORD_T, {1, 0, 0, 0});
@@ -167,11 +169,9 @@ TEST_F(RegistryWin32, ValuesOfTheWrongTypeAreReportedByName) {
             "Invalid data type for 'DialMode'");
   EXPECT_EQ(ThrownMessage([&] { reg.ReadInteger("RetryInt"); }),
             "Invalid data type for 'RetryInt'");
-  EXPECT_EQ(ThrownMessage([&] { reg.ReadBool("AutoRecon"); }),
-            "Invalid data type for 'AutoRecon'");
+  EXPECT_EQ(ThrownMessage([&] { reg.ReadBool("AutoRecon"); }), "Invalid data type for 'AutoRecon'");
   EXPECT_EQ(ThrownMessage([&] { reg.ReadInteger("Wide"); }), "Invalid data type for 'Wide'");
-  EXPECT_EQ(ThrownMessage([&] { reg.ReadString("LogFile"); }),
-            "Invalid data type for 'LogFile'");
+  EXPECT_EQ(ThrownMessage([&] { reg.ReadString("LogFile"); }), "Invalid data type for 'LogFile'");
   EXPECT_EQ(ThrownMessage([&] { reg.ReadString("Time"); }), "Invalid data type for 'Time'");
   EXPECT_EQ(ThrownMessage([&] { reg.ReadString("Date"); }), "Invalid data type for 'Date'");
   // The faulty values are left as they were.

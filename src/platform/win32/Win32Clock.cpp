@@ -51,8 +51,8 @@ char SeparatorOf(LCTYPE type, char fallback) {
 TDateTime TWin32Clock::Now() {
   SYSTEMTIME st{};
   GetLocalTime(&st);
-  return EncodeDateTime({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                         st.wMilliseconds});
+  return EncodeDateTime(
+      {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds});
 }
 
 std::string TWin32Locale::LongTime(TDateTime t) {
@@ -71,6 +71,10 @@ std::string TWin32Locale::ShortDate(TDateTime t) {
   });
 }
 
-char TWin32Locale::TimeSeparator() { return SeparatorOf(LOCALE_STIME, ':'); }
+char TWin32Locale::TimeSeparator() {
+  return SeparatorOf(LOCALE_STIME, ':');
+}
 
-char TWin32Locale::DateSeparator() { return SeparatorOf(LOCALE_SDATE, '/'); }
+char TWin32Locale::DateSeparator() {
+  return SeparatorOf(LOCALE_SDATE, '/');
+}

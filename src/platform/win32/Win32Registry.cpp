@@ -13,7 +13,9 @@ HKEY ToHkey(HKEY_T key) {
   return reinterpret_cast<HKEY>(key);
 }
 
-HKEY_T FromHkey(HKEY key) { return reinterpret_cast<HKEY_T>(key); }
+HKEY_T FromHkey(HKEY key) {
+  return reinterpret_cast<HKEY_T>(key);
+}
 
 }  // namespace
 
@@ -34,7 +36,9 @@ long TWin32RegistryApi::CreateKey(HKEY_T parent, const std::string& subKey, uint
   return rc;
 }
 
-long TWin32RegistryApi::CloseKey(HKEY_T key) { return RegCloseKey(ToHkey(key)); }
+long TWin32RegistryApi::CloseKey(HKEY_T key) {
+  return RegCloseKey(ToHkey(key));
+}
 
 long TWin32RegistryApi::QueryValue(HKEY_T key, const std::string& name, uint32_t* type,
                                    uint8_t* data, uint32_t* size) {

@@ -10,7 +10,9 @@
 
 namespace {
 
-const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+const char* OrNull(const std::string& s) {
+  return s.empty() ? nullptr : s.c_str();
+}
 
 }  // namespace
 

@@ -9,9 +9,13 @@ int TWin32Sockets::Startup(uint16_t version) {
   return WSAStartup(version, &data);
 }
 
-int TWin32Sockets::Cleanup() { return WSACleanup(); }
+int TWin32Sockets::Cleanup() {
+  return WSACleanup();
+}
 
-int TWin32Sockets::GetHostName(char* buffer, int length) { return gethostname(buffer, length); }
+int TWin32Sockets::GetHostName(char* buffer, int length) {
+  return gethostname(buffer, length);
+}
 
 std::optional<std::array<uint8_t, 4>> TWin32Sockets::FirstAddressOf(const std::string& name) {
   const hostent* host = gethostbyname(name.c_str());

@@ -1,2 +1,4 @@
 /* A library that exists only in the test runner's folder. */
-__declspec(dllexport) int QuindleProbe(void) { return 42; }
+__declspec(dllexport) int QuindleProbe(void) {
+  return 42;
+}
