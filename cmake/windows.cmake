@@ -63,6 +63,10 @@ endif()
 # ---- Windows test suites ----------------------------------------------------
 quindle_glob(WIN_TEST_SRC ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
 set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
+if(WIN_TEST_SRC AND NOT EXISTS ${GTEST_SOURCE_DIR}/googletest/include/gtest/gtest.h)
+  message(STATUS "No GoogleTest sources in ${GTEST_SOURCE_DIR}: the Windows test runner is not built")
+  set(WIN_TEST_SRC "")
+endif()
 
 if(QUINDLE_COMPILE_ONLY)
   # Compiled, not linked: proves the suites build for this target.
