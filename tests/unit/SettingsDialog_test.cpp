@@ -173,15 +173,6 @@ TEST_F(SettingsDialogTest, AmPmBoxTakesLettersAndArrowsOnly) {
   EXPECT_TRUE(S().SettingsChanged);  // a typed character counts, even one without effect
 }
 
-TEST_F(SettingsDialogTest, TypingMarksCredentialsAndTheLogNameAsChanged) {
-  q.Start();
-  S().UEdit->TypeChar('a');
-  EXPECT_TRUE(S().CredentialsChanged);
-  EXPECT_FALSE(S().SettingsChanged);
-  S().LogEdit->TypeChar('a');
-  EXPECT_TRUE(S().SettingsChanged);
-}
-
 // ---- the timed-event check ----
 
 TEST(SettingsDialogCheckTimeDate, TellingTimesAndDates) {
@@ -420,6 +411,7 @@ TEST_F(SettingsDialogTest, EveryKindOfUserChangeMarksTheSettings) {
       {"minimise", [&] { S().MiniBox->Click(); }},
       {"advert", [&] { S().ZimBox->Click(); }},
       {"AM/PM arrows", [&] { S().AmPmBox->TypeKey(VK_UP_T); }},
+      {"log file name", [&] { S().LogEdit->TypeChar('a'); }},
       {"Delete in the interval", [&] {
          S().EveryEdit->SetSelStart(0);
          S().EveryEdit->TypeKey(VK_DELETE_T);
@@ -434,13 +426,6 @@ TEST_F(SettingsDialogTest, EveryKindOfUserChangeMarksTheSettings) {
   S().SettingsChanged = false;
   S().SyncButton->Click();
   EXPECT_FALSE(S().SettingsChanged);
-}
-
-TEST_F(SettingsDialogTest, ChoosingSyncAloneIsStoredAtExit) {
-  q.Start();
-  WithDialog([&] { S().SyncButton->Click(); });
-  q.world.app->DestroyForms();
-  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "DialMode"), 1u);
 }
 
 // ---- credentials ----

@@ -194,14 +194,6 @@ TEST_F(SettingsStoreTest, TimerWithoutAStoredTimeSelectsPmAndClearsTheField) {
   EXPECT_EQ(Shared().TimedTime, "  :   PM");
 }
 
-TEST_F(SettingsStoreTest, MidnightTimeSelectsAm) {
-  Put("EnableTimer", 1);
-  PutText("Time", "12:15 AM");
-  q.Start();
-  EXPECT_EQ(S().AmPmBox->Text(), "AM");
-  EXPECT_EQ(S().TimeEdit->Text(), "12:15");
-}
-
 TEST_F(SettingsStoreTest, AnyNonZeroIsTrueAndAnyNonZeroDialModeIsSyncStoredAsOne) {
   Put("DialMode", 2);
   Put("MiniStart", 0x100);
