@@ -1,0 +1,579 @@
+# Shared steps of the end-to-end checks (sourced, never run on its own; it
+# lives in a folder of its own so that scripts/test does not take it for a
+# check).
+#
+#   . "$(dirname "$0")/lib/common.sh"
+#   e2e_init <check name> <windows build folder>
+#   e2e_phonebook <<'EOF' ... EOF        # the check's own phone book
+#   e2e_start                            # Quindle.exe, waits for its window
+#   e2e_click_main 40 193                # a click at client coordinates
+#   e2e_wait_log 'Connected ' 20         # a pane line reached the log file
+#   e2e_tray_menu exit                   # right click on the icon, then Exit
+#   e2e_wait_exit 20
+#   e2e_pass
+#
+# Every check gets a folder build/e2e/<check>/ for its screenshots, log files
+# and phone book, and starts with an empty HKCU\Software\Quindle. On the way
+# out (pass, fail or interruption) the program is stopped, the Wine session is
+# ended and the registry values the check touched are put back as they were.
+
+E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
+E2E_KEY='HKCU\Software\Quindle'
+E2E_RUNKEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+E2E_X11KEY='HKCU\Software\Wine\X11 Driver'
+# Client sizes of the two windows, which the frame sizes are measured against.
+E2E_MAIN_CW=237
+E2E_MAIN_CH=210
+E2E_SETTINGS_CW=478
+E2E_SETTINGS_CH=262
+
+E2E_QPID=""
+E2E_OWN_XVFB=0
+E2E_RESTORE=0
+
+e2e_log() { printf '[%s %3ds] %s\n' "$E2E_NAME" "$((SECONDS - E2E_T0))" "$*"; }
+
+e2e_fail() {
+  echo "FAIL: $E2E_NAME: $*"
+  if [ -n "${E2E_LOGFILE:-}" ] && [ -f "$E2E_LOGFILE" ]; then
+    echo "--- the log file ($E2E_LOGFILE) ---"
+    tr -d '\r' <"$E2E_LOGFILE" | tail -n 40
+  fi
+  [ -d "${E2E_ART:-/nonexistent}" ] && quindle_screenshot "$E2E_ART/failure.png" 2>/dev/null
+  exit 1
+}
+
+e2e_pass() {
+  echo "PASS: $E2E_NAME ($((SECONDS - E2E_T0)) s; artefacts in ${E2E_ART#"$E2E_ROOT"/})"
+  exit 0
+}
+
+# e2e_check CONDITION-TEXT COMMAND...: fails the check when the command fails.
+e2e_check() {
+  local what="$1"
+  shift
+  if "$@"; then
+    e2e_log "ok: $what"
+  else
+    e2e_fail "$what"
+  fi
+}
+
+# ---------------------------------------------------------------------------
+# Set-up and clean-up
+
+e2e_init() {
+  E2E_NAME="$1"
+  E2E_BUILD="$(cd "$2" && pwd)" || { echo "FAIL: $1: no build folder $2"; exit 1; }
+  E2E_T0=$SECONDS
+  E2E_ART="$E2E_ROOT/build/e2e/$E2E_NAME"
+  rm -rf "$E2E_ART"
+  mkdir -p "$E2E_ART/.saved"
+  [ -f "$E2E_BUILD/Quindle.exe" ] || e2e_fail "no Quindle.exe in $E2E_BUILD"
+  # shellcheck source=../../../scripts/wine-env
+  . "$E2E_ROOT/scripts/wine-env"
+  for tool in xdotool import convert identify; do
+    command -v "$tool" >/dev/null 2>&1 || e2e_fail "$tool is not installed (run scripts/setup)"
+  done
+  if [ -z "${DISPLAY:-}" ]; then
+    quindle_display || e2e_fail "no display"
+    E2E_OWN_XVFB=1
+  fi
+  quindle_wine_prefix || e2e_fail "the Wine prefix could not be made"
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT TERM
+  # No session of the prefix runs on: the tray's window is made by the
+  # session's first program and must see the frame setting below, and the
+  # registry files are complete once the server has ended.
+  e2e_stop_server
+  cp -p "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg" "$E2E_ART/.saved/" ||
+    e2e_fail "could not keep the prefix's registry"
+  E2E_RESTORE=1
+  quindle_install_rassim "$E2E_BUILD" || e2e_fail "the simulated RAS service could not be installed"
+  # Wine draws the window frames itself (there is no window manager on the
+  # virtual display), so screenshots show the title bars and xdotool reports
+  # the outer window position, as Windows does. No settings, no Run value.
+  E2E_PENDING="$E2E_ART/.pending.reg"
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n\r\n'
+    printf '[-HKEY_CURRENT_USER\\Software\\Quindle]\r\n\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"Quindle"=-\r\n\r\n'
+  } >"$E2E_PENDING"
+  E2E_PENDING_SECTION=0
+  unset QUINDLE_PHONEBOOK
+  e2e_log "display $DISPLAY, prefix ${WINEPREFIX#"$E2E_ROOT"/}, artefacts ${E2E_ART#"$E2E_ROOT"/}"
+}
+
+# Ends whatever still runs in the prefix's session; the server writes the
+# registry files as it ends.
+e2e_stop_server() {
+  "$WINESERVER" -k >/dev/null 2>&1
+  "$WINESERVER" -w >/dev/null 2>&1
+}
+
+# The registry values planted by the check (e2e_reg_set) are written in one
+# go before the next start.
+e2e_apply_pending() {
+  [ -s "$E2E_PENDING" ] || return 0
+  quindle_wine reg import "$(quindle_winpath "$E2E_PENDING")" >/dev/null 2>&1 ||
+    e2e_fail "could not write the check's registry values ($(tr -d '\r' <"$E2E_PENDING" | tr '\n' ' '))"
+  cp "$E2E_PENDING" "$E2E_ART/registry-planted-$((${E2E_RUN:-0} + 1)).reg"
+  : >"$E2E_PENDING"
+  E2E_PENDING_SECTION=0
+}
+
+e2e_cleanup() {
+  local status=$?
+  trap - EXIT
+  if [ -n "$E2E_QPID" ] && kill -0 "$E2E_QPID" 2>/dev/null; then
+    e2e_log "stopping Quindle (pid $E2E_QPID) that is still running"
+    kill "$E2E_QPID" 2>/dev/null
+    sleep 1
+    kill -9 "$E2E_QPID" 2>/dev/null
+  fi
+  e2e_stop_server
+  # The prefix's registry as it was before the check.
+  if [ "$E2E_RESTORE" = 1 ]; then
+    cp -p "$E2E_ART/.saved/user.reg" "$E2E_ART/.saved/system.reg" "$WINEPREFIX/" ||
+      echo "warning: the prefix's registry could not be put back" >&2
+  fi
+  [ "$E2E_OWN_XVFB" = 1 ] && quindle_stop_display
+  exit "$status"
+}
+
+# ---------------------------------------------------------------------------
+# Registry
+
+# e2e_reg_data KEY NAME: prints a value's data (a DWORD in decimal); fails
+# when the value is missing.
+e2e_reg_data() {
+  local out line
+  out="$(quindle_wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r')" || return 1
+  line="$(printf '%s\n' "$out" | grep -E "^ +$2 +REG_" | head -n 1)"
+  [ -n "$line" ] || return 1
+  e2e_reg_line_data "$line"
+}
+
+# The data of one line of "reg query": 4 blanks, name, 4 blanks, type, 4
+# blanks, data (which may hold blanks itself).
+e2e_reg_line_data() {
+  local rest type data
+  rest="$(printf '%s' "$1" | sed -E 's/^ +[^ ]+ {4}//')"
+  type="${rest%%    *}"
+  data="${rest#"$type"}"
+  data="${data#    }"
+  [ "$data" = "$rest" ] && data=""
+  if [ "$type" = REG_DWORD ]; then
+    printf '%d' "$data"
+  else
+    printf '%s' "$data"
+  fi
+}
+
+# e2e_reg_dump FILE: every value of the settings key as "name type data" lines,
+# sorted; an empty file when the key is missing.
+e2e_reg_dump() {
+  local out line name type
+  : >"$1"
+  out="$(quindle_wine reg query "$E2E_KEY" 2>/dev/null | tr -d '\r')" || return 0
+  while IFS= read -r line; do
+    [[ "$line" =~ ^\ +([^ ]+)\ {4}(REG_[A-Z_]+) ]] || continue
+    name="${BASH_REMATCH[1]}"
+    type="${BASH_REMATCH[2]}"
+    printf '%s %s %s\n' "$name" "$type" "$(e2e_reg_line_data "$line")" >>"$1"
+  done <<<"$out"
+  sort -o "$1" "$1"
+}
+
+# e2e_reg_set NAME dword|sz|expand DATA: a value to plant in the settings key
+# before the next start.
+e2e_reg_set() {
+  local data="$3"
+  [ -s "$E2E_PENDING" ] || printf 'Windows Registry Editor Version 5.00\r\n\r\n' >"$E2E_PENDING"
+  if [ "$E2E_PENDING_SECTION" = 0 ]; then
+    printf '[HKEY_CURRENT_USER\\Software\\Quindle]\r\n' >>"$E2E_PENDING"
+    E2E_PENDING_SECTION=1
+  fi
+  case "$2" in
+    dword) printf '"%s"=dword:%08x\r\n' "$1" "$data" >>"$E2E_PENDING" ;;
+    sz)
+      data="${data//\\/\\\\}"
+      data="${data//\"/\\\"}"
+      printf '"%s"="%s"\r\n' "$1" "$data" >>"$E2E_PENDING"
+      ;;
+    *) e2e_fail "e2e_reg_set: no type $2" ;;
+  esac
+}
+
+# ---------------------------------------------------------------------------
+# The phone book and the log file
+
+# e2e_phonebook: the check's own phone book from standard input, given to the
+# simulated service through QUINDLE_PHONEBOOK.
+e2e_phonebook() {
+  cat >"$E2E_ART/phonebook.ini"
+  QUINDLE_PHONEBOOK="$(quindle_winpath "$E2E_ART/phonebook.ini")"
+  export QUINDLE_PHONEBOOK
+}
+
+# e2e_logging FILE: logging on, into FILE (a Unix path), through the registry.
+e2e_logging() {
+  E2E_LOGFILE="$1"
+  e2e_reg_set LogEnabled dword 1
+  e2e_reg_set LogFile sz "$(quindle_winpath "$E2E_LOGFILE")"
+}
+
+# The log file's lines without their CR.
+e2e_log_lines() { [ -f "$E2E_LOGFILE" ] && tr -d '\r' <"$E2E_LOGFILE"; }
+
+# e2e_wait_log REGEX SECONDS [COUNT]: waits until COUNT lines (default 1) of
+# the log file match.
+e2e_wait_log() {
+  local regex="$1" limit="$2" want="${3:-1}" n end=$((SECONDS + $2))
+  while :; do
+    n="$(e2e_log_lines | grep -cE -- "$regex")"
+    [ "${n:-0}" -ge "$want" ] && return 0
+    [ $SECONDS -ge $end ] && e2e_fail "no $want line(s) matching /$regex/ in the log file within $limit s"
+    e2e_alive || e2e_fail "Quindle ended while waiting for /$regex/"
+    sleep 0.2
+  done
+}
+
+# Seconds since midnight of a pane time such as "6:41:07 AM" (the long time
+# format of the prefix's English locale).
+e2e_clock_seconds() {
+  local t="$1" h m s ampm
+  [[ "$t" =~ ^([0-9]{1,2}):([0-9]{2}):([0-9]{2})\ ?([AP]M)?$ ]] || return 1
+  h=$((10#${BASH_REMATCH[1]}))
+  m=$((10#${BASH_REMATCH[2]}))
+  s=$((10#${BASH_REMATCH[3]}))
+  ampm="${BASH_REMATCH[4]}"
+  if [ "$ampm" = PM ] && [ $h -ne 12 ]; then h=$((h + 12)); fi
+  if [ "$ampm" = AM ] && [ $h -eq 12 ]; then h=0; fi
+  echo $((h * 3600 + m * 60 + s))
+}
+
+# e2e_line_time LINE: the seconds since midnight of the first time in a
+# pane line ("Connected 6:41:07 AM (...)", "Connection attempt #2 (6:41:09 AM)").
+e2e_line_time() {
+  [[ "$1" =~ ([0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?) ]] || return 1
+  e2e_clock_seconds "${BASH_REMATCH[1]}"
+}
+
+# e2e_delta FROM TO: seconds from one time of day to a later one (across
+# midnight too).
+e2e_delta() { echo $((($2 - $1 + 86400) % 86400)); }
+
+# ---------------------------------------------------------------------------
+# The program
+
+e2e_alive() { [ -n "$E2E_QPID" ] && kill -0 "$E2E_QPID" 2>/dev/null; }
+
+# e2e_start [SECONDS]: starts Quindle.exe in the check's folder (its current
+# folder) and waits for its main window.
+e2e_start() {
+  local limit="${1:-40}" end
+  e2e_apply_pending
+  E2E_RUN=$((${E2E_RUN:-0} + 1))
+  (
+    cd "$E2E_ART" &&
+      exec env LANG="$QUINDLE_WINE_LOCALE" LC_ALL="$QUINDLE_WINE_LOCALE" \
+        "$WINE64" "$E2E_BUILD/Quindle.exe" >"$E2E_ART/quindle-run$E2E_RUN.out" 2>&1
+  ) &
+  E2E_QPID=$!
+  E2E_START_TIME=$SECONDS
+  end=$((SECONDS + limit))
+  E2E_MAIN=""
+  while [ -z "$E2E_MAIN" ]; do
+    E2E_MAIN="$(xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null | head -n 1)"
+    [ -n "$E2E_MAIN" ] && break
+    e2e_alive || e2e_fail "Quindle.exe ended at start-up (output: $(tail -c 400 "$E2E_ART/quindle-run$E2E_RUN.out"))"
+    [ $SECONDS -ge $end ] && e2e_fail "no main window within $limit s"
+    sleep 0.2
+  done
+  e2e_measure_frame
+  e2e_log "Quindle started (run $E2E_RUN, pid $E2E_QPID, window $E2E_MAIN at $E2E_X,$E2E_Y)"
+}
+
+# The main window's outer position and size, and the frame around its client
+# area (the same frame as the tray's window).
+e2e_geometry() {  # WINDOW -> G_X G_Y G_W G_H
+  local out
+  out="$(xdotool getwindowgeometry "$1" 2>/dev/null)" || return 1
+  [[ "$out" =~ Position:\ (-?[0-9]+),(-?[0-9]+) ]] || return 1
+  G_X=${BASH_REMATCH[1]}
+  G_Y=${BASH_REMATCH[2]}
+  [[ "$out" =~ Geometry:\ ([0-9]+)x([0-9]+) ]] || return 1
+  G_W=${BASH_REMATCH[1]}
+  G_H=${BASH_REMATCH[2]}
+}
+
+e2e_measure_frame() {
+  e2e_geometry "$E2E_MAIN" || e2e_fail "no geometry of the main window"
+  E2E_X=$G_X E2E_Y=$G_Y E2E_W=$G_W E2E_H=$G_H
+  E2E_BORDER=$(((E2E_W - E2E_MAIN_CW) / 2))
+  E2E_TOPFRAME=$((E2E_H - E2E_MAIN_CH - E2E_BORDER))
+}
+
+# e2e_pointer X Y: moves the pointer there (xdotool's --sync would wait for
+# ever for a move to where the pointer already is).
+e2e_pointer() {
+  local at
+  at="$(xdotool getmouselocation 2>/dev/null)"
+  if [[ "$at" == "x:$1 y:$2 "* ]]; then
+    xdotool mousemove $(($1 + 1)) "$2"
+    sleep 0.05
+  fi
+  xdotool mousemove --sync "$1" "$2"
+}
+
+# e2e_click WINDOW CLIENT-WIDTH CLIENT-HEIGHT X Y [BUTTON]: a click at client
+# coordinates of a window with the standard frame.
+e2e_click() {
+  local win="$1" cw="$2" ch="$3" x="$4" y="$5" button="${6:-1}" b top
+  e2e_geometry "$win" || e2e_fail "window $win is gone"
+  b=$(((G_W - cw) / 2))
+  top=$((G_H - ch - b))
+  e2e_pointer $((G_X + b + x)) $((G_Y + top + y))
+  xdotool click "$button"
+}
+
+e2e_click_main() { e2e_click "$E2E_MAIN" $E2E_MAIN_CW $E2E_MAIN_CH "$@"; }
+
+# The buttons of the main window (client coordinates of their centres).
+e2e_press_connect() { e2e_click_main 40 193; }
+e2e_press_disconnect() { e2e_click_main 118 193; }
+e2e_press_settings() { e2e_click_main 196 193; }
+
+# e2e_open_settings: Settings, then waits for the dialog (E2E_SETTINGS).
+e2e_open_settings() {
+  local end=$((SECONDS + 15))
+  e2e_press_settings
+  E2E_SETTINGS=""
+  while [ -z "$E2E_SETTINGS" ]; do
+    E2E_SETTINGS="$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -n 1)"
+    [ -n "$E2E_SETTINGS" ] && break
+    [ $SECONDS -ge $end ] && e2e_fail "the Settings dialog did not open"
+    sleep 0.2
+  done
+  sleep 0.3
+}
+
+e2e_click_settings() { e2e_click "$E2E_SETTINGS" $E2E_SETTINGS_CW $E2E_SETTINGS_CH "$@"; }
+
+# e2e_wait_gone WINDOW SECONDS
+e2e_wait_gone() {
+  local end=$((SECONDS + $2))
+  while xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$1"; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.2
+  done
+}
+
+# e2e_wait_exit SECONDS: waits for the process to end by itself.
+e2e_wait_exit() {
+  local end=$((SECONDS + $1)) t0=$SECONDS
+  while e2e_alive; do
+    [ $SECONDS -ge $end ] && e2e_fail "Quindle did not end within $1 s"
+    sleep 0.1
+  done
+  wait "$E2E_QPID" 2>/dev/null
+  E2E_EXIT_STATUS=$?
+  E2E_QPID=""
+  e2e_log "Quindle ended after $((SECONDS - t0)) s (status $E2E_EXIT_STATUS)"
+}
+
+# ---------------------------------------------------------------------------
+# The notification area
+
+# Finds the tray's window and Quindle's icon in it: the first cell from the
+# left that holds a picture (cells are 20 pixels, left to right, at the
+# bottom of the window's client area). Sets E2E_TRAY, E2E_ICON_X/Y (screen).
+e2e_find_tray_icon() {
+  local end=$((SECONDS + ${1:-15})) cells k img
+  while :; do
+    E2E_TRAY="$(xdotool search --name '^Wine System Tray$' 2>/dev/null | head -n 1)"
+    if [ -n "$E2E_TRAY" ] && e2e_geometry "$E2E_TRAY"; then
+      cells=$(((G_W - 2 * E2E_BORDER) / 20))
+      img="$E2E_ART/.tray.png"
+      if import -window "$E2E_TRAY" "$img" 2>/dev/null; then
+        for ((k = 0; k < cells; k++)); do
+          if [ "$(e2e_colours "$img" 16x16+$((E2E_BORDER + 20 * k + 2))+$((G_H - E2E_BORDER - 18)))" -gt 2 ]; then
+            E2E_ICON_CELL=$k
+            E2E_ICON_X=$((G_X + E2E_BORDER + 20 * k + 10))
+            E2E_ICON_Y=$((G_Y + G_H - E2E_BORDER - 10))
+            return 0
+          fi
+        done
+      fi
+    fi
+    [ $SECONDS -ge $end ] && e2e_fail "no icon in the notification area within ${1:-15} s"
+    sleep 0.2
+  done
+}
+
+# Number of colours in a region (GEOMETRY) of an image.
+e2e_colours() { convert "$1" -crop "$2" +repage -format '%k' info: 2>/dev/null || echo 0; }
+
+# A signature of the icon's pixels, to tell the icons apart.
+# e2e_icon NAME: the icon's picture now, kept as icon-NAME.png.
+e2e_icon() {
+  e2e_region_signature $((E2E_ICON_X - 8)) $((E2E_ICON_Y - 8)) 16 16 >/dev/null &&
+    cp "$E2E_ART/.region.png" "$E2E_ART/icon-$1.png"
+}
+
+# e2e_icons_alike NAME1 NAME2: the two pictures show the same icon. Only the
+# inner 12 by 12 pixels are compared: the tray blends an icon's soft edge over
+# whatever the cell showed before, so the edge depends on the previous icon.
+e2e_icons_alike() {
+  local n
+  n="$(convert "$E2E_ART/icon-$1.png" "$E2E_ART/icon-$2.png" -crop 12x12+2+2 +repage \
+    -fuzz 20% -metric AE -compare -format '%[distortion]' info: 2>/dev/null)"
+  [ "${n%%.*}" -le 8 ] 2>/dev/null
+}
+
+# e2e_hint NAME: hovers the icon until its hint shows; keeps the hint as
+# hint-NAME.png and the tray with it as hint-NAME-tray.png. Fails when no
+# hint shows within 4 s.
+e2e_hint() {
+  local before w end tip="" right bottom
+  e2e_pointer 700 700
+  sleep 0.2
+  before="$(xdotool search --onlyvisible --name '' 2>/dev/null)"
+  e2e_pointer "$E2E_ICON_X" "$E2E_ICON_Y"
+  sleep 0.2
+  e2e_pointer $((E2E_ICON_X + 1)) "$E2E_ICON_Y"
+  end=$((SECONDS + 4))
+  while [ -z "$tip" ] && [ $SECONDS -lt $end ]; do
+    sleep 0.2
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      printf '%s\n' "$before" | grep -qx "$w" && continue
+      tip=$w
+      break
+    done
+  done
+  if [ -n "$tip" ]; then
+    sleep 0.3
+    import -window "$tip" "$E2E_ART/hint-$1.png" 2>/dev/null
+    right=0
+    e2e_geometry "$E2E_TRAY" && right=$((G_X + G_W))
+    if e2e_geometry "$tip"; then
+      [ $((G_X + G_W)) -gt $right ] && right=$((G_X + G_W))
+      bottom=$((G_Y + G_H))
+      import -window root -crop $((right + 4))x$((bottom + 4))+0+0 +repage \
+        "$E2E_ART/hint-$1-tray.png" 2>/dev/null
+    fi
+  fi
+  e2e_pointer 700 700
+  [ -n "$tip" ]
+}
+
+# e2e_hints_same NAME1 NAME2: the two hints are drawn alike (same text).
+e2e_hints_same() {
+  [ "$(identify -format '%#' "$E2E_ART/hint-$1.png" 2>/dev/null)" = \
+    "$(identify -format '%#' "$E2E_ART/hint-$2.png" 2>/dev/null)" ]
+}
+
+# e2e_tray_menu ITEM: right click on the icon, then a click on the menu's
+# item (restore, connect, disconnect or exit; none closes the menu). The
+# items are found from the menu's height: four items of one height and two
+# separators. The click waits until the pointer has lit the item up.
+e2e_tray_menu() {
+  local item="$1" before menu w end h y strip lit
+  e2e_find_tray_icon
+  before="$(xdotool search --onlyvisible --name '' 2>/dev/null)"
+  e2e_pointer "$E2E_ICON_X" "$E2E_ICON_Y"
+  xdotool click 3
+  end=$((SECONDS + 10))
+  menu=""
+  while [ -z "$menu" ]; do
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      printf '%s\n' "$before" | grep -qx "$w" && continue
+      e2e_geometry "$w" || continue
+      [ "$G_W" -lt 400 ] && [ "$G_H" -gt 40 ] && [ "$G_H" -lt 300 ] && { menu=$w; break; }
+    done
+    [ -n "$menu" ] && break
+    [ $SECONDS -ge $end ] && e2e_fail "the tray menu did not open"
+    sleep 0.1
+  done
+  E2E_MENU=$menu
+  E2E_MENU_X=$G_X E2E_MENU_Y=$G_Y E2E_MENU_W=$G_W E2E_MENU_H=$G_H
+  sleep 0.3
+  [ -n "${E2E_MENU_SHOT:-}" ] && e2e_shot_menu "$E2E_MENU_SHOT"
+  h=$(((E2E_MENU_H - 6 - 18) / 4))
+  case "$item" in
+    restore) y=$((3 + h / 2)) ;;
+    connect) y=$((3 + h + 9 + h / 2)) ;;
+    disconnect) y=$((3 + 2 * h + 9 + h / 2)) ;;
+    exit) y=$((E2E_MENU_H - 3 - h / 2)) ;;
+    none) xdotool key Escape; return 0 ;;
+    *) e2e_fail "no menu item $item" ;;
+  esac
+  strip="$(e2e_region_signature $((E2E_MENU_X + 4)) $((E2E_MENU_Y + y - 2)) $((E2E_MENU_W - 8)) 4)"
+  end=$((SECONDS + 5))
+  lit=0
+  while [ $SECONDS -lt $end ]; do
+    e2e_pointer $((E2E_MENU_X + E2E_MENU_W / 2 - 1)) $((E2E_MENU_Y + y))
+    sleep 0.1
+    e2e_pointer $((E2E_MENU_X + E2E_MENU_W / 2)) $((E2E_MENU_Y + y))
+    sleep 0.2
+    if [ "$(e2e_region_signature $((E2E_MENU_X + 4)) $((E2E_MENU_Y + y - 2)) $((E2E_MENU_W - 8)) 4)" != "$strip" ]; then
+      lit=1
+      break
+    fi
+  done
+  [ $lit = 1 ] || e2e_log "the menu item $item did not light up; clicking it anyway"
+  xdotool click 1
+  e2e_log "tray menu: $item"
+}
+
+# A signature of the pixels of a screen region (X Y W H).
+e2e_region_signature() {
+  local img="$E2E_ART/.region.png"
+  import -window root -crop "$3x$4+$1+$2" +repage "$img" 2>/dev/null && identify -format '%#' "$img"
+}
+
+# e2e_exit_via_tray [SECONDS]: Exit in the tray menu; waits for the end.
+e2e_exit_via_tray() {
+  e2e_tray_menu exit
+  e2e_wait_exit "${1:-30}"
+}
+
+# ---------------------------------------------------------------------------
+# Screenshots
+
+# e2e_shot NAME [WINDOW]: the whole display or one window, into the folder.
+e2e_shot() {
+  local file="$E2E_ART/$1.png"
+  if [ -n "${2:-}" ]; then
+    import -window "$2" "$file" 2>/dev/null || e2e_fail "no screenshot of window $2"
+  else
+    quindle_screenshot "$file"
+  fi
+}
+
+# The open tray menu with the tray's window and the main window: the part of
+# the display that holds all three.
+e2e_shot_menu() {
+  local x0 y0 x1 y1 w
+  x0=$E2E_MENU_X y0=$E2E_MENU_Y x1=$((E2E_MENU_X + E2E_MENU_W)) y1=$((E2E_MENU_Y + E2E_MENU_H))
+  for w in "$E2E_TRAY" "$E2E_MAIN"; do
+    e2e_geometry "$w" || continue
+    [ "$G_X" -lt "$x0" ] && x0=$G_X
+    [ "$G_Y" -lt "$y0" ] && y0=$G_Y
+    [ $((G_X + G_W)) -gt "$x1" ] && x1=$((G_X + G_W))
+    [ $((G_Y + G_H)) -gt "$y1" ] && y1=$((G_Y + G_H))
+  done
+  [ "$x0" -lt 0 ] && x0=0
+  [ "$y0" -lt 0 ] && y0=0
+  import -window root -crop $((x1 - x0))x$((y1 - y0))+$x0+$y0 +repage "$E2E_ART/$1.png" 2>/dev/null
+}
+
+# e2e_doc_shot NAME FILE: with QUINDLE_E2E_DOCS=1, copies a screenshot into
+# docs/ (small: metadata stripped, a palette of at most 64 colours).
+e2e_doc_shot() {
+  [ "${QUINDLE_E2E_DOCS:-0}" = 1 ] || return 0
+  convert "$E2E_ART/$2.png" -strip -colors 64 "PNG8:$E2E_ROOT/docs/$1.png" &&
+    e2e_log "docs/$1.png written"
+}
