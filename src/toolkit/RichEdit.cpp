@@ -43,6 +43,7 @@ void TRichEdit::AddLine(const std::string& line) {
 
 void TRichEdit::ClearLines() {
   text_.clear();
+  spansSize_ = -1;
   selStart_ = selLength_ = 0;
   Notify(TPeerChange::LinesCleared);
   Change();
@@ -85,10 +86,24 @@ int TRichEdit::WrapColumns() const {
   return std::max(1, Width() / kPixelsPerColumn);
 }
 
-std::vector<TRichEdit::TLineSpan> TRichEdit::LineSpans() const {
-  std::vector<TLineSpan> spans;
+const std::vector<TRichEdit::TLineSpan>& TRichEdit::LineSpans() const {
+  std::vector<TLineSpan>& spans = spans_;
   const int columns = WrapColumns();
   const int size = static_cast<int>(text_.size());
+  // Text added since the index was made is indexed from the start of the
+  // last text line on (it may have grown); anything else rebuilds it. A
+  // lone CR at the old end could pair with an LF added after it.
+  if (columns != spansColumns_ || spansSize_ < 0 || spansSize_ > size ||
+      (spansSize_ > 0 && text_[spansSize_ - 1] == '\r')) {
+    spans.clear();
+    spansLastLine_ = 0;
+  } else if (spansSize_ == size) {
+    return spans;
+  } else {
+    while (!spans.empty() && spans.back().start >= spansLastLine_) spans.pop_back();
+  }
+  spansColumns_ = columns;
+  spansSize_ = size;
   auto addWrapped = [&](int pos, int end) {
     // Break at the last space that still fits; the space stays on the line it
     // ends, so the pieces put together give back the text line.
@@ -105,8 +120,9 @@ std::vector<TRichEdit::TLineSpan> TRichEdit::LineSpans() const {
     }
     spans.push_back({pos, end - pos});
   };
-  int pos = 0;
+  int pos = spansLastLine_;
   while (true) {
+    spansLastLine_ = pos;
     int end = pos;
     while (end < size && !IsBreak(text_[end])) ++end;
     addWrapped(pos, end);
@@ -245,7 +261,7 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case EM_GETLINECOUNT_T:
       return static_cast<intptr_t>(LineSpans().size());
     case EM_LINEINDEX_T: {
-      std::vector<TLineSpan> spans = LineSpans();
+      const std::vector<TLineSpan>& spans = LineSpans();
       intptr_t line = static_cast<intptr_t>(wParam);
       if (line == -1) {
         // The line that holds the caret.
@@ -259,14 +275,15 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case EM_LINELENGTH_T: {
       intptr_t at = static_cast<intptr_t>(wParam);
       if (at < 0) return 0;
-      int length = 0;
-      for (const TLineSpan& s : LineSpans())
-        if (s.start <= at) length = s.length;
-      return length;
+      // The last line that starts at or before the position.
+      const std::vector<TLineSpan>& spans = LineSpans();
+      auto after = std::upper_bound(spans.begin(), spans.end(), at,
+                                    [](intptr_t a, const TLineSpan& s) { return a < s.start; });
+      return after == spans.begin() ? 0 : std::prev(after)->length;
     }
     case EM_GETLINE_T: {
       if (!lParam) return 0;
-      std::vector<TLineSpan> spans = LineSpans();
+      const std::vector<TLineSpan>& spans = LineSpans();
       if (wParam >= spans.size()) return 0;
       uint16_t capacity = 0;
       std::memcpy(&capacity, reinterpret_cast<const void*>(lParam), sizeof capacity);

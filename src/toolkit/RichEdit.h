@@ -77,9 +77,16 @@ class TRichEdit : public TWinControl {
   struct TLineSpan {
     int start = 0, length = 0;
   };
-  std::vector<TLineSpan> LineSpans() const;
+  const std::vector<TLineSpan>& LineSpans() const;
   // Characters per pane line when the pane wraps by itself (0: no wrap).
   int WrapColumns() const;
+
+  // Text is only ever added at the end or cleared: the line index is kept
+  // and extended, so that a long log does not make every line query slower.
+  mutable std::vector<TLineSpan> spans_;
+  mutable int spansSize_ = -1;     // text size the index covers (-1: none)
+  mutable int spansColumns_ = -1;  // wrap width it was made for
+  mutable int spansLastLine_ = 0;  // start of its last text line
 
   std::string text_;
   bool readOnly_ = false;
