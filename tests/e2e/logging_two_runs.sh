@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Logging on across two runs: each run connects and hangs up (run 1 with the
+# buttons, run 2 with the tray menu). The log file then holds two header
+# blocks, each opened by an empty line, and after each the lines of its run
+# (advert line included) exactly once, in order, with CR LF line ends.
+#
+#   bash tests/e2e/logging_two_runs.sh build/windows
+set -uo pipefail
+. "$(dirname "$0")/lib/common.sh"
+e2e_init logging_two_runs "${1:-build/windows}"
+
+e2e_phonebook <<'EOF'
+[Log Line]
+PhoneNumber=555 0200
+UserName=e2e
+Password=e2e
+Script=0:100, 1:100, 2:500, 3:100, 4:50, 5:100, 6:100, 14:100, 18:100, 0x2000:100
+HangUpDelay=200
+EOF
+# The file does not exist yet: the settings' load makes it.
+e2e_logging "$E2E_ART/two-runs.log"
+
+# ---- Run 1 -----------------------------------------------------------------
+e2e_start
+sleep 0.5
+e2e_check "the file is made at start-up, empty" test -f "$E2E_LOGFILE" -a ! -s "$E2E_LOGFILE"
+e2e_press_connect
+e2e_wait_log '^Connected [0-9]' 20
+sleep 1
+e2e_press_disconnect
+e2e_wait_log '^Disconnected [0-9]' 10
+sleep 1
+e2e_shot run1 "$E2E_MAIN"
+e2e_exit_via_tray
+cp "$E2E_LOGFILE" "$E2E_ART/after-run1.log"
+
+# ---- Run 2 -----------------------------------------------------------------
+e2e_start
+sleep 0.5
+e2e_check "run 2 writes nothing before its first new line" cmp -s "$E2E_LOGFILE" "$E2E_ART/after-run1.log"
+e2e_tray_menu connect
+e2e_wait_log '^Connected [0-9]' 20 2
+sleep 1
+e2e_tray_menu disconnect
+e2e_wait_log '^Disconnected [0-9]' 10 2
+sleep 1
+e2e_shot run2 "$E2E_MAIN"
+e2e_exit_via_tray
+
+# ---- The file ----------------------------------------------------------------
+e2e_check "run 2 only appended to the file" \
+  eval "cmp -s -n \"$(stat -c %s "$E2E_ART/after-run1.log")\" '$E2E_ART/after-run1.log' '$E2E_LOGFILE'"
+e2e_check "every line ends in CR LF" \
+  eval "[ \"\$(grep -c \$'\\r\$' '$E2E_LOGFILE')\" -eq \"\$(wc -l <'$E2E_LOGFILE')\" ] &&
+        [ \"\$(tail -c 2 '$E2E_LOGFILE' | od -An -c | tr -d ' ')\" = '\\r\\n' ]"
+e2e_log_lines >"$E2E_ART/two-runs.txt"
+T='[0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?'
+D='[0-9]{1,2}/[0-9]{1,2}/[0-9]{4}'
+run=(
+  '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
+  '^http://quest\.example\.org' '^$'
+  "^Connection attempt #1 \\($T\\)$"
+  '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'
+  '^Verifying user name and password\.\.$' '^Authenticated$'
+  "^Connected $T \\($D\\)$"
+  "^Disconnected $T \\($D\\)$"
+)
+expected=("${run[@]}" "${run[@]}")
+mapfile -t lines <"$E2E_ART/two-runs.txt"
+e2e_check "the file holds ${#expected[@]} lines (it holds ${#lines[@]})" test ${#lines[@]} -eq ${#expected[@]}
+for i in "${!expected[@]}"; do
+  [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
+    e2e_fail "line $((i + 1)) of the log file is '${lines[$i]}', expected /${expected[$i]}/"
+done
+e2e_log "ok: two blocks, each: header, advert and its empty line, the dial, connected, disconnected"
+e2e_check "the lines of run 1 are all in the file after run 1 (${#run[@]} lines)" \
+  test "$(wc -l <"$E2E_ART/after-run1.log")" -eq ${#run[@]}
+e2e_check "the second block is the later session" \
+  eval '[ "$(e2e_delta "$(e2e_line_time "${lines[2]}")" "$(e2e_line_time "${lines[17]}")")" -lt 3600 ] &&
+        [ "${lines[2]}" != "${lines[17]}" ]'
+
+e2e_pass
