@@ -120,6 +120,17 @@ TEST_F(DialUpBindingTest, AFunctionMissingAfterTheFirstLookupIsAnErrorNotASwitch
   EXPECT_FALSE(Binding().Fallback());
 }
 
+TEST_F(DialUpBindingTest, EntryPointsAreLookedUpOnEveryCall) {
+  ASSERT_EQ(0, dialer->GetEntries());
+  int before = world.libraries.LookupCount("RasEnumEntriesA") +
+               world.libraries.LookupCount("RasEnumEntriesAA");
+  dialer->GetEntries();
+  dialer->GetEntries();
+  int after = world.libraries.LookupCount("RasEnumEntriesA") +
+              world.libraries.LookupCount("RasEnumEntriesAA");
+  EXPECT_GE(after - before, 2);
+}
+
 TEST(DialUpBindingWorld, EachApplicationStartsUnbound) {
   for (int round = 0; round < 2; ++round) {
     TTestWorld world;
