@@ -544,21 +544,29 @@ e2e_exit_via_tray() {
 # Screenshots
 
 # e2e_shot NAME [WINDOW]: the whole display or one window, into the folder.
+# A window is taken once it has finished painting: when two looks 0.3 s apart
+# agree (or after five looks).
 e2e_shot() {
-  local file="$E2E_ART/$1.png"
-  if [ -n "${2:-}" ]; then
-    import -window "$2" "$file" 2>/dev/null || e2e_fail "no screenshot of window $2"
-  else
+  local file="$E2E_ART/$1.png" previous="" sig i
+  if [ -z "${2:-}" ]; then
     quindle_screenshot "$file"
+    return
   fi
+  for i in 1 2 3 4 5; do
+    import -window "$2" "$file" 2>/dev/null || e2e_fail "no screenshot of window $2"
+    sig="$(identify -format '%#' "$file" 2>/dev/null)"
+    [ "$sig" = "$previous" ] && break
+    previous=$sig
+    sleep 0.3
+  done
 }
 
-# The open tray menu with the tray's window and the main window: the part of
-# the display that holds all three.
+# The open tray menu with the tray's window: the part of the display that
+# holds both.
 e2e_shot_menu() {
   local x0 y0 x1 y1 w
   x0=$E2E_MENU_X y0=$E2E_MENU_Y x1=$((E2E_MENU_X + E2E_MENU_W)) y1=$((E2E_MENU_Y + E2E_MENU_H))
-  for w in "$E2E_TRAY" "$E2E_MAIN"; do
+  for w in "$E2E_TRAY"; do
     e2e_geometry "$w" || continue
     [ "$G_X" -lt "$x0" ] && x0=$G_X
     [ "$G_Y" -lt "$y0" ] && y0=$G_Y
@@ -571,9 +579,10 @@ e2e_shot_menu() {
 }
 
 # e2e_doc_shot NAME FILE: with QUINDLE_E2E_DOCS=1, copies a screenshot into
-# docs/ (small: metadata stripped, a palette of at most 64 colours).
+# docs/ (small: metadata stripped, a palette of 256 colours, which is lossless
+# for these windows).
 e2e_doc_shot() {
   [ "${QUINDLE_E2E_DOCS:-0}" = 1 ] || return 0
-  convert "$E2E_ART/$2.png" -strip -colors 64 "PNG8:$E2E_ROOT/docs/$1.png" &&
+  convert "$E2E_ART/$2.png" -strip -colors 256 "PNG8:$E2E_ROOT/docs/$1.png" &&
     e2e_log "docs/$1.png written"
 }
