@@ -892,10 +892,16 @@ void TWin32Peer::AppendRichText() {
     SetWindowTextA(hwnd_, "");
     shownText_ = 0;
   }
-  if (shownText_ == text.size()) return;
-  std::string added = text.substr(shownText_);
-  CHARRANGE end{-1, -1};
-  SendMessageA(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
-  SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
-  shownText_ = text.size();
+  // One line at a time: a rich edit looks for web addresses only around the
+  // paragraph where an insertion ends, so a line followed by an empty line in
+  // one insertion (the advert line) would never be marked as a link.
+  while (shownText_ < text.size()) {
+    size_t next = text.find('\n', shownText_);
+    next = next == std::string::npos ? text.size() : next + 1;
+    std::string piece = text.substr(shownText_, next - shownText_);
+    CHARRANGE end{-1, -1};
+    SendMessageA(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+    shownText_ = next;
+  }
 }
