@@ -92,8 +92,7 @@ e2e_doc_shot main-connected connected
 
 # --- The pane's lines, as the log file holds them -----------------------------
 e2e_log_lines >"$E2E_ART/session.txt"
-T='[0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?'
-D='[0-9]{1,2}/[0-9]{1,2}/[0-9]{4}'
+T=$E2E_T D=$E2E_D
 dial=(
   "^Connection attempt #1 \\($T\\)$"
   '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'

@@ -52,8 +52,7 @@ for gap in "$gap12" "$gap23"; do
 done
 
 e2e_log_lines >"$E2E_ART/session.txt"
-T='[0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?'
-D='[0-9]{1,2}/[0-9]{1,2}/[0-9]{4}'
+T=$E2E_T D=$E2E_D
 expected=(
   '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
   '^http://quest\.example\.org' '^$'

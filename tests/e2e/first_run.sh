@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # First run on an empty registry: the main window opens at its design
 # position (295, 172) with the client area 237 by 210, the status panel and
-# the advert line are drawn, the tray icon is there; Exit in the tray menu
-# ends the program, which then has written only SLeft and STop.
+# the advert line are drawn, the advert's address is a link that a click
+# opens in the browser, the tray icon is there; Exit in the tray menu ends
+# the program, which then has written only SLeft and STop.
 #
 #   bash tests/e2e/first_run.sh build/windows
 set -uo pipefail
@@ -10,6 +11,7 @@ set -uo pipefail
 e2e_init first_run "${1:-build/windows}"
 
 # The demo phone book installed beside the simulated service.
+e2e_fake_browser
 e2e_apply_pending
 e2e_reg_dump "$E2E_ART/registry-before.txt"
 e2e_check "no settings key before the start" test ! -s "$E2E_ART/registry-before.txt"
@@ -41,6 +43,18 @@ e2e_check "the pane's first line holds text (the advert line)" \
   test "$(e2e_colours "$img" 200x12+$((b + 3))+$((t + 43)))" -ge 2
 e2e_check "the pane is empty below its second line" \
   test "$(e2e_colours "$img" 200x70+$((b + 8))+$((t + 41 + 50)))" -eq 1
+
+# The advert line's address is a link (drawn in blue); a click on it opens it
+# in the browser.
+e2e_check "the advert line's address is drawn as a link" \
+  test "$(convert "$img" -crop 120x12+$((b + 3))+$((t + 43)) +repage -fill black +opaque '#0000FF' \
+    -format '%[fx:mean>0]' info:)" = 1
+e2e_click_main 60 49
+end=$((SECONDS + 15))
+until grep -q . "$E2E_BROWSED" 2>/dev/null || [ $SECONDS -ge $end ]; do sleep 0.2; done
+e2e_check "a click on the advert line opened its address ($(cat "$E2E_BROWSED" 2>/dev/null))" \
+  grep -q '^http://quest\.example\.org/\?$' "$E2E_BROWSED"
+e2e_shot link-clicked "$E2E_MAIN"
 
 e2e_find_tray_icon
 e2e_log "tray icon in cell $E2E_ICON_CELL at $E2E_ICON_X,$E2E_ICON_Y"

@@ -54,8 +54,7 @@ e2e_check "every line ends in CR LF" \
   eval "[ \"\$(grep -c \$'\\r\$' '$E2E_LOGFILE')\" -eq \"\$(wc -l <'$E2E_LOGFILE')\" ] &&
         [ \"\$(tail -c 2 '$E2E_LOGFILE' | od -An -c | tr -d ' ')\" = '\\r\\n' ]"
 e2e_log_lines >"$E2E_ART/two-runs.txt"
-T='[0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?'
-D='[0-9]{1,2}/[0-9]{1,2}/[0-9]{4}'
+T=$E2E_T D=$E2E_D
 run=(
   '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
   '^http://quest\.example\.org' '^$'

@@ -32,7 +32,9 @@ sleep 0.5
 e2e_press_connect
 e2e_wait_log '^Connected [0-9]' 20
 
-# The coming minute, at least 15 s away (time to set it in the dialog).
+# The coming minute, at least 15 s away (time to set it in the dialog), in
+# the host's time zone, which Wine's is; AM and PM from the C locale.
+export LC_ALL=C
 now=$(date +%s)
 at=$(((now + 15 + 59) / 60 * 60))
 hhmm="$(date -d "@$at" +%I%M)"

@@ -27,6 +27,11 @@ E2E_MAIN_CH=210
 E2E_SETTINGS_CW=478
 E2E_SETTINGS_CH=262
 
+# The pane's times and dates in the prefix's locale (the long time and the
+# short date format), as patterns.
+E2E_T='[0-9]{1,2}[:.][0-9]{2}[:.][0-9]{2}( ?[AP]M)?'
+E2E_D='[0-9]{1,2}[./-][0-9]{1,2}[./-][0-9]{2,4}'
+
 E2E_QPID=""
 E2E_OWN_XVFB=0
 E2E_RESTORE=0
@@ -75,7 +80,11 @@ e2e_init() {
   for tool in xdotool import convert identify; do
     command -v "$tool" >/dev/null 2>&1 || e2e_fail "$tool is not installed (run scripts/setup)"
   done
-  if [ -z "${DISPLAY:-}" ]; then
+  # A virtual display of the check's own, also on a desktop (the checks move
+  # the pointer and rely on there being no window manager), unless
+  # QUINDLE_E2E_DISPLAY=1 asks for the display in DISPLAY.
+  if [ "${QUINDLE_E2E_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    unset DISPLAY
     quindle_display || e2e_fail "no display"
     E2E_OWN_XVFB=1
   fi
@@ -183,7 +192,7 @@ e2e_reg_dump() {
     type="${BASH_REMATCH[2]}"
     printf '%s %s %s\n' "$name" "$type" "$(e2e_reg_line_data "$line")" >>"$1"
   done <<<"$out"
-  sort -o "$1" "$1"
+  LC_ALL=C sort -o "$1" "$1"
 }
 
 # e2e_reg_set NAME dword|sz|expand DATA: a value to plant in the settings key
@@ -217,6 +226,19 @@ e2e_phonebook() {
   export QUINDLE_PHONEBOOK
 }
 
+# e2e_fake_browser: Wine opens web addresses with the programs listed in its
+# WineBrowser key; the check lists one of its own, which writes each address
+# it is given to browser.txt in the check's folder.
+e2e_fake_browser() {
+  E2E_BROWSED="$E2E_ART/browser.txt"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$E2E_BROWSED" >"$E2E_ART/browser.sh"
+  chmod +x "$E2E_ART/browser.sh"
+  [ -s "$E2E_PENDING" ] || printf 'Windows Registry Editor Version 5.00\r\n\r\n' >"$E2E_PENDING"
+  printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]\r\n"Browsers"="%s"\r\n\r\n' \
+    "$E2E_ART/browser.sh" >>"$E2E_PENDING"
+  E2E_PENDING_SECTION=0
+}
+
 # e2e_logging FILE: logging on, into FILE (a Unix path), through the registry.
 e2e_logging() {
   E2E_LOGFILE="$1"
@@ -244,7 +266,7 @@ e2e_wait_log() {
 # format of the prefix's English locale).
 e2e_clock_seconds() {
   local t="$1" h m s ampm
-  [[ "$t" =~ ^([0-9]{1,2}):([0-9]{2}):([0-9]{2})\ ?([AP]M)?$ ]] || return 1
+  [[ "$t" =~ ^([0-9]{1,2})[:.]([0-9]{2})[:.]([0-9]{2})\ ?([AP]M)?$ ]] || return 1
   h=$((10#${BASH_REMATCH[1]}))
   m=$((10#${BASH_REMATCH[2]}))
   s=$((10#${BASH_REMATCH[3]}))
@@ -257,7 +279,7 @@ e2e_clock_seconds() {
 # e2e_line_time LINE: the seconds since midnight of the first time in a
 # pane line ("Connected 6:41:07 AM (...)", "Connection attempt #2 (6:41:09 AM)").
 e2e_line_time() {
-  [[ "$1" =~ ([0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?) ]] || return 1
+  [[ "$1" =~ ($E2E_T) ]] || return 1
   e2e_clock_seconds "${BASH_REMATCH[1]}"
 }
 
