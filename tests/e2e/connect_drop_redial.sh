@@ -70,6 +70,9 @@ e2e_wait_log '^Disconnected [0-9]' 20
 e2e_wait_log '^Connection attempt #1 \(' 5 2
 e2e_shot redialling "$E2E_MAIN"
 e2e_icon redialling
+e2e_tray_menu none
+e2e_check "dialling: the menu offers neither Connect nor Disconnect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = disabled/disabled
 e2e_check "redialling: a dialling icon" eval 'e2e_icons_alike redialling dialling-1 || e2e_icons_alike redialling dialling-2 || e2e_icons_alike redialling dialling-3'
 e2e_wait_log '^Connected [0-9]' 15 2
 sleep 0.3
@@ -79,6 +82,8 @@ e2e_check "connected again: the connected hint" eval 'e2e_hint connected-again &
 
 # --- A hang-up asked for: not redialled ---------------------------------------
 e2e_tray_menu disconnect
+e2e_check "connected: the menu offered Disconnect, not Connect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = disabled/enabled
 e2e_wait_log '^Disconnected [0-9]' 5 2
 sleep 3
 e2e_shot hung-up "$E2E_MAIN"
@@ -87,6 +92,8 @@ e2e_check "after the hang-up: the disconnected icon" e2e_icons_alike hung-up dis
 e2e_check "after the hang-up: the disconnected hint" eval 'e2e_hint hung-up && e2e_hints_same hung-up disconnected'
 
 e2e_exit_via_tray
+e2e_check "disconnected again: the menu offered Connect, not Disconnect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = enabled/disabled
 e2e_doc_shot main-dialling dialling
 e2e_doc_shot main-connected connected
 

@@ -23,7 +23,9 @@ e2e_reg_set AttempsInt dword 3
 e2e_logging "$E2E_ART/session.log"
 
 e2e_start
+e2e_find_tray_icon
 sleep 0.5
+e2e_icon start
 e2e_press_connect
 
 # Each attempt line as it reaches the file, timed here to a tenth of a second.
@@ -42,7 +44,10 @@ e2e_wait_log '^Error: 678$' 10 3
 # Silence: the timer ticks once more (attempt 4 is over the limit) and stops.
 sleep 7
 e2e_shot silent "$E2E_MAIN"
+e2e_icon silent
+e2e_check "the disconnected icon after the last failure" e2e_icons_alike silent start
 e2e_exit_via_tray
+e2e_check "the menu offers Connect after the last failure" test "$E2E_MENU_CONNECT" = enabled
 
 gap12="$(echo "${seen[2]} - ${seen[1]}" | bc)"
 gap23="$(echo "${seen[3]} - ${seen[2]}" | bc)"

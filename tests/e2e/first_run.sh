@@ -61,6 +61,8 @@ e2e_log "tray icon in cell $E2E_ICON_CELL at $E2E_ICON_X,$E2E_ICON_Y"
 e2e_shot tray "$E2E_TRAY"
 
 E2E_MENU_SHOT=tray_menu e2e_tray_menu exit
+e2e_check "disconnected: the menu offers Connect, not Disconnect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = enabled/disabled
 e2e_doc_shot tray-menu tray_menu
 e2e_wait_exit 30
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The user's session ends while Quindle runs minimised to the tray with a
 # changed setting and a moved window: the end of the session is not held up,
-# the process ends, and the position and the settings are saved.
+# the process ends, and the position and the settings are saved. On the way
+# there: the close box and Escape only hide the window, and a click on the
+# tray icon brings it back.
 #
 #   bash tests/e2e/session_end.sh build/windows
 set -uo pipefail
@@ -30,12 +32,29 @@ sleep 0.2
 e2e_click_settings 435 244
 e2e_check "OK closes the dialog" e2e_wait_gone "$E2E_SETTINGS" 10
 
-# Escape minimises the window to the tray.
+# The close box only hides the window; a click on the tray icon brings it
+# back; Escape hides it again.
+e2e_measure_frame
+e2e_pointer $((E2E_X + E2E_W - E2E_BORDER - 9)) $((E2E_Y + E2E_BORDER + 8))
+xdotool click 1
+e2e_check "the close box hides the window" e2e_wait_gone "$E2E_MAIN" 10
+e2e_check "the program runs on in the tray" e2e_alive
+e2e_find_tray_icon
+e2e_pointer "$E2E_ICON_X" "$E2E_ICON_Y"
+xdotool click 1
+end=$((SECONDS + 10))
+until xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null | grep -qx "$E2E_MAIN"; do
+  [ $SECONDS -ge $end ] && e2e_fail "a click on the tray icon did not bring the window back"
+  sleep 0.2
+done
+e2e_log "ok: a click on the tray icon brings the window back"
+sleep 0.5
+e2e_measure_frame
+e2e_check "the window came back where it was ($E2E_X,$E2E_Y)" test "$E2E_X" -eq "$moved_x" -a "$E2E_Y" -eq "$moved_y"
 e2e_click_main 118 20
 xdotool key Escape
 e2e_check "Escape hides the window" e2e_wait_gone "$E2E_MAIN" 10
 e2e_check "the program runs on in the tray" e2e_alive
-e2e_find_tray_icon
 e2e_shot in-tray
 
 # The session ends (as at log off): the programs are asked to close.

@@ -524,12 +524,25 @@ e2e_tray_menu() {
   sleep 0.3
   [ -n "${E2E_MENU_SHOT:-}" ] && e2e_shot_menu "$E2E_MENU_SHOT"
   h=$(((E2E_MENU_H - 6 - 18) / 4))
+  # Which of Connect and Disconnect the menu offers: an enabled item is drawn
+  # in black, a disabled one in grey.
+  E2E_MENUS=$((${E2E_MENUS:-0} + 1))
+  import -window "$menu" "$E2E_ART/menu-$E2E_MENUS.png" 2>/dev/null
+  E2E_MENU_CONNECT="$(e2e_menu_item_state "$E2E_ART/menu-$E2E_MENUS.png" $((3 + h + 9 + h / 2)))"
+  E2E_MENU_DISCONNECT="$(e2e_menu_item_state "$E2E_ART/menu-$E2E_MENUS.png" $((3 + 2 * h + 9 + h / 2)))"
+  e2e_log "tray menu open: Connect $E2E_MENU_CONNECT, Disconnect $E2E_MENU_DISCONNECT"
   case "$item" in
     restore) y=$((3 + h / 2)) ;;
     connect) y=$((3 + h + 9 + h / 2)) ;;
     disconnect) y=$((3 + 2 * h + 9 + h / 2)) ;;
     exit) y=$((E2E_MENU_H - 3 - h / 2)) ;;
-    none) xdotool key Escape; return 0 ;;
+    none)
+      # A click beside the menu closes it.
+      e2e_pointer $((E2E_MENU_X + E2E_MENU_W + 200)) $((E2E_MENU_Y + E2E_MENU_H + 200))
+      xdotool click 1
+      e2e_wait_gone "$menu" 5 || e2e_fail "the tray menu did not close"
+      return 0
+      ;;
     *) e2e_fail "no menu item $item" ;;
   esac
   strip="$(e2e_region_signature $((E2E_MENU_X + 4)) $((E2E_MENU_Y + y - 2)) $((E2E_MENU_W - 8)) 4)"
@@ -548,6 +561,21 @@ e2e_tray_menu() {
   [ $lit = 1 ] || e2e_log "the menu item $item did not light up; clicking it anyway"
   xdotool click 1
   e2e_log "tray menu: $item"
+}
+
+# e2e_menu_item_state IMAGE Y: "enabled" or "disabled" for the item whose
+# middle is at Y in the menu's picture.
+e2e_menu_item_state() {
+  local colours
+  colours="$(convert "$1" -crop "$(($(identify -format %w "$1") - 16))x8+8+$(($2 - 4))" +repage \
+    -depth 8 txt:- 2>/dev/null | awk 'NR > 1 { print $3 }' | sort -u)"
+  if grep -qx '#000000' <<<"$colours"; then
+    echo enabled
+  elif grep -qx '#808080' <<<"$colours"; then
+    echo disabled
+  else
+    echo unknown
+  fi
 }
 
 # A signature of the pixels of a screen region (X Y W H).
