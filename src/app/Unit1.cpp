@@ -112,8 +112,7 @@ void TForm1::ApplyDesign() {
   RasMonitor1->SetLocalIP("");
   RasMonitor1->SetLocalHost("");
   RasMonitor1->OnRasConnected = TRasNotifyEvent::Bind(this, &TForm1::RasMonitor1RasConnected);
-  RasMonitor1->OnRasDisconnected =
-      TRasNotifyEvent::Bind(this, &TForm1::RasMonitor1RasDisconnected);
+  RasMonitor1->OnRasDisconnected = TRasNotifyEvent::Bind(this, &TForm1::RasMonitor1RasDisconnected);
 
   DialUp1->SetDialMode(dmAsync);
   DialUp1->SetLanguage(English);
@@ -217,7 +216,9 @@ void TForm1::ReadWindowSettings() {
   if (advert) AddLine(kAdvertLine);
 }
 
-void TForm1::FillCombo() { Shared.EntryList = &DialUp1->Entries(); }
+void TForm1::FillCombo() {
+  Shared.EntryList = &DialUp1->Entries();
+}
 
 void TForm1::FormDestroy(TObject*) {
   if (Shared.LogFileOpen) {
@@ -276,9 +277,13 @@ void TForm1::Restore1Click(TObject*) {
   app.BringToFront();
 }
 
-void TForm1::Connect1Click(TObject*) { ConButtonClick(this); }
+void TForm1::Connect1Click(TObject*) {
+  ConButtonClick(this);
+}
 
-void TForm1::Disconnect1Click(TObject*) { DisButtonClick(this); }
+void TForm1::Disconnect1Click(TObject*) {
+  DisButtonClick(this);
+}
 
 void TForm1::Exit1Click(TObject*) {
   ExitRequested = true;
@@ -294,7 +299,9 @@ void TForm1::Memo1URLClick(TObject*, const std::string& url) {
 // ---------------------------------------------------------------------------
 // The connection controller
 
-void TForm1::AddLine(const std::string& line) { Memo1->AddLine(line); }
+void TForm1::AddLine(const std::string& line) {
+  Memo1->AddLine(line);
+}
 
 std::string TForm1::TimeText() {
   const TPlatform& p = Application().Platform();
@@ -421,10 +428,17 @@ void TForm1::DialUp1AsyncEvent(TObject*, int32_t, int32_t error, const std::stri
   if (error == 0) return;
   RefreshStateAndRedial();
   switch (error) {
-    case 797: AddLine("Unable to establish a connection"); break;
-    case 680: AddLine("Unable to connect device"); break;
-    case 691: break;
-    default: AddLine("Error: " + std::to_string(error)); break;
+    case 797:
+      AddLine("Unable to establish a connection");
+      break;
+    case 680:
+      AddLine("Unable to connect device");
+      break;
+    case 691:
+      break;
+    default:
+      AddLine("Error: " + std::to_string(error));
+      break;
   }
   RefreshStateAndRedial();
 }
@@ -444,7 +458,8 @@ void TForm1::DialUp1NotConnected(TObject*, int32_t, const std::string& message) 
 
 void TForm1::RasMonitor1RasConnected(TObject*, TRasConnectionDetails details) {
   if (SettingsForm && SettingsForm->MiniBox->Checked()) Application().Minimize();
-  ConnectedEntryName.assign(details.EntryName, strnlen(details.EntryName, sizeof details.EntryName));
+  ConnectedEntryName.assign(details.EntryName,
+                            strnlen(details.EntryName, sizeof details.EntryName));
   ShowConnected();
   AddLine("Connected " + TimeText() + " (" + DateText() + ")");
 }
@@ -493,7 +508,8 @@ void TForm1::WriteLogLines(int first, int count) {
     while (!unloggedRanges_.empty()) {
       auto [from, n] = unloggedRanges_.front();
       std::vector<std::string> lines;
-      for (int i = from; i < from + n && i < Memo1->LineCount(); ++i) lines.push_back(Memo1->Line(i));
+      for (int i = from; i < from + n && i < Memo1->LineCount(); ++i)
+        lines.push_back(Memo1->Line(i));
       Shared.LogFile.WriteLines(lines);
       unloggedRanges_.erase(unloggedRanges_.begin());
     }
@@ -518,7 +534,8 @@ std::optional<TDateTime> TForm1::TimedDeadline(const std::string& text) {
   if (text.size() < 17) return std::nullopt;
   auto number = [&](size_t pos) -> int {
     char a = text[pos - 1], b = text[pos];
-    if (!std::isdigit(static_cast<unsigned char>(a)) || !std::isdigit(static_cast<unsigned char>(b)))
+    if (!std::isdigit(static_cast<unsigned char>(a)) ||
+        !std::isdigit(static_cast<unsigned char>(b)))
       return -1;
     return (a - '0') * 10 + (b - '0');
   };

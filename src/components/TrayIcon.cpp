@@ -24,12 +24,18 @@ void CopyTip(char (&tip)[N], const std::string& hint) {
 
 int SystemIconId(TIDI_Icons icon) {
   switch (icon) {
-    case idiAPPLICATION: return 32512;
-    case idiASTERISK: return 32516;
-    case idiEXCLAMATION: return 32515;
-    case idiHAND: return 32513;
-    case idiQUESTION: return 32514;
-    case idiWINLOGO: return 32517;
+    case idiAPPLICATION:
+      return 32512;
+    case idiASTERISK:
+      return 32516;
+    case idiEXCLAMATION:
+      return 32515;
+    case idiHAND:
+      return 32513;
+    case idiQUESTION:
+      return 32514;
+    case idiWINLOGO:
+      return 32517;
   }
   return 32512;
 }
@@ -40,12 +46,12 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   std::memset(&newRecord_, 0, sizeof newRecord_);
   CheckShellVersion();
   imageIndex_ = kDefaultImageIndex;
-  window_ = backend_.CreateHiddenWindow([this](uint32_t message, uintptr_t wParam,
-                                               intptr_t lParam) -> intptr_t {
-    intptr_t result = 0;
-    app_->Guard([&] { result = TrayWndProc(message, wParam, lParam); });
-    return result;
-  });
+  window_ = backend_.CreateHiddenWindow(
+      [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
+        intptr_t result = 0;
+        app_->Guard([&] { result = TrayWndProc(message, wParam, lParam); });
+        return result;
+      });
   // The shell broadcasts this after it has been restarted; the icon must then
   // be added again or it is gone for good.
   taskbarCreated_ = backend_.RegisterWindowMessage("TaskbarCreated");

@@ -118,8 +118,8 @@ int TDialUp::Dial() {
   }
   OnDialing(this);
   RASDIALFUNC notifier = &TDialUp::DialNotifier;
-  r = static_cast<int>(ras.RasDialA(nullptr, nullptr, &params.rec, 0,
-                                    reinterpret_cast<void*>(notifier), &handle_));
+  r = static_cast<int>(
+      ras.RasDialA(nullptr, nullptr, &params.rec, 0, reinterpret_cast<void*>(notifier), &handle_));
   SecureZero(&params.rec, sizeof params.rec);
   if (r != 0) {
     OnError(this, r, ErrorText(r));
@@ -128,8 +128,7 @@ int TDialUp::Dial() {
   return 0;
 }
 
-void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state,
-                                       uint32_t error) {
+void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state, uint32_t error) {
   // Runs on the service's thread: it touches the slot and the backend's
   // thread-safe post, nothing else, and lets nothing unwind into the service.
   try {
@@ -193,7 +192,9 @@ void TDialUp::DeliverDialEvent() {
 
 // ------------------------------------------------------------------ hang-up
 
-int TDialUp::HangUp() { return HangUpConnection(handle_); }
+int TDialUp::HangUp() {
+  return HangUpConnection(handle_);
+}
 
 int TDialUp::HangUpConnection(HRASCONN handle) {
   TRasBinding& ras = TRasBinding::Of(*this);
@@ -247,8 +248,7 @@ int TDialUp::ReadParams(RASDIALPARAMSA& params, int32_t* passwordSaved) {
   std::memcpy(params.szEntryName, entry_.data(), entry_.size());
   params.szEntryName[entry_.size()] = '\0';
   int32_t saved = 0;
-  int r = static_cast<int>(
-      TRasBinding::Of(*this).RasGetEntryDialParamsA(nullptr, &params, &saved));
+  int r = static_cast<int>(TRasBinding::Of(*this).RasGetEntryDialParamsA(nullptr, &params, &saved));
   if (passwordSaved) *passwordSaved = saved;
   return r;
 }
@@ -266,9 +266,13 @@ int TDialUp::StoreCredential(const std::string& value, bool password) {
   return static_cast<int>(TRasBinding::Of(*this).RasSetEntryDialParamsA(nullptr, &params.rec, 0));
 }
 
-int TDialUp::SetUsername(const std::string& userName) { return StoreCredential(userName, false); }
+int TDialUp::SetUsername(const std::string& userName) {
+  return StoreCredential(userName, false);
+}
 
-int TDialUp::SetPassword(const std::string& password) { return StoreCredential(password, true); }
+int TDialUp::SetPassword(const std::string& password) {
+  return StoreCredential(password, true);
+}
 
 int TDialUp::GetUsername(std::string& userName) {
   TDialParams params;
@@ -292,8 +296,8 @@ int TDialUp::GetPassword(std::string& password) {
 std::string TDialUp::ErrorText(int32_t code) {
   char buffer[100];
   std::memset(buffer, 0, sizeof buffer);
-  uint32_t r = TRasBinding::Of(*this).RasGetErrorStringA(static_cast<uint32_t>(code), buffer,
-                                                         sizeof buffer);
+  uint32_t r =
+      TRasBinding::Of(*this).RasGetErrorStringA(static_cast<uint32_t>(code), buffer, sizeof buffer);
   // No text, or one that filled the buffer without its terminator: none.
   size_t len = strnlen(buffer, sizeof buffer);
   if (r != 0 || len == sizeof buffer) return "";

@@ -62,27 +62,26 @@ void* TRasBinding::GetRasProc(const std::string& name) {
 
 uint32_t TRasBinding::RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
                                uint32_t notifierType, void* notifier, HRASCONN* conn) {
-  return ProcAs<RasDialA_t>(GetRasProc("RasDialA"))(extensions, phonebook, params,
-                                                    notifierType, notifier, conn);
+  return ProcAs<RasDialA_t>(GetRasProc("RasDialA"))(extensions, phonebook, params, notifierType,
+                                                    notifier, conn);
 }
 
 uint32_t TRasBinding::RasEnumEntriesA(const char* reserved, const char* phonebook,
-                                      RASENTRYNAMEA* entries, uint32_t* bytes,
-                                      uint32_t* count) {
+                                      RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count) {
   return ProcAs<RasEnumEntriesA_t>(GetRasProc("RasEnumEntriesA"))(reserved, phonebook, entries,
                                                                   bytes, count);
 }
 
 uint32_t TRasBinding::RasGetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
                                              int32_t* passwordSaved) {
-  return ProcAs<RasGetEntryDialParamsA_t>(GetRasProc("RasGetEntryDialParamsA"))(
-      phonebook, params, passwordSaved);
+  return ProcAs<RasGetEntryDialParamsA_t>(GetRasProc("RasGetEntryDialParamsA"))(phonebook, params,
+                                                                                passwordSaved);
 }
 
 uint32_t TRasBinding::RasSetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
                                              int32_t removePassword) {
-  return ProcAs<RasSetEntryDialParamsA_t>(GetRasProc("RasSetEntryDialParamsA"))(
-      phonebook, params, removePassword);
+  return ProcAs<RasSetEntryDialParamsA_t>(GetRasProc("RasSetEntryDialParamsA"))(phonebook, params,
+                                                                                removePassword);
 }
 
 uint32_t TRasBinding::RasHangUpA(HRASCONN conn) {

@@ -75,16 +75,15 @@ static_assert(sizeof(RASCONNA) == (sizeof(void*) == 4 ? 412 : 416));
 constexpr RASCONNSTATE RASCS_OpenPort = 0, RASCS_PortOpened = 1, RASCS_ConnectDevice = 2,
                        RASCS_DeviceConnected = 3, RASCS_AllDevicesConnected = 4,
                        RASCS_Authenticate = 5, RASCS_AuthNotify = 6, RASCS_AuthRetry = 7,
-                       RASCS_AuthCallback = 8, RASCS_AuthChangePassword = 9,
-                       RASCS_AuthProject = 10, RASCS_AuthLinkSpeed = 11, RASCS_AuthAck = 12,
-                       RASCS_ReAuthenticate = 13, RASCS_Authenticated = 14,
-                       RASCS_PrepareForCallback = 15, RASCS_WaitForModemReset = 16,
-                       RASCS_WaitForCallback = 17, RASCS_Projected = 18,
-                       RASCS_StartAuthentication = 19, RASCS_CallbackComplete = 20,
-                       RASCS_LogonNetwork = 21, RASCS_Interactive = 0x1000,
-                       RASCS_RetryAuthentication = 0x1001, RASCS_CallbackSetByCaller = 0x1002,
-                       RASCS_PasswordExpired = 0x1003, RASCS_Connected = 0x2000,
-                       RASCS_Disconnected = 0x2001;
+                       RASCS_AuthCallback = 8, RASCS_AuthChangePassword = 9, RASCS_AuthProject = 10,
+                       RASCS_AuthLinkSpeed = 11, RASCS_AuthAck = 12, RASCS_ReAuthenticate = 13,
+                       RASCS_Authenticated = 14, RASCS_PrepareForCallback = 15,
+                       RASCS_WaitForModemReset = 16, RASCS_WaitForCallback = 17,
+                       RASCS_Projected = 18, RASCS_StartAuthentication = 19,
+                       RASCS_CallbackComplete = 20, RASCS_LogonNetwork = 21,
+                       RASCS_Interactive = 0x1000, RASCS_RetryAuthentication = 0x1001,
+                       RASCS_CallbackSetByCaller = 0x1002, RASCS_PasswordExpired = 0x1003,
+                       RASCS_Connected = 0x2000, RASCS_Disconnected = 0x2001;
 
 // Codes the program and the simulated service use.
 constexpr uint32_t ERROR_SUCCESS_RAS = 0;
@@ -120,8 +119,7 @@ using RasSetEntryDialParamsA_t = uint32_t(RASAPI_CALL*)(const char* phonebook,
                                                         int32_t removePassword);
 using RasHangUpA_t = uint32_t(RASAPI_CALL*)(HRASCONN conn);
 using RasGetConnectStatusA_t = uint32_t(RASAPI_CALL*)(HRASCONN conn, RASCONNSTATUSA* status);
-using RasGetErrorStringA_t = uint32_t(RASAPI_CALL*)(uint32_t error, char* buffer,
-                                                    uint32_t size);
+using RasGetErrorStringA_t = uint32_t(RASAPI_CALL*)(uint32_t error, char* buffer, uint32_t size);
 using RasEnumConnectionsA_t = uint32_t(RASAPI_CALL*)(RASCONNA* conns, uint32_t* bytes,
                                                      uint32_t* count);
 using RasGetProjectionInfoA_t = uint32_t(RASAPI_CALL*)(HRASCONN conn, uint32_t projection,

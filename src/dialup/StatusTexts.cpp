@@ -44,31 +44,68 @@ constexpr TStatusRow kEnglish[] = {
 // Code page 1250.
 constexpr TStatusRow kCzech[] = {
     {RASCS_OpenPort, "Otev\xEDr\xE1 se port"},  // Otevírá se port
-    {RASCS_PortOpened, "Port otev\xF8" "en"},  // Port otevřen
+    {RASCS_PortOpened,
+     "Port otev\xF8"
+     "en"},                                                  // Port otevřen
     {RASCS_ConnectDevice, "Prob\xEDh\xE1 spojov\xE1n\xED"},  // Probíhá spojování
-    {RASCS_DeviceConnected, "Nav\xE1z\xE1no spojen\xED"},  // Navázáno spojení
-    {RASCS_AllDevicesConnected, "V\x9A" "echna za\xF8\xEDzen\xED spojena"},  // Všechna zařízení spojena
-    {RASCS_Authenticate, "Za\xE8\xEDnaj\xED se ov\xEC\xF8ovat u\x9Eivatelsk\xE9 informace"},  // Začínají se ověřovat uživatelské informace
-    {RASCS_AuthNotify, "Ov\xEC\xF8" "en\xED: ozn\xE1men\xED"},  // Ověření: oznámení
-    {RASCS_AuthRetry, "Ov\xEC\xF8" "en\xED: opakov\xE1n\xED"},  // Ověření: opakování
-    {RASCS_AuthCallback, "Ov\xEC\xF8" "en\xED: zp\xECtn\xE9 vol\xE1n\xED"},  // Ověření: zpětné volání
-    {RASCS_AuthChangePassword, "Ov\xEC\xF8" "en\xED: zm\xECna hesla"},  // Ověření: změna hesla
-    {RASCS_AuthProject, "Ov\xEC\xF8" "en\xED: n\xE1vrh"},  // Ověření: návrh
-    {RASCS_AuthLinkSpeed, "Ov\xEC\xF8" "en\xED: spojovac\xED rychlost"},  // Ověření: spojovací rychlost
-    {RASCS_AuthAck, "Ov\xEC\xF8" "en\xED: potvrzen\xED"},  // Ověření: potvrzení
-    {RASCS_ReAuthenticate, "Ov\xEC\xF8" "en\xED: znovuov\xEC\xF8" "en\xED"},  // Ověření: znovuověření
-    {RASCS_Authenticated, "Ov\xEC\xF8" "eno"},  // Ověřeno
-    {RASCS_PrepareForCallback, "P\xF8\xEDprava na zpetn\xE9 vol\xE1n\xED"},  // Příprava na zpetné volání
-    {RASCS_WaitForModemReset, "\xC8" "ek\xE1 se na reset modemu"},  // Čeká se na reset modemu
-    {RASCS_WaitForCallback, "\xC8" "ek\xE1 se na zp\xECtn\xE9 vol\xE1n\xED"},  // Čeká se na zpětné volání
+    {RASCS_DeviceConnected, "Nav\xE1z\xE1no spojen\xED"},    // Navázáno spojení
+    {RASCS_AllDevicesConnected,
+     "V\x9A"
+     "echna za\xF8\xEDzen\xED spojena"},  // Všechna zařízení spojena
+    {RASCS_Authenticate,
+     "Za\xE8\xEDnaj\xED se ov\xEC\xF8ovat u\x9Eivatelsk\xE9 informace"},  // Začínají se ověřovat
+                                                                          // uživatelské informace
+    {RASCS_AuthNotify,
+     "Ov\xEC\xF8"
+     "en\xED: ozn\xE1men\xED"},  // Ověření: oznámení
+    {RASCS_AuthRetry,
+     "Ov\xEC\xF8"
+     "en\xED: opakov\xE1n\xED"},  // Ověření: opakování
+    {RASCS_AuthCallback,
+     "Ov\xEC\xF8"
+     "en\xED: zp\xECtn\xE9 vol\xE1n\xED"},  // Ověření: zpětné volání
+    {RASCS_AuthChangePassword,
+     "Ov\xEC\xF8"
+     "en\xED: zm\xECna hesla"},  // Ověření: změna hesla
+    {RASCS_AuthProject,
+     "Ov\xEC\xF8"
+     "en\xED: n\xE1vrh"},  // Ověření: návrh
+    {RASCS_AuthLinkSpeed,
+     "Ov\xEC\xF8"
+     "en\xED: spojovac\xED rychlost"},  // Ověření: spojovací rychlost
+    {RASCS_AuthAck,
+     "Ov\xEC\xF8"
+     "en\xED: potvrzen\xED"},  // Ověření: potvrzení
+    {RASCS_ReAuthenticate,
+     "Ov\xEC\xF8"
+     "en\xED: znovuov\xEC\xF8"
+     "en\xED"},  // Ověření: znovuověření
+    {RASCS_Authenticated,
+     "Ov\xEC\xF8"
+     "eno"},  // Ověřeno
+    {RASCS_PrepareForCallback,
+     "P\xF8\xEDprava na zpetn\xE9 vol\xE1n\xED"},  // Příprava na zpetné volání
+    {RASCS_WaitForModemReset,
+     "\xC8"
+     "ek\xE1 se na reset modemu"},  // Čeká se na reset modemu
+    {RASCS_WaitForCallback,
+     "\xC8"
+     "ek\xE1 se na zp\xECtn\xE9 vol\xE1n\xED"},  // Čeká se na zpětné volání
     {RASCS_Projected, "Navrhnuto"},
-    {RASCS_StartAuthentication, "Ov\xEC\xF8ov\xE1n\xED u\x9Eivatelsk\xFD" "ch informac\xED"},  // Ověřování uživatelských informací
+    {RASCS_StartAuthentication,
+     "Ov\xEC\xF8ov\xE1n\xED u\x9Eivatelsk\xFD"
+     "ch informac\xED"},  // Ověřování uživatelských informací
     {RASCS_CallbackComplete, "Zpetn\xE9 vol\xE1n\xED hotovo"},  // Zpetné volání hotovo
-    {RASCS_LogonNetwork, "P\xF8ipojuje se na s\xED\x9D"},  // Připojuje se na síť
+    {RASCS_LogonNetwork, "P\xF8ipojuje se na s\xED\x9D"},       // Připojuje se na síť
     {RASCS_Interactive, "Interakce"},
-    {RASCS_RetryAuthentication, "Opakov\xE1n\xED ove\xF8" "en\xED"},  // Opakování oveření
-    {RASCS_CallbackSetByCaller, "Zpe\xECtn\xE9 vol\xE1n\xED zvoleno u\x9Eivatelem"},  // Zpeětné volání zvoleno uživatelem
-    {RASCS_PasswordExpired, "Platnost hesla vypr\x9A" "ela"},  // Platnost hesla vypršela
+    {RASCS_RetryAuthentication,
+     "Opakov\xE1n\xED ove\xF8"
+     "en\xED"},  // Opakování oveření
+    {RASCS_CallbackSetByCaller,
+     "Zpe\xECtn\xE9 vol\xE1n\xED zvoleno u\x9Eivatelem"},  // Zpeětné volání zvoleno uživatelem
+    {RASCS_PasswordExpired,
+     "Platnost hesla vypr\x9A"
+     "ela"},  // Platnost hesla vypršela
     {RASCS_Connected, "Spojeno"},
     {RASCS_Disconnected, "Rozpojeno"},
 };
@@ -80,21 +117,41 @@ constexpr TStatusRow kPortuguese[] = {
     {RASCS_ConnectDevice, "Conectando componente"},
     {RASCS_DeviceConnected, "Componente conenctado"},
     {RASCS_AllDevicesConnected, "Todos componentes conectados"},
-    {RASCS_Authenticate, "Iniciando autentica\xE7" "ao"},  // Iniciando autenticaçao
-    {RASCS_AuthNotify, "Autentica\xE7" "ao: enviando"},  // Autenticaçao: enviando
-    {RASCS_AuthRetry, "Autentica\xE7" "ao: Reenviando"},  // Autenticaçao: Reenviando
-    {RASCS_AuthCallback, "Autentica\xE7" "ao: Esperando"},  // Autenticaçao: Esperando
-    {RASCS_AuthChangePassword, "Autentica\xE7" "ao: Senha incorreta"},  // Autenticaçao: Senha incorreta
-    {RASCS_AuthProject, "Autentica\xE7" "ao: enviando"},  // Autenticaçao: enviando
-    {RASCS_AuthLinkSpeed, "Autentica\xE7" "ao: Velocidade da linha"},  // Autenticaçao: Velocidade da linha
-    {RASCS_AuthAck, "Autentica\xE7" "ao: enviando"},  // Autenticaçao: enviando
-    {RASCS_ReAuthenticate, "Autentica\xE7" "ao: Re-Autenticando"},  // Autenticaçao: Re-Autenticando
+    {RASCS_Authenticate,
+     "Iniciando autentica\xE7"
+     "ao"},  // Iniciando autenticaçao
+    {RASCS_AuthNotify,
+     "Autentica\xE7"
+     "ao: enviando"},  // Autenticaçao: enviando
+    {RASCS_AuthRetry,
+     "Autentica\xE7"
+     "ao: Reenviando"},  // Autenticaçao: Reenviando
+    {RASCS_AuthCallback,
+     "Autentica\xE7"
+     "ao: Esperando"},  // Autenticaçao: Esperando
+    {RASCS_AuthChangePassword,
+     "Autentica\xE7"
+     "ao: Senha incorreta"},  // Autenticaçao: Senha incorreta
+    {RASCS_AuthProject,
+     "Autentica\xE7"
+     "ao: enviando"},  // Autenticaçao: enviando
+    {RASCS_AuthLinkSpeed,
+     "Autentica\xE7"
+     "ao: Velocidade da linha"},  // Autenticaçao: Velocidade da linha
+    {RASCS_AuthAck,
+     "Autentica\xE7"
+     "ao: enviando"},  // Autenticaçao: enviando
+    {RASCS_ReAuthenticate,
+     "Autentica\xE7"
+     "ao: Re-Autenticando"},  // Autenticaçao: Re-Autenticando
     {RASCS_Authenticated, "Autenticado"},
     {RASCS_PrepareForCallback, "Preparando para callback"},
     {RASCS_WaitForModemReset, "Esperando Reset do modem"},
     {RASCS_WaitForCallback, "Esperando callback"},
     {RASCS_Projected, "Enviando"},
-    {RASCS_StartAuthentication, "Autentica\xE7" "ao iniciada"},  // Autenticaçao iniciada
+    {RASCS_StartAuthentication,
+     "Autentica\xE7"
+     "ao iniciada"},  // Autenticaçao iniciada
     {RASCS_CallbackComplete, "Callback completo"},
     {RASCS_LogonNetwork, "Logando na rede"},
     {RASCS_Interactive, "Modo Interativo"},

@@ -29,7 +29,9 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 }
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -42,9 +44,10 @@ bool IsValidDate(int year, int month, int day) {
 }
 
 TDateTime EncodeDateTime(const TDateParts& p) {
-  int64_t days = DaysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day));
-  int64_t ms = ((static_cast<int64_t>(p.hour) * 60 + p.minute) * 60 + p.second) * 1000 +
-               p.millisecond;
+  int64_t days =
+      DaysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day));
+  int64_t ms =
+      ((static_cast<int64_t>(p.hour) * 60 + p.minute) * 60 + p.second) * 1000 + p.millisecond;
   return TDateTime{days * kMsPerDay + ms};
 }
 
@@ -60,7 +63,9 @@ TDateParts DecodeDateTime(TDateTime t) {
   return p;
 }
 
-TDateTime IncMinutes(TDateTime t, int64_t minutes) { return TDateTime{t.ms + minutes * 60000}; }
+TDateTime IncMinutes(TDateTime t, int64_t minutes) {
+  return TDateTime{t.ms + minutes * 60000};
+}
 
 std::string FormatTimeAmPm(TDateTime t, char timeSeparator) {
   TDateParts p = DecodeDateTime(t);

@@ -6,7 +6,9 @@
 
 TRegistry::TRegistry(IRegistryApi& api, uint32_t access) : api_(api), access_(access) {}
 
-TRegistry::~TRegistry() { CloseKey(); }
+TRegistry::~TRegistry() {
+  CloseKey();
+}
 
 void TRegistry::SetRootKey(HKEY_T root) {
   if (root_ == root) return;
@@ -117,16 +119,18 @@ std::vector<std::string> TRegistry::GetKeyNames() {
 
 int TRegistry::ReadInteger(const std::string& name) {
   uint32_t type = 0, value = 0, size = sizeof value;
-  long rc = current_ ? api_.QueryValue(current_, name, &type,
-                                       reinterpret_cast<uint8_t*>(&value), &size)
-                     : ERROR_FILE_NOT_FOUND_T;
+  long rc = current_
+                ? api_.QueryValue(current_, name, &type, reinterpret_cast<uint8_t*>(&value), &size)
+                : ERROR_FILE_NOT_FOUND_T;
   if (rc == ERROR_SUCCESS_T && type == REG_DWORD_T && size == sizeof value)
     return static_cast<int>(value);
   if (rc == ERROR_FILE_NOT_FOUND_T) return 0;
   throw ERegistryException(FormatMessage1("Invalid data type for '%s'", name));
 }
 
-bool TRegistry::ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
+bool TRegistry::ReadBool(const std::string& name) {
+  return ReadInteger(name) != 0;
+}
 
 std::string TRegistry::ReadString(const std::string& name) {
   TRegDataInfo info;
@@ -155,7 +159,9 @@ void TRegistry::WriteInteger(const std::string& name, int value) {
   PutData(name, REG_DWORD_T, reinterpret_cast<const uint8_t*>(&v), sizeof v);
 }
 
-void TRegistry::WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+void TRegistry::WriteBool(const std::string& name, bool value) {
+  WriteInteger(name, value ? 1 : 0);
+}
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
   PutData(name, REG_SZ_T, reinterpret_cast<const uint8_t*>(value.c_str()),

@@ -21,7 +21,8 @@ constexpr long ERROR_SUCCESS_T = 0, ERROR_FILE_NOT_FOUND_T = 2, ERROR_ACCESS_DEN
 class IRegistryApi {
  public:
   virtual ~IRegistryApi() = default;
-  virtual long OpenKey(HKEY_T parent, const std::string& subKey, uint32_t access, HKEY_T* result) = 0;
+  virtual long OpenKey(HKEY_T parent, const std::string& subKey, uint32_t access,
+                       HKEY_T* result) = 0;
   virtual long CreateKey(HKEY_T parent, const std::string& subKey, uint32_t access,
                          HKEY_T* result) = 0;
   virtual long CloseKey(HKEY_T key) = 0;

@@ -25,7 +25,9 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+bool SameName(const std::string& a, const std::string& b) {
+  return Lower(a) == Lower(b);
+}
 
 class TParser {
  public:
@@ -58,19 +60,23 @@ class TParser {
     for (size_t i = start; i < t.size(); ++i) {
       int d;
       char c = t[i];
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else Fail(line, key + ": '" + text + "' is not a number");
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (base == 16 && c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (base == 16 && c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        Fail(line, key + ": '" + text + "' is not a number");
       v = v * base + d;
-      if (v > max) Fail(line, key + ": " + text + " is too large (at most " + std::to_string(max) + ")");
+      if (v > max)
+        Fail(line, key + ": " + text + " is too large (at most " + std::to_string(max) + ")");
     }
     return static_cast<uint32_t>(v);
   }
 
   std::string Bounded(size_t line, const std::string& key, const std::string& v, size_t max) const {
-    if (v.size() > max)
-      Fail(line, key + " is longer than " + std::to_string(max) + " characters");
+    if (v.size() > max) Fail(line, key + " is longer than " + std::to_string(max) + " characters");
     return v;
   }
 
@@ -84,7 +90,8 @@ class TParser {
         Fail(line, key + ": '" + v + "' is not an address like 10.0.0.1");
       ++parts;
     }
-    if (parts != 4 || v.back() == '.') Fail(line, key + ": '" + v + "' is not an address like 10.0.0.1");
+    if (parts != 4 || v.back() == '.')
+      Fail(line, key + ": '" + v + "' is not an address like 10.0.0.1");
     return v;
   }
 
@@ -94,8 +101,7 @@ class TParser {
     std::string item;
     while (std::getline(ss, item, ',')) {
       size_t colon = item.find(':');
-      if (colon == std::string::npos)
-        Fail(line, "Script: '" + Trim(item) + "' is not state:delay");
+      if (colon == std::string::npos) Fail(line, "Script: '" + Trim(item) + "' is not state:delay");
       TSimScriptStep s;
       s.state = Number(line, "Script state", item.substr(0, colon));
       s.delayMs = Number(line, "Script delay", item.substr(colon + 1), 24u * 3600u * 1000u);
@@ -115,11 +121,11 @@ class TParser {
 };
 
 std::vector<TSimScriptStep> DefaultScript() {
-  return {{RASCS_OpenPort, 100},       {RASCS_PortOpened, 100},
-          {RASCS_ConnectDevice, 1500}, {RASCS_DeviceConnected, 300},
+  return {{RASCS_OpenPort, 100},           {RASCS_PortOpened, 100},
+          {RASCS_ConnectDevice, 1500},     {RASCS_DeviceConnected, 300},
           {RASCS_AllDevicesConnected, 50}, {RASCS_Authenticate, 100},
-          {RASCS_AuthNotify, 400},     {RASCS_Authenticated, 100},
-          {RASCS_Projected, 200},      {RASCS_Connected, 100}};
+          {RASCS_AuthNotify, 400},         {RASCS_Authenticated, 100},
+          {RASCS_Projected, 200},          {RASCS_Connected, 100}};
 }
 
 bool Storable(const std::string& v) {
@@ -170,8 +176,8 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
       bool inScript = std::any_of(e.script.begin(), e.script.end(),
                                   [&](const TSimScriptStep& s) { return s.state == e.failAt; });
       if (!inScript)
-        p.Fail(flags.failAtLine, "FailAt: state " + std::to_string(e.failAt) +
-                                     " is not in the entry's script");
+        p.Fail(flags.failAtLine,
+               "FailAt: state " + std::to_string(e.failAt) + " is not in the entry's script");
     }
   };
 
@@ -203,20 +209,26 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
     std::string key = Lower(Trim(line.substr(0, eq)));
     std::string value = p.Unquote(i, Trim(line.substr(eq + 1)));
     if (key.empty()) p.Fail(i, "a value without a key");
-    if (!flags.keys.insert(key).second) p.Fail(i, "key '" + Trim(line.substr(0, eq)) + "' appears twice in the entry");
+    if (!flags.keys.insert(key).second)
+      p.Fail(i, "key '" + Trim(line.substr(0, eq)) + "' appears twice in the entry");
 
     TSimEntry& e = book.entries_.back();
-    if (key == "phonenumber") e.phoneNumber = p.Bounded(i, "PhoneNumber", value, RAS_MaxPhoneNumber);
+    if (key == "phonenumber")
+      e.phoneNumber = p.Bounded(i, "PhoneNumber", value, RAS_MaxPhoneNumber);
     else if (key == "username") {
       e.userName = p.Bounded(i, "UserName", value, UNLEN);
       book.where_.back().userName = static_cast<long>(i);
     } else if (key == "password") {
       e.password = p.Bounded(i, "Password", value, PWLEN);
       book.where_.back().password = static_cast<long>(i);
-    } else if (key == "domain") e.domain = p.Bounded(i, "Domain", value, DNLEN);
-    else if (key == "devicetype") e.deviceType = p.Bounded(i, "DeviceType", value, RAS_MaxDeviceType);
-    else if (key == "devicename") e.deviceName = p.Bounded(i, "DeviceName", value, RAS_MaxDeviceName);
-    else if (key == "script") e.script = p.Script(i, value);
+    } else if (key == "domain")
+      e.domain = p.Bounded(i, "Domain", value, DNLEN);
+    else if (key == "devicetype")
+      e.deviceType = p.Bounded(i, "DeviceType", value, RAS_MaxDeviceType);
+    else if (key == "devicename")
+      e.deviceName = p.Bounded(i, "DeviceName", value, RAS_MaxDeviceName);
+    else if (key == "script")
+      e.script = p.Script(i, value);
     else if (key == "failcode") {
       e.failCode = p.Number(i, "FailCode", value);
       if (e.failCode == 0) p.Fail(i, "FailCode must not be 0");
@@ -234,9 +246,12 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
       e.dropAfterSec = p.Number(i, "DropAfter", value, 7u * 24u * 3600u);
     } else if (key == "hangupdelay") {
       e.hangUpDelayMs = p.Number(i, "HangUpDelay", value, 60u * 1000u);
-    } else if (key == "clientip") e.clientIP = p.Address(i, "ClientIP", value);
-    else if (key == "serverip") e.serverIP = p.Address(i, "ServerIP", value);
-    else p.Fail(i, "unknown key '" + Trim(line.substr(0, eq)) + "'");
+    } else if (key == "clientip")
+      e.clientIP = p.Address(i, "ClientIP", value);
+    else if (key == "serverip")
+      e.serverIP = p.Address(i, "ServerIP", value);
+    else
+      p.Fail(i, "unknown key '" + Trim(line.substr(0, eq)) + "'");
   }
   finish();
   return book;
@@ -275,12 +290,16 @@ bool TSimPhoneBook::SetCredentials(const std::string& entry, const std::string& 
   std::vector<std::pair<size_t, std::string>> inserts;
   long erase = -1;
   std::string userLine = "UserName=" + Quote(userName);
-  if (w.userName >= 0) lines[w.userName] = userLine;
-  else inserts.push_back({w.header + 1, userLine});
+  if (w.userName >= 0)
+    lines[w.userName] = userLine;
+  else
+    inserts.push_back({w.header + 1, userLine});
   if (password) {
     std::string passLine = "Password=" + Quote(*password);
-    if (w.password >= 0) lines[w.password] = passLine;
-    else inserts.push_back({w.header + 1, passLine});
+    if (w.password >= 0)
+      lines[w.password] = passLine;
+    else
+      inserts.push_back({w.header + 1, passLine});
   } else if (w.password >= 0) {
     erase = w.password;
   }

@@ -62,9 +62,9 @@ class TSimPhoneBook {
 
  private:
   struct TEntryLines {
-    size_t header = 0;           // index of the [name] line
-    long userName = -1;          // index of its UserName line, or -1
-    long password = -1;          // index of its Password line, or -1
+    size_t header = 0;   // index of the [name] line
+    long userName = -1;  // index of its UserName line, or -1
+    long password = -1;  // index of its Password line, or -1
   };
 
   std::vector<TSimEntry> entries_;

@@ -22,13 +22,15 @@ constexpr TErrorText kErrorTexts[] = {
     {ERROR_FROM_DEVICE_RAS, "The modem (or other connecting device) has reported an error."},
     {ERROR_NO_CONNECTION_RAS, "The connection was dropped."},
     {ERROR_LINE_BUSY_RAS, "The line is busy."},
-    {ERROR_NO_ANSWER_RAS, "There was no answer: the line is busy or the other side does not pick up."},
+    {ERROR_NO_ANSWER_RAS,
+     "There was no answer: the line is busy or the other side does not pick up."},
     {ERROR_NO_DIALTONE_RAS, "There is no dial tone."},
     {ERROR_AUTHENTICATION_FAILURE_RAS,
      "Access was denied because the username and/or password was invalid on the domain."},
     {SIM_ERROR_PROTOCOL_NOT_CONFIGURED, "No PPP control protocols were configured."},
     {ERROR_PROJECTION_NOT_COMPLETE_RAS, "The projection of the connection is not complete."},
-    {ERROR_DEVICE_NOT_AVAILABLE_RAS, "The modem (or other connecting device) was not found or is busy."},
+    {ERROR_DEVICE_NOT_AVAILABLE_RAS,
+     "The modem (or other connecting device) was not found or is busy."},
 };
 
 void CopyField(char* dst, size_t size, const std::string& src) {
@@ -37,7 +39,9 @@ void CopyField(char* dst, size_t size, const std::string& src) {
   dst[n] = '\0';
 }
 
-std::string Field(const char* src, size_t size) { return std::string(src, strnlen(src, size)); }
+std::string Field(const char* src, size_t size) {
+  return std::string(src, strnlen(src, size));
+}
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -145,8 +149,10 @@ int TRasSimService::HandleCount() {
 void TRasSimService::Sweep() {
   uint64_t now = scheduler_.NowMs();
   for (auto it = conns_.begin(); it != conns_.end();) {
-    if (it->second.phase == TPhase::Closing && now >= it->second.goneAt) it = conns_.erase(it);
-    else ++it;
+    if (it->second.phase == TPhase::Closing && now >= it->second.goneAt)
+      it = conns_.erase(it);
+    else
+      ++it;
   }
 }
 
@@ -202,17 +208,15 @@ void TRasSimService::StepAsync(HRASCONN handle) {
   }
 }
 
-uint32_t TRasSimService::RasDialA(void* extensions, const char* phonebook,
-                                  RASDIALPARAMSA* params, uint32_t notifierType, void* notifier,
-                                  HRASCONN* conn) {
+uint32_t TRasSimService::RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
+                                  uint32_t notifierType, void* notifier, HRASCONN* conn) {
   std::unique_lock lock(mutex_);
   if (unavailable_) return unavailable_;
   if (!params || !conn) return SIM_ERROR_INVALID_PARAMETER;
   if (params->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE_RAS;
   // Only the notifier of type 0 (message, state, error) is offered.
   if (notifier && notifierType != 0) return SIM_ERROR_INVALID_PARAMETER;
-  const TSimEntry* entry =
-      book_.Find(Field(params->szEntryName, sizeof params->szEntryName));
+  const TSimEntry* entry = book_.Find(Field(params->szEntryName, sizeof params->szEntryName));
   if (!entry) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY_RAS;
   int dialNo = ++dialCounts_[Lower(entry->name)];
   if (entry->immediateError) {
@@ -255,8 +259,7 @@ uint32_t TRasSimService::RasDialA(void* extensions, const char* phonebook,
 }
 
 uint32_t TRasSimService::RasEnumEntriesA(const char* reserved, const char* phonebook,
-                                         RASENTRYNAMEA* entries, uint32_t* bytes,
-                                         uint32_t* count) {
+                                         RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count) {
   std::lock_guard lock(mutex_);
   if (unavailable_) return unavailable_;
   if (!entries || !bytes || !count) return SIM_ERROR_INVALID_PARAMETER;
@@ -305,8 +308,8 @@ uint32_t TRasSimService::RasSetEntryDialParamsA(const char* phonebook, RASDIALPA
   if (!book_.Find(name)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY_RAS;
   std::optional<std::string> password;
   if (!removePassword) password = Field(params->szPassword, sizeof params->szPassword);
-  bool stored = book_.SetCredentials(name, Field(params->szUserName, sizeof params->szUserName),
-                                     password);
+  bool stored =
+      book_.SetCredentials(name, Field(params->szUserName, sizeof params->szUserName), password);
   if (password) Wipe(*password);
   if (!stored) return SIM_ERROR_INVALID_PARAMETER;
   if (!savePath_.empty() && !book_.Save(savePath_)) return SIM_ERROR_CANNOT_OPEN_PHONEBOOK;

@@ -12,8 +12,12 @@ namespace {
 std::atomic<TRasSimService*> gService{nullptr};
 }
 
-void Install(TRasSimService* service) { gService.store(service); }
-TRasSimService* Installed() { return gService.load(); }
+void Install(TRasSimService* service) {
+  gService.store(service);
+}
+TRasSimService* Installed() {
+  return gService.load();
+}
 
 uint32_t RASAPI_CALL RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
                               uint32_t notifierType, void* notifier, HRASCONN* conn) {
@@ -69,6 +73,8 @@ uint32_t RASAPI_CALL RasGetProjectionInfoA(HRASCONN conn, uint32_t projection, v
   return s ? s->RasGetProjectionInfoA(conn, projection, info, size) : ERROR_INVALID_HANDLE_RAS;
 }
 
-const char* RASAPI_CALL QuindleSimMarker() { return kMarker; }
+const char* RASAPI_CALL QuindleSimMarker() {
+  return kMarker;
+}
 
 }  // namespace rassim

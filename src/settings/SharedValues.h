@@ -16,7 +16,7 @@ struct TSharedValues {
   std::string LogFileName;
   bool NewSession = true;
   bool LogFileOpen = false;
-  TAppendFile LogFile;  // open while LogFileOpen
+  TAppendFile LogFile;    // open while LogFileOpen
   std::string TimedTime;  // "hh:mm AM" with the locale's time separator
   std::string TimedDate;  // "dd/mm/yy" with the locale's date separator
   bool DisconnectAtTime = false;

@@ -24,7 +24,9 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name) {
   return c;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // A log file name that would make the log an executable or an archive
 // (Windows names ignore case, so neither does this test).
@@ -219,7 +221,8 @@ void TSettingsForm::ApplyDesign() {
   LogEdit->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::LogEditKeyPress);
   for (TEdit* e : {UEdit, PMask})
     e->OnChange = TNotifyEvent::Bind(this, &TSettingsForm::CredentialsEditChange);
-  for (TEdit* e : std::initializer_list<TEdit*>{EveryEdit, AttemptsEdit, LogEdit, TimeEdit, DateEdit})
+  for (TEdit* e :
+       std::initializer_list<TEdit*>{EveryEdit, AttemptsEdit, LogEdit, TimeEdit, DateEdit})
     e->OnChange = TNotifyEvent::Bind(this, &TSettingsForm::SettingEditChange);
 }
 
@@ -527,13 +530,16 @@ void TSettingsForm::ComboBox1Change(TObject* sender) {
   if (ComboBox1->Items().Count() > 0) SettingsChanged = true;
 }
 
-void TSettingsForm::Button1Click(TObject* sender) { Close(); }
+void TSettingsForm::Button1Click(TObject* sender) {
+  Close();
+}
 
 // ---- click rules ----
 
 void TSettingsForm::AutoReconBoxClick(TObject* sender) {
   const bool on = AutoReconBox->Checked();
-  for (TControl* c : std::initializer_list<TControl*>{Label1, Label2, Label3, EveryEdit, AttemptsEdit})
+  for (TControl* c :
+       std::initializer_list<TControl*>{Label1, Label2, Label3, EveryEdit, AttemptsEdit})
     c->SetEnabled(on);
   SettingsChanged = true;
 }
@@ -566,14 +572,30 @@ void TSettingsForm::LogBoxClick(TObject* sender) {
   }
 }
 
-void TSettingsForm::AsyncButtonClick(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::SyncButtonClick(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::RButtonDisClick(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::RButtonShutClick(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::CheckBox1Click(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::CheckBox2Click(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::MiniBoxClick(TObject* sender) { SettingsChanged = true; }
-void TSettingsForm::ZimBoxClick(TObject* sender) { SettingsChanged = true; }
+void TSettingsForm::AsyncButtonClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::SyncButtonClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::RButtonDisClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::RButtonShutClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::CheckBox1Click(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::CheckBox2Click(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::MiniBoxClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::ZimBoxClick(TObject* sender) {
+  SettingsChanged = true;
+}
 
 // ---- keys ----
 
@@ -611,13 +633,19 @@ void TSettingsForm::DateEditKeyPress(TObject* sender, char& key) {
 
 void TSettingsForm::AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
   switch (key) {
-    case VK_UP_T: case VK_DOWN_T: case VK_LEFT_T: case VK_RIGHT_T: case VK_PRIOR_T: case VK_NEXT_T:
+    case VK_UP_T:
+    case VK_DOWN_T:
+    case VK_LEFT_T:
+    case VK_RIGHT_T:
+    case VK_PRIOR_T:
+    case VK_NEXT_T:
       AmPmBox->SetItemIndex(AmSelected() ? 1 : 0);
       SettingsChanged = true;
       break;
     case VK_TAB_T:
       return;  // moving on to the next field stays possible
-    default: break;
+    default:
+      break;
   }
   key = 0;
 }
@@ -634,9 +662,15 @@ void TSettingsForm::AmPmBoxKeyPress(TObject* sender, char& key) {
   key = 0;
 }
 
-void TSettingsForm::UEditKeyPress(TObject* sender, char& key) { CredentialsChanged = true; }
-void TSettingsForm::PMaskKeyPress(TObject* sender, char& key) { CredentialsChanged = true; }
-void TSettingsForm::LogEditKeyPress(TObject* sender, char& key) { SettingsChanged = true; }
+void TSettingsForm::UEditKeyPress(TObject* sender, char& key) {
+  CredentialsChanged = true;
+}
+void TSettingsForm::PMaskKeyPress(TObject* sender, char& key) {
+  CredentialsChanged = true;
+}
+void TSettingsForm::LogEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+}
 
 void TSettingsForm::CredentialsEditChange(TObject* sender) {
   if (!filling_) CredentialsChanged = true;

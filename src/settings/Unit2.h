@@ -44,8 +44,8 @@ class TSettingsForm : public TForm {
   TButton* Button1;
   // Labels.
   TLabel* Lay1;  // "Dial mode:"
-  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9,
-      *Label10, *Label11, *Label12;
+  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10,
+      *Label11, *Label12;
 
   // A stored setting was changed since the load: the settings are written at
   // program end only when this is set.

@@ -50,7 +50,9 @@ void TApplication::EndSession() {
   DestroyForms();
 }
 
-THandle TApplication::Handle() const { return mainForm_ ? mainForm_->Handle() : 0; }
+THandle TApplication::Handle() const {
+  return mainForm_ ? mainForm_->Handle() : 0;
+}
 
 void TApplication::Minimize() {
   if (mainForm_) mainForm_->SetWindowState(wsMinimized);
@@ -84,8 +86,7 @@ void TApplication::RestoreTopMosts() {
                             SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
 }
 
-int TApplication::MessageBox(const std::string& text, const std::string& caption,
-                             unsigned flags) {
+int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   return backend_.MessageBox(Handle(), text, caption.empty() ? title_ : caption, flags);
 }
 

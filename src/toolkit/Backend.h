@@ -18,19 +18,17 @@ using THandle = uintptr_t;  // a window, icon or menu handle of the backend
 
 // Message-box flags and results (the platform's values).
 constexpr unsigned MB_OK_T = 0x0, MB_OKCANCEL_T = 0x1, MB_YESNO_T = 0x4, MB_ICONERROR_T = 0x10,
-                   MB_ICONQUESTION_T = 0x20, MB_ICONWARNING_T = 0x30,
-                   MB_ICONINFORMATION_T = 0x40;
+                   MB_ICONQUESTION_T = 0x20, MB_ICONWARNING_T = 0x30, MB_ICONINFORMATION_T = 0x40;
 constexpr int IDOK_T = 1, IDCANCEL_T = 2, IDYES_T = 6, IDNO_T = 7;
 
 // Window messages the components send or handle.
 constexpr uint32_t WM_NULL_T = 0x0000, WM_DESTROY_T = 0x0002, WM_SETTEXT_T = 0x000C,
-                   WM_CLOSE_T = 0x0010, WM_QUERYENDSESSION_T = 0x0011,
-                   WM_ENDSESSION_T = 0x0016, WM_NOTIFY_T = 0x004E, WM_KEYDOWN_T = 0x0100,
-                   WM_CHAR_T = 0x0102, WM_COMMAND_T = 0x0111, WM_TIMER_T = 0x0113,
-                   WM_MOUSEMOVE_T = 0x0200, WM_LBUTTONDOWN_T = 0x0201,
-                   WM_LBUTTONUP_T = 0x0202, WM_LBUTTONDBLCLK_T = 0x0203,
-                   WM_RBUTTONDOWN_T = 0x0204, WM_RBUTTONUP_T = 0x0205,
-                   WM_RBUTTONDBLCLK_T = 0x0206, WM_HOTKEY_T = 0x0312, WM_USER_T = 0x0400;
+                   WM_CLOSE_T = 0x0010, WM_QUERYENDSESSION_T = 0x0011, WM_ENDSESSION_T = 0x0016,
+                   WM_NOTIFY_T = 0x004E, WM_KEYDOWN_T = 0x0100, WM_CHAR_T = 0x0102,
+                   WM_COMMAND_T = 0x0111, WM_TIMER_T = 0x0113, WM_MOUSEMOVE_T = 0x0200,
+                   WM_LBUTTONDOWN_T = 0x0201, WM_LBUTTONUP_T = 0x0202, WM_LBUTTONDBLCLK_T = 0x0203,
+                   WM_RBUTTONDOWN_T = 0x0204, WM_RBUTTONUP_T = 0x0205, WM_RBUTTONDBLCLK_T = 0x0206,
+                   WM_HOTKEY_T = 0x0312, WM_USER_T = 0x0400;
 
 constexpr intptr_t HWND_TOPMOST_T = -1, HWND_NOTOPMOST_T = -2;
 constexpr unsigned SWP_NOSIZE_T = 0x1, SWP_NOMOVE_T = 0x2, SWP_NOACTIVATE_T = 0x10;
@@ -44,8 +42,26 @@ struct TRect {
 
 // What changed on a control model, for its native peer to follow.
 enum class TPeerChange {
-  Bounds, Caption, Enabled, Visible, Checked, Items, ItemIndex, Text, LinesAdded, LinesCleared,
-  ReadOnly, Font, Color, PasswordChar, MaxLength, Default, Selection, Repaint, TopMost, Focus
+  Bounds,
+  Caption,
+  Enabled,
+  Visible,
+  Checked,
+  Items,
+  ItemIndex,
+  Text,
+  LinesAdded,
+  LinesCleared,
+  ReadOnly,
+  Font,
+  Color,
+  PasswordChar,
+  MaxLength,
+  Default,
+  Selection,
+  Repaint,
+  TopMost,
+  Focus
 };
 
 // The native side of one control (or form). Created by the backend when the
@@ -98,8 +114,7 @@ class IBackend {
                                  intptr_t lParam) = 0;
   virtual intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
                                intptr_t lParam) = 0;
-  virtual bool PostMessage(THandle window, uint32_t message, uintptr_t wParam,
-                           intptr_t lParam) = 0;
+  virtual bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
   virtual uint32_t RegisterWindowMessage(const std::string& name) = 0;
 
   virtual bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) = 0;

@@ -24,7 +24,9 @@ TComponent::~TComponent() {
   if (owner_) owner_->Remove(this);
 }
 
-void TComponent::Insert(TComponent* c) { components_.push_back(c); }
+void TComponent::Insert(TComponent* c) {
+  components_.push_back(c);
+}
 
 void TComponent::Remove(TComponent* c) {
   auto it = std::find(components_.begin(), components_.end(), c);
@@ -81,4 +83,6 @@ void TComponent::EndLoading() {
   if (Loading()) Loaded();
 }
 
-void TComponent::Loaded() { state_ &= ~csLoading; }
+void TComponent::Loaded() {
+  state_ &= ~csLoading;
+}

@@ -68,9 +68,13 @@ void TControl::SetColor(TColor color) {
   Notify(TPeerChange::Color);
 }
 
-void TControl::Click() { OnClick(this); }
+void TControl::Click() {
+  OnClick(this);
+}
 
-void TControl::Repaint() { Notify(TPeerChange::Repaint); }
+void TControl::Repaint() {
+  Notify(TPeerChange::Repaint);
+}
 
 void TControl::CreateHandles() {
   peer_ = Application().Backend().CreatePeer(*this);
@@ -91,7 +95,9 @@ TWinControl::~TWinControl() {
   for (TControl* c : std::vector<TControl*>(children_)) c->SetParent(nullptr);
 }
 
-void TWinControl::AddChild(TControl* c) { children_.push_back(c); }
+void TWinControl::AddChild(TControl* c) {
+  children_.push_back(c);
+}
 
 void TWinControl::RemoveChild(TControl* c) {
   children_.erase(std::remove(children_.begin(), children_.end(), c), children_.end());
@@ -166,13 +172,19 @@ void TWinControl::CreateHandles() {
   for (TControl* c : std::vector<TControl*>(children_)) c->CreateHandles();
 }
 
-void TWinControl::Change() { OnChange(this); }
+void TWinControl::Change() {
+  OnChange(this);
+}
 
 // ---- simple controls ----
 
 TLabel::TLabel(TComponent* owner) : TControl(owner) {}
-TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetTabStop(false); }
-TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) { SetTabStop(false); }
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
+  SetTabStop(false);
+}
+TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) {
+  SetTabStop(false);
+}
 
 TButton::TButton(TComponent* owner) : TWinControl(owner) {}
 
@@ -221,9 +233,13 @@ void TRadioButton::Click() {
 
 // ---- TEdit ----
 
-TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetColor(clWindow); }
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+  SetColor(clWindow);
+}
 
-void TEdit::SetText(const std::string& text) { SetCaption(text); }
+void TEdit::SetText(const std::string& text) {
+  SetCaption(text);
+}
 
 void TEdit::SetCaption(const std::string& caption) {
   if (caption == Caption()) return;
@@ -282,10 +298,18 @@ void TEdit::SelectAll() {
 void TEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
   int len = static_cast<int>(Caption().size());
   switch (key) {
-    case VK_LEFT_T: SetSelStart(selStart_ - 1); break;
-    case VK_RIGHT_T: SetSelStart(selStart_ + 1); break;
-    case VK_HOME_T: SetSelStart(0); break;
-    case VK_END_T: SetSelStart(len); break;
+    case VK_LEFT_T:
+      SetSelStart(selStart_ - 1);
+      break;
+    case VK_RIGHT_T:
+      SetSelStart(selStart_ + 1);
+      break;
+    case VK_HOME_T:
+      SetSelStart(0);
+      break;
+    case VK_END_T:
+      SetSelStart(len);
+      break;
     case VK_DELETE_T:
       if (!readOnly_ && (selLength_ > 0 || selStart_ < len)) {
         std::string t = Caption();
@@ -295,7 +319,8 @@ void TEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
         SetSelStart(start);
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

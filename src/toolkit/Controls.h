@@ -13,8 +13,7 @@ class TForm;
 class TWinControl;
 
 using TColor = int32_t;  // 0x00BBGGRR, or a system colour below 0
-constexpr TColor clNavy = 0x800000, clBlack = 0, clWindow = -0x7FFFFFFB,
-                 clBtnFace = -0x7FFFFFF1;
+constexpr TColor clNavy = 0x800000, clBlack = 0, clWindow = -0x7FFFFFFB, clBtnFace = -0x7FFFFFF1;
 
 struct TFont {
   std::string name = "Tahoma";
@@ -73,9 +72,7 @@ class TControl : public TComponent {
   intptr_t Perform(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
  protected:
-  virtual intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    return 0;
-  }
+  virtual intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) { return 0; }
   void Notify(TPeerChange what) {
     if (peer_) peer_->Changed(what);
   }
@@ -255,4 +252,3 @@ class TComboBox : public TWinControl {
   TEditCharCase charCase_ = ecNormal;
   int selStart_ = 0;
 };
-

@@ -12,15 +12,15 @@ template <class... Args>
 class TEvent {
  public:
   TEvent() = default;
-  template <class F,
-            class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TEvent> &&
-                                     std::is_invocable_v<F&, Args...>>>
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TEvent> &&
+                                              std::is_invocable_v<F&, Args...>>>
   TEvent(F&& f) : fn_(std::forward<F>(f)) {}  // NOLINT: implicit from a callable
 
   // Binds a member function of an object, the usual way to assign a handler.
   template <class C>
   static TEvent Bind(C* object, void (C::*method)(Args...)) {
-    return TEvent([object, method](Args... args) { (object->*method)(std::forward<Args>(args)...); });
+    return TEvent(
+        [object, method](Args... args) { (object->*method)(std::forward<Args>(args)...); });
   }
 
   explicit operator bool() const { return static_cast<bool>(fn_); }

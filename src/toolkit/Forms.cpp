@@ -27,7 +27,9 @@ void TForm::SetFormStyle(TFormStyle s) {
   Notify(TPeerChange::TopMost);
 }
 
-void TForm::SetWindowState(TWindowState s) { windowState_ = s; }
+void TForm::SetWindowState(TWindowState s) {
+  windowState_ = s;
+}
 
 void TForm::SetVisible(bool value) {
   if (value == Visible()) return;
@@ -46,7 +48,9 @@ void TForm::Show() {
   BringToFront();
 }
 
-void TForm::Hide() { SetVisible(false); }
+void TForm::Hide() {
+  SetVisible(false);
+}
 
 void TForm::BringToFront() {
   if (Handle()) Application().Backend().SetForegroundWindow(Handle());
@@ -104,11 +108,17 @@ void TForm::Close() {
   }
 }
 
-void TForm::Activate() { OnActivate(this); }
+void TForm::Activate() {
+  OnActivate(this);
+}
 
-void TForm::SetActiveControl(TWinControl* c) { activeControl_ = c; }
+void TForm::SetActiveControl(TWinControl* c) {
+  activeControl_ = c;
+}
 
-void TForm::DoCreate() { OnCreate(this); }
+void TForm::DoCreate() {
+  OnCreate(this);
+}
 
 void TForm::DoDestroy() {
   if (destroyed_) return;

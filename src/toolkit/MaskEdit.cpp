@@ -3,8 +3,12 @@
 #include <cctype>
 
 namespace {
-bool IsDigitChar(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-bool IsAlphaChar(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool IsDigitChar(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+bool IsAlphaChar(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
 }  // namespace
 
 TMaskEdit::TMaskEdit(TComponent* owner) : TEdit(owner) {}
@@ -39,8 +43,12 @@ void TMaskEdit::ParseMask() {
     Slot s;
     s.charCase = charCase;
     switch (m) {
-      case '!': leadingBlanks_ = true; continue;
-      case '>': charCase = TCase::Upper; continue;
+      case '!':
+        leadingBlanks_ = true;
+        continue;
+      case '>':
+        charCase = TCase::Upper;
+        continue;
       case '<':
         if (i + 1 < mask_.size() && mask_[i + 1] == '>') {
           charCase = TCase::Keep;
@@ -54,21 +62,40 @@ void TMaskEdit::ParseMask() {
         s.literal = mask_[++i];
         s.escaped = true;
         break;
-      case '9': case '0': s.kind = TSlotKind::Digit; break;
-      case '#': s.kind = TSlotKind::DigitOrSign; break;
-      case 'L': case 'l': s.kind = TSlotKind::Letter; break;
-      case 'A': case 'a': s.kind = TSlotKind::AlphaNum; break;
-      case 'C': case 'c': s.kind = TSlotKind::AnyChar; break;
-      case '_': s.literal = ' '; s.escaped = true; break;
-      default: s.literal = m; break;
+      case '9':
+      case '0':
+        s.kind = TSlotKind::Digit;
+        break;
+      case '#':
+        s.kind = TSlotKind::DigitOrSign;
+        break;
+      case 'L':
+      case 'l':
+        s.kind = TSlotKind::Letter;
+        break;
+      case 'A':
+      case 'a':
+        s.kind = TSlotKind::AlphaNum;
+        break;
+      case 'C':
+      case 'c':
+        s.kind = TSlotKind::AnyChar;
+        break;
+      case '_':
+        s.literal = ' ';
+        s.escaped = true;
+        break;
+      default:
+        s.literal = m;
+        break;
     }
     slots_.push_back(s);
   }
   // The two fields after the mask: keep literals in the text, blank character.
   if (i < mask_.size()) {
     size_t second = mask_.find(';', i + 1);
-    std::string keep = mask_.substr(i + 1, second == std::string::npos ? std::string::npos
-                                                                          : second - i - 1);
+    std::string keep =
+        mask_.substr(i + 1, second == std::string::npos ? std::string::npos : second - i - 1);
     saveLiterals_ = keep != "0";
     if (second != std::string::npos && second + 1 < mask_.size()) blank_ = mask_[second + 1];
   }
@@ -84,12 +111,18 @@ char TMaskEdit::Shown(const Slot& s) const {
 bool TMaskEdit::Accepts(const Slot& s, char c) const {
   if (c == ' ') return s.kind != TSlotKind::Literal;  // a blank position
   switch (s.kind) {
-    case TSlotKind::Literal: return false;
-    case TSlotKind::Digit: return IsDigitChar(c);
-    case TSlotKind::DigitOrSign: return IsDigitChar(c) || c == '+' || c == '-';
-    case TSlotKind::Letter: return IsAlphaChar(c);
-    case TSlotKind::AlphaNum: return IsDigitChar(c) || IsAlphaChar(c);
-    case TSlotKind::AnyChar: return static_cast<unsigned char>(c) >= 32;
+    case TSlotKind::Literal:
+      return false;
+    case TSlotKind::Digit:
+      return IsDigitChar(c);
+    case TSlotKind::DigitOrSign:
+      return IsDigitChar(c) || c == '+' || c == '-';
+    case TSlotKind::Letter:
+      return IsAlphaChar(c);
+    case TSlotKind::AlphaNum:
+      return IsDigitChar(c) || IsAlphaChar(c);
+    case TSlotKind::AnyChar:
+      return static_cast<unsigned char>(c) >= 32;
   }
   return false;
 }
@@ -256,9 +289,15 @@ void TMaskEdit::MaskKeyDown(WORD_T key, TShiftState shift) {
       Commit(p < 0 ? caret : p);
       break;
     }
-    case VK_RIGHT_T: Commit(caret < n ? NextInputSlot(caret + 1) : n); break;
-    case VK_HOME_T: Commit(NextInputSlot(0)); break;
-    case VK_END_T: Commit(n); break;
+    case VK_RIGHT_T:
+      Commit(caret < n ? NextInputSlot(caret + 1) : n);
+      break;
+    case VK_HOME_T:
+      Commit(NextInputSlot(0));
+      break;
+    case VK_END_T:
+      Commit(n);
+      break;
     case VK_DELETE_T:
       if (ReadOnly()) break;
       if (SelLength() > 0)
@@ -267,7 +306,8 @@ void TMaskEdit::MaskKeyDown(WORD_T key, TShiftState shift) {
         slots_[p].ch = ' ';
       Commit(caret);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 

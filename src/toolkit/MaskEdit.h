@@ -48,7 +48,7 @@ class TMaskEdit : public TEdit {
   enum class TCase { Keep, Upper, Lower };
   struct Slot {
     TSlotKind kind = TSlotKind::Literal;
-    char literal = 0;  // a literal's character as written in the mask
+    char literal = 0;      // a literal's character as written in the mask
     bool escaped = false;  // written after "\": shown as it stands
     TCase charCase = TCase::Keep;
     char ch = ' ';  // an input position's character, ' ' when unfilled

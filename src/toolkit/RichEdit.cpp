@@ -11,9 +11,15 @@ namespace {
 constexpr int kPixelsPerColumn = 6;
 constexpr uintptr_t MK_LBUTTON_T = 0x0001;
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || IsBreak(c) || c == '\0'; }
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+bool IsBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || IsBreak(c) || c == '\0';
+}
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
 
 bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
   size_t n = std::strlen(prefix);
@@ -56,8 +62,7 @@ int TRichEdit::LineCount() const {
   // The control counts the empty line after a final line break (and one line
   // in an empty pane); that line holds nothing and is not a pane line.
   intptr_t last = self->Perform(EM_LINEINDEX_T, static_cast<uintptr_t>(count - 1), 0);
-  if (last >= 0 && self->Perform(EM_LINELENGTH_T, static_cast<uintptr_t>(last), 0) == 0)
-    --count;
+  if (last >= 0 && self->Perform(EM_LINELENGTH_T, static_cast<uintptr_t>(last), 0) == 0) --count;
   return count;
 }
 

@@ -13,7 +13,7 @@ class TStrings {
   virtual int Add(const std::string& s);
   virtual void Clear();
   void Assign(const TStrings& other);
-  void Sort();            // case-insensitive, as the user's locale orders names
+  void Sort();  // case-insensitive, as the user's locale orders names
   std::vector<std::string> ToVector() const;
   std::string Text() const;  // lines joined with CR LF, each line ended
   // Runs after every change.

@@ -28,7 +28,9 @@ void StartWith(TQuindleWorld& q, int entryIndex, bool autoRecon, int retryMs = 2
   q.Start();
 }
 
-bool Connected(TQuindleWorld& q) { return q.form1->Panel1->Caption().rfind("Connected to", 0) == 0; }
+bool Connected(TQuindleWorld& q) {
+  return q.form1->Panel1->Caption().rfind("Connected to", 0) == 0;
+}
 
 TEST(Controller, AsyncDialShowsProgressThenTheConnectedState) {
   TQuindleWorld q(kBook);

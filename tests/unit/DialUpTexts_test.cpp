@@ -34,14 +34,23 @@ TEST_F(DialUpTextsTest, EnglishTextsAreTheOnesTheOwnerComparesWith) {
 
 TEST_F(DialUpTextsTest, CzechTextsAreInCodePage1250) {
   EXPECT_EQ("Spojeno", Text(Czech, 0x2000));
-  EXPECT_EQ("P\xF8ipojuje se na s\xED\x9D", Text(Czech, 21));         // Připojuje se na síť
-  EXPECT_EQ("V\x9A" "echna za\xF8\xEDzen\xED spojena", Text(Czech, 4));  // Všechna zařízení spojena
-  EXPECT_EQ("\xC8" "ek\xE1 se na reset modemu", Text(Czech, 16));       // Čeká se na reset modemu
+  EXPECT_EQ("P\xF8ipojuje se na s\xED\x9D", Text(Czech, 21));  // Připojuje se na síť
+  EXPECT_EQ(
+      "V\x9A"
+      "echna za\xF8\xEDzen\xED spojena",
+      Text(Czech, 4));  // Všechna zařízení spojena
+  EXPECT_EQ(
+      "\xC8"
+      "ek\xE1 se na reset modemu",
+      Text(Czech, 16));  // Čeká se na reset modemu
   EXPECT_EQ("Zpe\xECtn\xE9 vol\xE1n\xED zvoleno u\x9Eivatelem", Text(Czech, 0x1002));
 }
 
 TEST_F(DialUpTextsTest, PortugueseTextsAreInCodePage1252) {
-  EXPECT_EQ("Autentica\xE7" "ao: enviando", Text(Portuguese, 10));  // Autenticaçao: enviando
+  EXPECT_EQ(
+      "Autentica\xE7"
+      "ao: enviando",
+      Text(Portuguese, 10));  // Autenticaçao: enviando
   EXPECT_EQ(Text(Portuguese, 6), Text(Portuguese, 10));
   EXPECT_EQ(Text(Portuguese, 12), Text(Portuguese, 10));
   EXPECT_EQ("Senha inv\xE1lida", Text(Portuguese, 0x1003));  // Senha inválida
@@ -49,9 +58,9 @@ TEST_F(DialUpTextsTest, PortugueseTextsAreInCodePage1252) {
 }
 
 TEST_F(DialUpTextsTest, EveryKnownStateHasATextInEveryLanguage) {
-  const int32_t states[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                            15, 16, 17, 18, 19, 20, 21, 0x1000, 0x1001, 0x1002, 0x1003,
-                            0x2000, 0x2001};
+  const int32_t states[] = {0,  1,  2,      3,      4,      5,      6,      7,     8,  9,
+                            10, 11, 12,     13,     14,     15,     16,     17,    18, 19,
+                            20, 21, 0x1000, 0x1001, 0x1002, 0x1003, 0x2000, 0x2001};
   for (int32_t s : states)
     for (TLanguage l : {English, Czech, Portuguese}) EXPECT_NE("", Text(l, s)) << s << " " << l;
 }
@@ -136,7 +145,6 @@ TEST(DialUpStats, WithoutTheStartKeyTheListIsEmpty) {
   EXPECT_EQ(0, dialer->DUNA().Count());
   EXPECT_EQ(0, world.registry.OpenHandles());
 }
-
 
 // A registry whose provider names keep their case, listed in the order given.
 class TCasedProviders : public IRegistryApi {

@@ -101,10 +101,10 @@ TEST_F(DialUpTest, AsyncDialRelaysEveryStateInOrderOnTheGuiThread) {
   EXPECT_EQ(0, DialEntry("Home", dmAsync));
   EXPECT_EQ(Events{"Dialing"}, events);  // the dial goes on in the background
   world.backend.Advance(1500);
-  EXPECT_EQ((Events{"Dialing", "Async 0 0 Opening port", "Async 1 0 Port opened",
-                    "Async 2 0 Connecting device", "Async 14 0 Authenticated",
-                    "Async 8192 0 Connected"}),
-            events);
+  EXPECT_EQ(
+      (Events{"Dialing", "Async 0 0 Opening port", "Async 1 0 Port opened",
+              "Async 2 0 Connecting device", "Async 14 0 Authenticated", "Async 8192 0 Connected"}),
+      events);
   EXPECT_EQ(Events{"Home"}, Listed());
 }
 
@@ -132,8 +132,7 @@ TEST_F(DialUpTest, CzechStatesButServiceErrorTexts) {
   dialer->SetLanguage(Czech);
   DialEntry("Office", dmAsync);
   world.backend.Advance(100);
-  EXPECT_EQ((Events{"Dialing", "Async 0 0 Otev\xEDr\xE1 se port", "Async 8192 0 Spojeno"}),
-            events);
+  EXPECT_EQ((Events{"Dialing", "Async 0 0 Otev\xEDr\xE1 se port", "Async 8192 0 Spojeno"}), events);
   events.clear();
   DialEntry("Denied", dmAsync);
   world.backend.Advance(100);
@@ -279,9 +278,9 @@ TEST(DialUpHandOff, LateNotificationsNeverReachADestroyedDialer) {
   NotifyFromAnotherThread(2);
   std::thread waiting([] { gNotifier.load()(0xCCCD, 3, 0); });
   delete dialer;
-  waiting.join();  // released by the destruction, its notification dropped
+  waiting.join();              // released by the destruction, its notification dropped
   NotifyFromAnotherThread(4);  // no dialer any more: dropped at once
-  world.backend.Settle();  // runs the posted delivery of state 2
+  world.backend.Settle();      // runs the posted delivery of state 2
   EXPECT_EQ(std::vector<int32_t>{1}, got);
 }
 
@@ -315,7 +314,9 @@ TEST(DialUpHandOff, NotificationsGoToTheDialerThatDialledLast) {
 
 // ---------------------------------------------------------------- hang-up
 
-uint32_t RASAPI_CALL HangUpAccepted(HRASCONN) { return 0; }
+uint32_t RASAPI_CALL HangUpAccepted(HRASCONN) {
+  return 0;
+}
 std::atomic<int> gStatusCalls{0};
 uint32_t RASAPI_CALL StatusAlwaysUp(HRASCONN, RASCONNSTATUSA*) {
   ++gStatusCalls;

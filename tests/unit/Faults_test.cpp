@@ -20,13 +20,27 @@ uint32_t RASAPI_CALL FailEnumEntries(const char*, const char*, RASENTRYNAMEA*, u
                                      uint32_t*) {
   return 610;
 }
-uint32_t RASAPI_CALL FailGetParams(const char*, RASDIALPARAMSA*, int32_t*) { return 623; }
-uint32_t RASAPI_CALL FailSetParams(const char*, RASDIALPARAMSA*, int32_t) { return 623; }
-uint32_t RASAPI_CALL FailHangUp(HRASCONN) { return 6; }
-uint32_t RASAPI_CALL FailStatus(HRASCONN, RASCONNSTATUSA*) { return 6; }
-uint32_t RASAPI_CALL FailErrorString(uint32_t, char*, uint32_t) { return 87; }
-uint32_t RASAPI_CALL FailEnumConnections(RASCONNA*, uint32_t*, uint32_t*) { return 610; }
-uint32_t RASAPI_CALL FailProjection(HRASCONN, uint32_t, void*, uint32_t*) { return 6; }
+uint32_t RASAPI_CALL FailGetParams(const char*, RASDIALPARAMSA*, int32_t*) {
+  return 623;
+}
+uint32_t RASAPI_CALL FailSetParams(const char*, RASDIALPARAMSA*, int32_t) {
+  return 623;
+}
+uint32_t RASAPI_CALL FailHangUp(HRASCONN) {
+  return 6;
+}
+uint32_t RASAPI_CALL FailStatus(HRASCONN, RASCONNSTATUSA*) {
+  return 6;
+}
+uint32_t RASAPI_CALL FailErrorString(uint32_t, char*, uint32_t) {
+  return 87;
+}
+uint32_t RASAPI_CALL FailEnumConnections(RASCONNA*, uint32_t*, uint32_t*) {
+  return 610;
+}
+uint32_t RASAPI_CALL FailProjection(HRASCONN, uint32_t, void*, uint32_t*) {
+  return 6;
+}
 
 TEST(Faults, EveryRasCallFailingLeavesTheProgramRunningAndDisconnected) {
   TTestWorld w;
@@ -47,7 +61,7 @@ TEST(Faults, EveryRasCallFailingLeavesTheProgramRunningAndDisconnected) {
   w.backend.Advance(10000);
   q.Form1->DisButton->Click();  // a hang-up the service refuses
   w.backend.Advance(5000);
-  q.SettingsForm->Show();       // credentials cannot be read: empty fields
+  q.SettingsForm->Show();  // credentials cannot be read: empty fields
   EXPECT_EQ(q.SettingsForm->UEdit->Text(), "");
   q.SettingsForm->Hide();
   std::vector<std::string> pane;
@@ -86,8 +100,7 @@ TEST(Faults, LogFolderThatVanishesKeepsItsLinesUntilItComesBack) {
   for (auto& l : q.Pane()) pane += l + "\r\n";
   ASSERT_GT(text.size(), pane.size());
   // After the header block comes every pane line, once.
-  EXPECT_EQ(text.substr(text.size() - pane.size()), pane)
-      << "file:\n" << text << "pane:\n" << pane;
+  EXPECT_EQ(text.substr(text.size() - pane.size()), pane) << "file:\n" << text << "pane:\n" << pane;
 }
 
 }  // namespace

@@ -108,15 +108,16 @@ TEST(MainWindow, TrayMenuFollowsTheButtonsAndPostsTheEmptyMessage) {
   EXPECT_TRUE(connectOn);
   EXPECT_FALSE(disconnectOn);
   auto& calls = q.world.backend.windowCalls;
-  auto menu = std::find_if(calls.begin(), calls.end(),
-                           [](auto& c) { return c.call == "TrackPopupMenu"; });
+  auto menu =
+      std::find_if(calls.begin(), calls.end(), [](auto& c) { return c.call == "TrackPopupMenu"; });
   ASSERT_NE(menu, calls.end());
   EXPECT_EQ(menu->a, 900);
   EXPECT_EQ(menu->b, 700);
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ(calls.back().call, "PostMessage");
   EXPECT_EQ(calls.back().a, static_cast<intptr_t>(WM_NULL_T));
-  EXPECT_TRUE(std::any_of(calls.begin(), menu, [](auto& c) { return c.call == "SetForegroundWindow"; }));
+  EXPECT_TRUE(
+      std::any_of(calls.begin(), menu, [](auto& c) { return c.call == "SetForegroundWindow"; }));
 }
 
 TEST(MainWindow, OnlyWebAddressesClickedInThePaneAreOpened) {

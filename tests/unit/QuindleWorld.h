@@ -47,7 +47,8 @@ struct TQuindleWorld {
   // Pane lines from `from` on, without the advert line and its empty line.
   std::vector<std::string> PaneAfterAdvert() const {
     auto lines = Pane();
-    if (lines.size() >= 2 && lines[0].rfind("http://", 0) == 0) lines.erase(lines.begin(), lines.begin() + 2);
+    if (lines.size() >= 2 && lines[0].rfind("http://", 0) == 0)
+      lines.erase(lines.begin(), lines.begin() + 2);
     return lines;
   }
   int CountLinesStartingWith(const std::string& prefix) const {
@@ -57,5 +58,7 @@ struct TQuindleWorld {
     return n;
   }
   // The resource id of the icon the tray shows now.
-  int TrayIconResource() const { return world.backend.IconResourceOf(form1->TrayIcon->CurrentIcon()); }
+  int TrayIconResource() const {
+    return world.backend.IconResourceOf(form1->TrayIcon->CurrentIcon());
+  }
 };

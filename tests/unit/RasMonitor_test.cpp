@@ -27,11 +27,11 @@ struct Conn {
 
 struct Service {
   std::vector<Conn> conns;
-  uint32_t enumFailure = 0;        // non-zero: the enumeration returns it
-  uint32_t statusFailure = 0;      // non-zero: the status query returns it, record untouched
-  uint32_t projectionResult = 0;   // non-zero: the projection query returns it
+  uint32_t enumFailure = 0;       // non-zero: the enumeration returns it
+  uint32_t statusFailure = 0;     // non-zero: the status query returns it, record untouched
+  uint32_t projectionResult = 0;  // non-zero: the projection query returns it
   std::string clientIP = "10.20.30.2", serverIP = "10.20.30.1";
-  bool hangUpRemoves = true;       // the connection leaves the list at once
+  bool hangUpRemoves = true;  // the connection leaves the list at once
   int enumCalls = 0, statusCalls = 0, hangUpCalls = 0, projectionCalls = 0;
   std::vector<HRASCONN> hungUp;
 };
@@ -330,8 +330,8 @@ TEST_F(RasMonitorTest, OnlyTheFirstOfTwoConnectionsCounts) {
   EXPECT_TRUE(m.Online());
   S().conns.clear();
   Ticks(1);
-  ASSERT_EQ(rec.Kinds(), (Kinds{"status:Connecting device", "connected", "status:Connected",
-                                "disconnected"}));
+  ASSERT_EQ(rec.Kinds(),
+            (Kinds{"status:Connecting device", "connected", "status:Connected", "disconnected"}));
 }
 
 TEST_F(RasMonitorTest, FailedEnumerationClearsOnlineSilentlyAndTheConnectionIsReportedAgain) {

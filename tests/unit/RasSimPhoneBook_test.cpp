@@ -47,7 +47,8 @@ HangUpDelay=250
 ClientIP=192.168.7.2
 ServerIP=192.168.7.1
 ImmediateError=0
-)", "book.ini");
+)",
+                                            "book.ini");
   ASSERT_EQ(1u, book.Entries().size());
   const TSimEntry& e = book.Entries()[0];
   EXPECT_EQ("Work ISP", e.name);
@@ -121,7 +122,8 @@ TEST(RasSimPhoneBook, MalformedFilesAreRefusedWithTheLineNamed) {
       {"[A]\nScript=\n", "book.ini:2: Script has no steps"},
       {"[A]\nFailCode=691\n", "book.ini:1: entry 'A' has FailCode but no FailAt"},
       {"[A]\nFailAt=5\n", "book.ini:2: FailAt needs FailCode"},
-      {"[A]\nFailCode=691\nFailAt=9\nScript=0:1,0x2000:1\n", "book.ini:3: FailAt: state 9 is not in"},
+      {"[A]\nFailCode=691\nFailAt=9\nScript=0:1,0x2000:1\n",
+       "book.ini:3: FailAt: state 9 is not in"},
       {"[A]\nFailCount=2\n", "book.ini:2: FailCount needs FailCode"},
       {"[A]\nClientIP=10.0.0\n", "book.ini:2: ClientIP: '10.0.0' is not an address"},
       {"[A]\nServerIP=10.0.0.256\n", "is not an address"},
@@ -134,7 +136,8 @@ TEST(RasSimPhoneBook, MalformedFilesAreRefusedWithTheLineNamed) {
     std::string got = ErrorOf(c.text);
     EXPECT_NE(std::string::npos, got.find(c.message)) << c.text << " -> " << got;
   }
-  EXPECT_NE(std::string::npos, ErrorOf("[" + std::string(257, 'n') + "]\n").find("longer than 256"));
+  EXPECT_NE(std::string::npos,
+            ErrorOf("[" + std::string(257, 'n') + "]\n").find("longer than 256"));
   EXPECT_NE(std::string::npos, ErrorOf(std::string("[A]\nUserName=a\0b\n", 18)).find("NUL"));
 }
 

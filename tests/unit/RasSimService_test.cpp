@@ -309,7 +309,6 @@ TEST(RasSimScheduler, RealTimeWorkRunsInOrderOnItsOwnThread) {
   EXPECT_NE(std::this_thread::get_id(), runner);
 }
 
-
 TEST(RasSimDemo, TheDemoPhoneBookShowsTheRange) {
   std::filesystem::path demo =
       std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "demo" / "phonebook.ini";

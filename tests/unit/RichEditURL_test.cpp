@@ -86,7 +86,8 @@ TEST_F(RichEditURLTest, PlainTextRaisesNothing) {
 TEST_F(RichEditURLTest, OnlyALeftPressOnALinkIsReported) {
   memo->AddLine("www.example.org");
   memo->SetSelection(3, 2);
-  for (uint32_t msg : {WM_MOUSEMOVE_T, WM_LBUTTONUP_T, WM_RBUTTONDOWN_T, 0x0020u /*WM_SETCURSOR*/}) {
+  for (uint32_t msg :
+       {WM_MOUSEMOVE_T, WM_LBUTTONUP_T, WM_RBUTTONDOWN_T, 0x0020u /*WM_SETCURSOR*/}) {
     TENLink link;
     link.code = EN_LINK_T;
     link.msg = msg;

@@ -76,7 +76,7 @@ TEST_F(RichEditTest, LongLinesWrapAtThePaneWidthAndJoinBackToTheLine) {
   ASSERT_GT(lines.size(), 2u);
   std::string joined;
   for (const auto& l : lines) {
-    EXPECT_LE(l.size(), 21u) << l;  // a space at the edge may hang on its line
+    EXPECT_LE(l.size(), 21u) << l;   // a space at the edge may hang on its line
     EXPECT_NE(l.front(), ' ') << l;  // breaks fall after spaces, not inside words
     joined += l;
   }
@@ -163,7 +163,8 @@ TEST_F(RichEditTest, EventMaskIsKeptAndTheOldOneReturned) {
   EXPECT_EQ(pane->Perform(EM_SETEVENTMASK_T, 0, ENM_CHANGE_T), 0);
   EXPECT_EQ(pane->Perform(EM_SETEVENTMASK_T, 0, ENM_CHANGE_T | ENM_LINK_T),
             static_cast<intptr_t>(ENM_CHANGE_T));
-  EXPECT_EQ(pane->Perform(EM_GETEVENTMASK_T, 0, 0), static_cast<intptr_t>(ENM_CHANGE_T | ENM_LINK_T));
+  EXPECT_EQ(pane->Perform(EM_GETEVENTMASK_T, 0, 0),
+            static_cast<intptr_t>(ENM_CHANGE_T | ENM_LINK_T));
 }
 
 TEST_F(RichEditTest, AddingALineLeavesTheCaretAtTheEndAndScrollCaretIsCounted) {

@@ -36,9 +36,15 @@ struct TDialogWorld {
 
   void Close(TCloser closer) {
     switch (closer) {
-      case TCloser::Ok: S().Button1->Click(); break;
-      case TCloser::Escape: S().EveryEdit->TypeKey(VK_ESCAPE_T); break;
-      case TCloser::CloseBox: S().Close(); break;
+      case TCloser::Ok:
+        S().Button1->Click();
+        break;
+      case TCloser::Escape:
+        S().EveryEdit->TypeKey(VK_ESCAPE_T);
+        break;
+      case TCloser::CloseBox:
+        S().Close();
+        break;
     }
   }
   // Opens the dialog with the main window's Settings button, runs `act` while
@@ -98,8 +104,9 @@ TEST(SettingsDialogClose, OkEscapeAndTheCloseBoxGiveTheSameChecksAndResult) {
                        t.q.form1->DisTimer->Enabled(), s.SettingsChanged});
   }
   const TResult& ok = results[0];
-  EXPECT_EQ(ok.messages, (std::vector<std::string>{"Interval can not be less than 500 milliseconds.",
-                                                   "Invalid time or date: 00/00/00 00:00 AM"}));
+  EXPECT_EQ(ok.messages,
+            (std::vector<std::string>{"Interval can not be less than 500 milliseconds.",
+                                      "Invalid time or date: 00/00/00 00:00 AM"}));
   EXPECT_EQ(ok.every, "500");
   EXPECT_EQ(ok.interval, 500u);
   EXPECT_EQ(ok.attempts, "99999");
@@ -283,7 +290,8 @@ TEST_F(SettingsDialogTest, IntervalBelowTheMinimumIsRaisedEvenWithoutRedial) {
     Retype(S().EveryEdit, "499");
     S().AutoReconBox->Click();
   });
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"Interval can not be less than 500 milliseconds."}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Interval can not be less than 500 milliseconds."}));
   EXPECT_EQ(q.world.backend.messageBoxes[0].flags, MB_OK_T | MB_ICONERROR_T);
   EXPECT_EQ(S().EveryEdit->Text(), "500");
   EXPECT_EQ(q.form1->Timer->Interval(), 500u);
@@ -316,14 +324,11 @@ TEST_F(SettingsDialogTest, LogFileNamesAreCheckedOnClose) {
     bool accepted;
   };
   const TCase cases[] = {
-      {"game.zip", false},
-      {"my.company.log", false},  // ".com" in the middle
-      {"", false},
-      {tmp.File("missing/x.log"), false},
+      {"game.zip", false}, {"my.company.log", false},  // ".com" in the middle
+      {"", false},         {tmp.File("missing/x.log"), false},
       {"logs", false},      // a directory
       {"tool.exe", false},  // an existing program is no log file either
-      {"LOG.RAR", false},
-      {"fine.log", true},
+      {"LOG.RAR", false},  {"fine.log", true},
   };
   q.Start();
   S().LogBox->Click();
@@ -412,7 +417,8 @@ TEST_F(SettingsDialogTest, EveryKindOfUserChangeMarksTheSettings) {
       {"advert", [&] { S().ZimBox->Click(); }},
       {"AM/PM arrows", [&] { S().AmPmBox->TypeKey(VK_UP_T); }},
       {"log file name", [&] { S().LogEdit->TypeChar('a'); }},
-      {"Delete in the interval", [&] {
+      {"Delete in the interval",
+       [&] {
          S().EveryEdit->SetSelStart(0);
          S().EveryEdit->TypeKey(VK_DELETE_T);
        }},
@@ -515,17 +521,18 @@ TEST_F(SettingsDialogTest, TabOrderFollowsTheFrames) {
   q.Start();
   std::vector<std::string> order;
   TabWalk(S(), order);
-  EXPECT_EQ(order, (std::vector<std::string>{
-                       "AsyncButton", "SyncButton", "ComboBox1", "UEdit", "PMask", "AutoReconBox",
-                       "EveryEdit", "AttemptsEdit", "LogBox", "LogEdit", "CheckBox2", "CheckBox1",
-                       "MiniBox", "TimerBox", "TimeEdit", "AmPmBox", "DateEdit", "RButtonDis",
-                       "RButtonShut", "ZimBox", "Button1"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{
+                "AsyncButton", "SyncButton",   "ComboBox1", "UEdit",   "PMask",     "AutoReconBox",
+                "EveryEdit",   "AttemptsEdit", "LogBox",    "LogEdit", "CheckBox2", "CheckBox1",
+                "MiniBox",     "TimerBox",     "TimeEdit",  "AmPmBox", "DateEdit",  "RButtonDis",
+                "RButtonShut", "ZimBox",       "Button1"}));
 }
 
 TEST_F(SettingsDialogTest, EveryControlLiesInsideItsFrameAndOverlapsNoOther) {
   q.Start();
   std::function<void(const TWinControl&, int, int)> check = [&](const TWinControl& parent, int w,
-                                                               int h) {
+                                                                int h) {
     const auto& kids = parent.Controls();
     for (size_t i = 0; i < kids.size(); ++i) {
       const TControl* a = kids[i];

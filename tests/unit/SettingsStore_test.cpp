@@ -15,7 +15,8 @@ const char* const kBook =
     "[Office]\nUserName=alice\nPassword=secret\nScript=0:100,8192:100\n"
     "[Home]\nScript=0:100,8192:100\n";
 const char* const kRunPath = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char* const kRunSetLine = "Set HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN|Quindle";
+const char* const kRunSetLine =
+    "Set HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN|Quindle";
 
 // Runs the test in a folder of its own: relative log file names land there.
 struct TWorkingFolder {
@@ -25,7 +26,9 @@ struct TWorkingFolder {
   ~TWorkingFolder() { std::filesystem::current_path(previous); }
 };
 
-std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> b) { return b; }
+std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> b) {
+  return b;
+}
 
 struct SettingsStoreTest : ::testing::Test {
   TWorkingFolder folder;
@@ -172,7 +175,8 @@ TEST_F(SettingsStoreTest, TextsAreTakenAsTheyStandFromEitherStringType) {
   Put("EnableTimer", 1);
   // Not expanded, cut at the first NUL; an empty value is empty text.
   PutText("Date", "%DATE%", REG_EXPAND_SZ_T);
-  Reg().PutRaw(kQuindleKey, "Time", REG_SZ_T, Bytes({'1', '1', ':', '4', '5', ' ', 'A', 'M', 0, '9', '9'}));
+  Reg().PutRaw(kQuindleKey, "Time", REG_SZ_T,
+               Bytes({'1', '1', ':', '4', '5', ' ', 'A', 'M', 0, '9', '9'}));
   Put("LogEnabled", 1);
   PutText("LogFile", "%TEMP%.log", REG_EXPAND_SZ_T);
   q.Start();
@@ -262,11 +266,12 @@ TEST_F(SettingsStoreTest, ChangedSettingsAreStoredWithTheirEncodings) {
   EXPECT_TRUE(S().SettingsChanged);
   Exit();
   const std::string key = kQuindleKey;
-  for (const char* name : {"DialMode", "AutoRecon", "RetryInt", "AttempsInt", "EnableTimer",
-                           "DisOrShut", "LogEnabled", "WinBoot", "AutoCon", "ConInt", "MiniStart",
-                           "ZimAdvt"})
+  for (const char* name :
+       {"DialMode", "AutoRecon", "RetryInt", "AttempsInt", "EnableTimer", "DisOrShut", "LogEnabled",
+        "WinBoot", "AutoCon", "ConInt", "MiniStart", "ZimAdvt"})
     EXPECT_EQ(Reg().TypeOf(key, name), REG_DWORD_T) << name;
-  for (const char* name : {"Time", "Date", "LogFile"}) EXPECT_EQ(Reg().TypeOf(key, name), REG_SZ_T) << name;
+  for (const char* name : {"Time", "Date", "LogFile"})
+    EXPECT_EQ(Reg().TypeOf(key, name), REG_SZ_T) << name;
   EXPECT_EQ(Stored("DialMode"), 1u);
   EXPECT_EQ(Stored("AutoRecon"), 1u);
   EXPECT_EQ(Stored("RetryInt"), 4500u);
@@ -286,7 +291,8 @@ TEST_F(SettingsStoreTest, ChangedSettingsAreStoredWithTheirEncodings) {
   std::vector<uint8_t> raw;
   uint32_t type = 0, size = 0;
   HKEY_T h = 0;
-  ASSERT_EQ(Reg().OpenKey(HKEY_CURRENT_USER_T, "SOFTWARE\\Quindle", KEY_READ_T, &h), ERROR_SUCCESS_T);
+  ASSERT_EQ(Reg().OpenKey(HKEY_CURRENT_USER_T, "SOFTWARE\\Quindle", KEY_READ_T, &h),
+            ERROR_SUCCESS_T);
   ASSERT_EQ(Reg().QueryValue(h, "Date", &type, nullptr, &size), ERROR_SUCCESS_T);
   EXPECT_EQ(size, 9u);
   Reg().CloseKey(h);
@@ -301,10 +307,10 @@ TEST_F(SettingsStoreTest, WrongTypesAreReportedAndEverythingElseIsStillLoadedAnd
   Put("AutoCon", 1);
   Put("ZimAdvt", 1);
   q.Start();
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "Invalid data type for 'DialMode'", "Invalid data type for 'RetryInt'",
-                            "Invalid data type for 'EnableTimer'",
-                            "Invalid data type for 'LogEnabled'"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{
+                "Invalid data type for 'DialMode'", "Invalid data type for 'RetryInt'",
+                "Invalid data type for 'EnableTimer'", "Invalid data type for 'LogEnabled'"}));
   EXPECT_TRUE(S().AsyncButton->Checked());
   EXPECT_EQ(S().EveryEdit->Text(), "3000");
   EXPECT_EQ(S().AttemptsEdit->Text(), "7");
@@ -339,18 +345,17 @@ TEST(SettingsStoreTypes, EveryValueOfEveryWrongTypeIsReportedByNameAndRewritten)
                                         {REG_QWORD_T, {1, 0, 0, 0, 0, 0, 0, 0}},
                                         {REG_DWORD_T, {1, 0}},
                                         {REG_EXPAND_SZ_T, {}}};
-  const std::vector<TBad> notTexts = {{REG_DWORD_T, {'1', '2', ':', 0}},
-                                      {REG_BINARY_T, {'1', 0}},
-                                      {REG_MULTI_SZ_T, {'1', 0, 0}}};
+  const std::vector<TBad> notTexts = {
+      {REG_DWORD_T, {'1', '2', ':', 0}}, {REG_BINARY_T, {'1', 0}}, {REG_MULTI_SZ_T, {'1', 0, 0}}};
   struct TCase {
     const char* name;
     bool text;
   };
-  const TCase cases[] = {{"DialMode", false}, {"AutoRecon", false},  {"RetryInt", false},
+  const TCase cases[] = {{"DialMode", false},   {"AutoRecon", false},   {"RetryInt", false},
                          {"AttempsInt", false}, {"EnableTimer", false}, {"Time", true},
-                         {"Date", true},         {"DisOrShut", false},  {"LogEnabled", false},
-                         {"LogFile", true},      {"WinBoot", false},    {"AutoCon", false},
-                         {"ConInt", false},      {"MiniStart", false},  {"ZimAdvt", false}};
+                         {"Date", true},        {"DisOrShut", false},   {"LogEnabled", false},
+                         {"LogFile", true},     {"WinBoot", false},     {"AutoCon", false},
+                         {"ConInt", false},     {"MiniStart", false},   {"ZimAdvt", false}};
   for (const TCase& c : cases) {
     for (const TBad& bad : c.text ? notTexts : notNumbers) {
       SCOPED_TRACE(std::string(c.name) + " as type " + std::to_string(bad.type));

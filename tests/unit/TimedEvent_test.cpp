@@ -22,7 +22,9 @@ void StartArmed(TQuindleWorld& q, const std::string& time, const std::string& da
   q.Start();
 }
 
-bool Connected(TQuindleWorld& q) { return q.form1->Panel1->Caption() == "Connected to Home"; }
+bool Connected(TQuindleWorld& q) {
+  return q.form1->Panel1->Caption() == "Connected to Home";
+}
 
 TEST(TimedEvent, DeadlineReadsTheTwelveHourClockAndAddsTwoMinutes) {
   auto at = [](const char* text) {

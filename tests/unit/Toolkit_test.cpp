@@ -40,7 +40,9 @@ class TTestForm : public TForm {
     };
     OnDestroy = [this](TObject*) { log_.push_back("destroy"); };
   }
-  void ApplyDesign() override { log_.push_back(std::string("design loading=") + (a->Loading() ? "1" : "0")); }
+  void ApplyDesign() override {
+    log_.push_back(std::string("design loading=") + (a->Loading() ? "1" : "0"));
+  }
   TProbe* a;
   TProbe* b;
   TEdit* edit;
@@ -56,8 +58,9 @@ TEST(Toolkit, FormCreationAppliesDesignThenLoadedThenCreateAndFreesNewestFirst) 
     EXPECT_NE(form->Handle(), 0u);
     w.app->DestroyForms();
   }
-  std::vector<std::string> want{"design loading=1", "loaded a", "loaded b", "create loading=0",
-                                "destroy", "a heard edit", "b heard edit", "free b", "a heard b", "free a"};
+  std::vector<std::string> want{
+      "design loading=1", "loaded a",     "loaded b", "create loading=0", "destroy",
+      "a heard edit",     "b heard edit", "free b",   "a heard b",        "free a"};
   EXPECT_EQ(log, want);
 }
 
@@ -71,7 +74,8 @@ TEST(Toolkit, RemovalNoticeReachesSiblingsAndFreeNotifications) {
   outsider->FreeNotification(y);
   log.clear();
   delete y;
-  EXPECT_EQ(log, (std::vector<std::string>{"free y", "outsider heard y", "x heard y", "owner heard y"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"free y", "outsider heard y", "x heard y", "owner heard y"}));
   (void)x;
 }
 

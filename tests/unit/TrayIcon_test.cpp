@@ -106,8 +106,8 @@ TEST(TrayIconShell, RecordLayoutFollowsShell32MajorVersion) {
       {"C:\\windows\\system32", true, 6, true},
       {"C:\\windows\\system32\\", true, 5, true},  // the trailing backslash is dropped
       {"C:\\windows\\system32", true, 4, false},
-      {"C:\\windows\\system32", false, 6, false},   // no version information
-      {"D:\\elsewhere", true, 6, false},            // no shell32.dll there
+      {"C:\\windows\\system32", false, 6, false},  // no version information
+      {"D:\\elsewhere", true, 6, false},           // no shell32.dll there
   };
   for (const auto& c : cases) {
     TTestWorld w;
@@ -463,7 +463,9 @@ TEST_F(TrayIconTest, LeftClickRestoresTheApplicationBeforeOnClick) {
 TEST_F(TrayIconTest, DoubleClickYieldsClickDoubleClickClickAndRestoresAtFirstRelease) {
   tray->SetShowOnClick(true);
   std::vector<std::string> log;
-  tray->OnClick = [&](TObject*) { log.push_back("click " + std::to_string(ShowCommands(form->Handle()).size())); };
+  tray->OnClick = [&](TObject*) {
+    log.push_back("click " + std::to_string(ShowCommands(form->Handle()).size()));
+  };
   tray->OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
   for (uint32_t m : {WM_LBUTTONDOWN_T, WM_LBUTTONUP_T, WM_LBUTTONDBLCLK_T, WM_LBUTTONUP_T})
     w.backend.DeliverToHiddenWindow(tray->WindowHandle(), WM_TRAYNOTIFY_T, 0, m);

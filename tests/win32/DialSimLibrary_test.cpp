@@ -48,8 +48,8 @@ const std::string& PhoneBookPath() {
   static std::string path = [] {
     char dir[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, dir);
-    std::string p = std::string(dir) + "quindle-dialsim-" + std::to_string(GetCurrentProcessId()) +
-                    ".ini";
+    std::string p =
+        std::string(dir) + "quindle-dialsim-" + std::to_string(GetCurrentProcessId()) + ".ini";
     std::ofstream(p, std::ios::binary) << "[Fast]\r\nUserName=fred\r\nPassword=flint\r\n"
                                           "Script=0:20, 1:20, 14:20, 0x2000:20\r\n"
                                           "\r\n[Refused]\r\nScript=0:20, 5:20, 0x2000:0\r\n"
@@ -150,7 +150,8 @@ TEST_F(DialSimLibrary, StoredCredentialsAreWrittenToThePhoneBookFile) {
   std::ifstream in(PhoneBookPath(), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_NE(std::string::npos, text.str().find("[Refused]\r\nUserName=wilma\r\nPassword=pebbles\r\n"))
+  EXPECT_NE(std::string::npos,
+            text.str().find("[Refused]\r\nUserName=wilma\r\nPassword=pebbles\r\n"))
       << text.str();
 }
 

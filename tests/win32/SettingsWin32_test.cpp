@@ -17,8 +17,8 @@
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(),
-                                                -1, b.c_str(), -1) == CSTR_EQUAL;
+  return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1,
+                                                b.c_str(), -1) == CSTR_EQUAL;
 }
 
 // The real registry with the program's two places moved into a scratch key:
@@ -102,8 +102,9 @@ class TScratchRegistry : public IRegistryApi {
   }
   uint32_t Dword(const std::string& name) {
     auto [type, d] = Get(SettingsKey(), name);
-    return type == REG_DWORD_T && d.size() == 4 ? d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24
-                                                : 0xDEADBEEF;
+    return type == REG_DWORD_T && d.size() == 4
+               ? d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24
+               : 0xDEADBEEF;
   }
   static std::string AsText(const std::vector<uint8_t>& d) {
     return std::string(d.begin(), d.end()).c_str();

@@ -52,8 +52,8 @@ TEST(Win32Loop, WorkPostedFromOtherThreadsRunsOnTheGuiThreadInOrder) {
   };
   std::thread a(producer, std::ref(seenA));
   std::thread b(producer, std::ref(seenB));
-  bool done = w.PumpUntil(
-      [&] { return seenA.size() == kPerThread && seenB.size() == kPerThread; }, 20000);
+  bool done =
+      w.PumpUntil([&] { return seenA.size() == kPerThread && seenB.size() == kPerThread; }, 20000);
   a.join();
   b.join();
   ASSERT_TRUE(done);
@@ -105,10 +105,11 @@ TEST(Win32Loop, ExceptionsAtEveryCallbackBoundaryReachTheApplication) {
   EXPECT_TRUE(after);
 
   // A hidden window's handler: the message still gets the default answer.
-  THandle hidden = w.backend.CreateHiddenWindow([](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
-    if (message == WM_USER_T + 7) throw EQuindleError("window handler failed");
-    return 0;
-  });
+  THandle hidden =
+      w.backend.CreateHiddenWindow([](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+        if (message == WM_USER_T + 7) throw EQuindleError("window handler failed");
+        return 0;
+      });
   ASSERT_NE(hidden, 0u);
   w.backend.SendMessage(hidden, WM_USER_T + 7, 0, 0);
   w.backend.DestroyHiddenWindow(hidden);

@@ -45,7 +45,9 @@ struct TWin32World {
   }
 };
 
-inline HWND Hwnd(THandle h) { return reinterpret_cast<HWND>(h); }
+inline HWND Hwnd(THandle h) {
+  return reinterpret_cast<HWND>(h);
+}
 
 // A key press and release posted to a window; the loop's TranslateMessage
 // makes the character messages from them, as for real typing.

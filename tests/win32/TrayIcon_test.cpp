@@ -87,8 +87,9 @@ void ShellAcceptsAddModifyDelete(bool oldShell) {
   tray->SetImageList(list);
   tray->SetActive(true);
   tray->SetShowHint(true);
-  tray->SetHint("Quindle\r(Disconneted) and a hint longer than any tip the shell keeps for it, "
-                "so that it has to be cut before it reaches the shell at all");
+  tray->SetHint(
+      "Quindle\r(Disconneted) and a hint longer than any tip the shell keeps for it, "
+      "so that it has to be cut before it reaches the shell at all");
   tray->SetUseAppIcon(true);
   tray->SetWinIcon(idiQUESTION);
   tray->SetActive(false);
@@ -109,9 +110,13 @@ void ShellAcceptsAddModifyDelete(bool oldShell) {
   EXPECT_FALSE(w.shell.calls[0].ok);
 }
 
-TEST(Win32TrayIcon, ShellAcceptsTheVersion5Record) { ShellAcceptsAddModifyDelete(false); }
+TEST(Win32TrayIcon, ShellAcceptsTheVersion5Record) {
+  ShellAcceptsAddModifyDelete(false);
+}
 
-TEST(Win32TrayIcon, ShellAcceptsTheOlderRecord) { ShellAcceptsAddModifyDelete(true); }
+TEST(Win32TrayIcon, ShellAcceptsTheOlderRecord) {
+  ShellAcceptsAddModifyDelete(true);
+}
 
 TEST(Win32TrayIcon, IconMessagesReachTheHiddenWindow) {
   TTrayWorld w;

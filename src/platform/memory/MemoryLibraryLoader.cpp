@@ -13,7 +13,9 @@ void TMemoryLibraryLoader::AddFunction(const std::string& library, const std::st
   libs_[Key(library)].functions[name] = fn;
 }
 
-void TMemoryLibraryLoader::RemoveLibrary(const std::string& library) { libs_.erase(Key(library)); }
+void TMemoryLibraryLoader::RemoveLibrary(const std::string& library) {
+  libs_.erase(Key(library));
+}
 
 void TMemoryLibraryLoader::RemoveFunction(const std::string& library, const std::string& name) {
   auto it = libs_.find(Key(library));

@@ -7,12 +7,18 @@
 namespace {
 std::string RootName(HKEY_T root) {
   switch (root) {
-    case HKEY_CLASSES_ROOT_T: return "HKCR";
-    case HKEY_CURRENT_USER_T: return "HKCU";
-    case HKEY_LOCAL_MACHINE_T: return "HKLM";
-    case HKEY_USERS_T: return "HKU";
-    case HKEY_DYN_DATA_T: return "HKDD";
-    default: return std::string();
+    case HKEY_CLASSES_ROOT_T:
+      return "HKCR";
+    case HKEY_CURRENT_USER_T:
+      return "HKCU";
+    case HKEY_LOCAL_MACHINE_T:
+      return "HKLM";
+    case HKEY_USERS_T:
+      return "HKU";
+    case HKEY_DYN_DATA_T:
+      return "HKDD";
+    default:
+      return std::string();
   }
 }
 }  // namespace
@@ -25,7 +31,9 @@ std::string TMemoryRegistry::Upper(std::string s) {
   return s;
 }
 
-std::string TMemoryRegistry::Canon(const std::string& path) { return Upper(Collapse(path)); }
+std::string TMemoryRegistry::Canon(const std::string& path) {
+  return Upper(Collapse(path));
+}
 
 std::string TMemoryRegistry::Collapse(const std::string& path) {
   // Single backslashes, none at either end.
@@ -61,8 +69,8 @@ TMemoryRegistry::Key* TMemoryRegistry::Find(const std::string& canonicalPath) co
   Key* k = r->second.get();
   while (pos != std::string::npos) {
     size_t next = canonicalPath.find('\\', pos + 1);
-    std::string part = canonicalPath.substr(pos + 1, next == std::string::npos ? std::string::npos
-                                                                               : next - pos - 1);
+    std::string part = canonicalPath.substr(
+        pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
     auto it = k->subkeys.find(part);
     if (it == k->subkeys.end()) return nullptr;
     k = it->second.get();
@@ -85,13 +93,13 @@ TMemoryRegistry::Key* TMemoryRegistry::Make(const std::string& path) {
   Key* k = slot.get();
   while (pos != std::string::npos) {
     size_t next = canonicalPath.find('\\', pos + 1);
-    std::string part = canonicalPath.substr(pos + 1, next == std::string::npos ? std::string::npos
-                                                                               : next - pos - 1);
+    std::string part = canonicalPath.substr(
+        pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
     auto& child = k->subkeys[part];
     if (!child) {
       child = std::make_unique<Key>();
-      child->name = original.substr(pos + 1, next == std::string::npos ? std::string::npos
-                                                                      : next - pos - 1);
+      child->name =
+          original.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
     }
     k = child.get();
     pos = next;
@@ -134,8 +142,8 @@ long TMemoryRegistry::CloseKey(HKEY_T key) {
   return handles_.erase(key) ? ERROR_SUCCESS_T : 6 /* ERROR_INVALID_HANDLE */;
 }
 
-long TMemoryRegistry::QueryValue(HKEY_T key, const std::string& name, uint32_t* type,
-                                 uint8_t* data, uint32_t* size) {
+long TMemoryRegistry::QueryValue(HKEY_T key, const std::string& name, uint32_t* type, uint8_t* data,
+                                 uint32_t* size) {
   auto h = handles_.find(key);
   if (h == handles_.end()) return 6;
   Key* k = Find(h->second.path);
@@ -220,7 +228,9 @@ long TMemoryRegistry::EnumKey(HKEY_T key, uint32_t index, char* name, uint32_t* 
   return ERROR_SUCCESS_T;
 }
 
-void TMemoryRegistry::MakeKey(const std::string& keyPath) { Make(keyPath); }
+void TMemoryRegistry::MakeKey(const std::string& keyPath) {
+  Make(keyPath);
+}
 
 bool TMemoryRegistry::HasKey(const std::string& keyPath) const {
   return Find(Canon(keyPath)) != nullptr;

@@ -30,9 +30,9 @@ class TMemoryRegistry : public IRegistryApi {
   std::vector<std::string> log;
 
   // ---- faults ----
-  std::set<std::string> deniedKeys;        // cannot be opened for writing or created
-  std::set<std::string> uncreatableKeys;   // cannot be created
-  std::set<std::string> readOnlyValues;    // "key|name": writes refused
+  std::set<std::string> deniedKeys;       // cannot be opened for writing or created
+  std::set<std::string> uncreatableKeys;  // cannot be created
+  std::set<std::string> readOnlyValues;   // "key|name": writes refused
   bool refuseAllWrites = false;
 
   // ---- IRegistryApi ----
@@ -55,7 +55,7 @@ class TMemoryRegistry : public IRegistryApi {
     std::vector<uint8_t> data;
   };
   struct Key {
-    std::string name;  // as created (case kept)
+    std::string name;                                     // as created (case kept)
     std::map<std::string, std::unique_ptr<Key>> subkeys;  // by upper-case name
     std::map<std::string, Value> values;                  // by upper-case name
     std::map<std::string, std::string> valueNames;        // upper -> as written

@@ -13,13 +13,15 @@ bool TMemoryShell::NotifyIcon(uint32_t message, const void* record) {
       if (iconShown) return false;
       iconShown = true;
       return true;
-    case NIM_MODIFY_T: return iconShown;
+    case NIM_MODIFY_T:
+      return iconShown;
     case NIM_DELETE_T: {
       bool was = iconShown;
       iconShown = false;
       return was;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 

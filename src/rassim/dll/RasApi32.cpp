@@ -26,8 +26,7 @@ std::string PhoneBookPath() {
   if (n == 0 || n >= sizeof buffer) return "phonebook.ini";
   std::string path(buffer, n);
   size_t slash = path.find_last_of("\\/");
-  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-         "phonebook.ini";
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "phonebook.ini";
 }
 
 void Report(const std::string& text) {
@@ -61,54 +60,49 @@ TRasSimService& Service() {
 }  // namespace
 
 // Nothing may unwind into the caller: a fault becomes ERROR_INVALID_PARAMETER.
-#define SIM_GUARDED(call)                 \
-  try {                                   \
-    return call;                          \
-  } catch (...) {                         \
-    return SIM_ERROR_INVALID_PARAMETER;   \
+#define SIM_GUARDED(call)               \
+  try {                                 \
+    return call;                        \
+  } catch (...) {                       \
+    return SIM_ERROR_INVALID_PARAMETER; \
   }
 
 extern "C" {
 
 uint32_t RASAPI_CALL RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
-                              uint32_t notifierType, void* notifier, HRASCONN* conn) {
-  SIM_GUARDED(Service().RasDialA(extensions, phonebook, params, notifierType, notifier, conn))
-}
+                              uint32_t notifierType, void* notifier, HRASCONN* conn){
+    SIM_GUARDED(Service().RasDialA(extensions, phonebook, params, notifierType, notifier, conn))}
 
 uint32_t RASAPI_CALL RasEnumEntriesA(const char* reserved, const char* phonebook,
-                                     RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count) {
-  SIM_GUARDED(Service().RasEnumEntriesA(reserved, phonebook, entries, bytes, count))
-}
+                                     RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count){
+    SIM_GUARDED(Service().RasEnumEntriesA(reserved, phonebook, entries, bytes, count))}
 
-uint32_t RASAPI_CALL RasGetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
-                                            int32_t* passwordSaved) {
-  SIM_GUARDED(Service().RasGetEntryDialParamsA(phonebook, params, passwordSaved))
-}
+uint32_t RASAPI_CALL
+    RasGetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params, int32_t* passwordSaved){
+        SIM_GUARDED(Service().RasGetEntryDialParamsA(phonebook, params, passwordSaved))}
 
-uint32_t RASAPI_CALL RasSetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
-                                            int32_t removePassword) {
-  SIM_GUARDED(Service().RasSetEntryDialParamsA(phonebook, params, removePassword))
-}
+uint32_t RASAPI_CALL
+    RasSetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params, int32_t removePassword){
+        SIM_GUARDED(Service().RasSetEntryDialParamsA(phonebook, params, removePassword))}
 
-uint32_t RASAPI_CALL RasHangUpA(HRASCONN conn) { SIM_GUARDED(Service().RasHangUpA(conn)) }
+uint32_t RASAPI_CALL RasHangUpA(HRASCONN conn){SIM_GUARDED(Service().RasHangUpA(conn))}
 
-uint32_t RASAPI_CALL RasGetConnectStatusA(HRASCONN conn, RASCONNSTATUSA* status) {
-  SIM_GUARDED(Service().RasGetConnectStatusA(conn, status))
-}
+uint32_t RASAPI_CALL RasGetConnectStatusA(HRASCONN conn, RASCONNSTATUSA* status){
+    SIM_GUARDED(Service().RasGetConnectStatusA(conn, status))}
 
-uint32_t RASAPI_CALL RasGetErrorStringA(uint32_t error, char* buffer, uint32_t size) {
-  SIM_GUARDED(Service().RasGetErrorStringA(error, buffer, size))
-}
+uint32_t RASAPI_CALL RasGetErrorStringA(uint32_t error, char* buffer, uint32_t size){
+    SIM_GUARDED(Service().RasGetErrorStringA(error, buffer, size))}
 
-uint32_t RASAPI_CALL RasEnumConnectionsA(RASCONNA* conns, uint32_t* bytes, uint32_t* count) {
-  SIM_GUARDED(Service().RasEnumConnectionsA(conns, bytes, count))
-}
+uint32_t RASAPI_CALL RasEnumConnectionsA(RASCONNA* conns, uint32_t* bytes, uint32_t* count){
+    SIM_GUARDED(Service().RasEnumConnectionsA(conns, bytes, count))}
 
-uint32_t RASAPI_CALL RasGetProjectionInfoA(HRASCONN conn, uint32_t projection, void* info,
-                                           uint32_t* size) {
+uint32_t RASAPI_CALL
+    RasGetProjectionInfoA(HRASCONN conn, uint32_t projection, void* info, uint32_t* size) {
   SIM_GUARDED(Service().RasGetProjectionInfoA(conn, projection, info, size))
 }
 
-const char* RASAPI_CALL QuindleSimMarker() { return rassim::kMarker; }
+const char* RASAPI_CALL QuindleSimMarker() {
+  return rassim::kMarker;
+}
 
 }  // extern "C"

@@ -34,7 +34,9 @@ uintptr_t THeadlessBackend::StartTimer(unsigned intervalMs, std::function<void()
   return id;
 }
 
-void THeadlessBackend::StopTimer(uintptr_t id) { timers_.erase(id); }
+void THeadlessBackend::StopTimer(uintptr_t id) {
+  timers_.erase(id);
+}
 
 bool THeadlessBackend::FireOneDueTimer() {
   const int64_t now = clock_.NowMs();
@@ -73,9 +75,13 @@ bool THeadlessBackend::AnyProbeBusy() {
   return false;
 }
 
-void THeadlessBackend::AddBusyProbe(std::function<bool()> busy) { probes_.push_back(std::move(busy)); }
+void THeadlessBackend::AddBusyProbe(std::function<bool()> busy) {
+  probes_.push_back(std::move(busy));
+}
 
-void THeadlessBackend::ClearBusyProbes() { probes_.clear(); }
+void THeadlessBackend::ClearBusyProbes() {
+  probes_.clear();
+}
 
 void THeadlessBackend::ProcessMessages() {
   while (RunPosted() || FireOneDueTimer()) {
@@ -154,9 +160,13 @@ void THeadlessBackend::PostToGui(std::function<void()> work) {
   posted_.notify_all();
 }
 
-void THeadlessBackend::Sleep(unsigned ms) { clock_.AdvanceMs(ms); }
+void THeadlessBackend::Sleep(unsigned ms) {
+  clock_.AdvanceMs(ms);
+}
 
-uint64_t THeadlessBackend::TickCount() { return static_cast<uint64_t>(clock_.NowMs()); }
+uint64_t THeadlessBackend::TickCount() {
+  return static_cast<uint64_t>(clock_.NowMs());
+}
 
 // ---- user interface stand-ins ----
 
@@ -182,10 +192,12 @@ THandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {
   return h;
 }
 
-void THeadlessBackend::DestroyHiddenWindow(THandle window) { hidden_.erase(window); }
+void THeadlessBackend::DestroyHiddenWindow(THandle window) {
+  hidden_.erase(window);
+}
 
-intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message,
-                                                 uintptr_t wParam, intptr_t lParam) {
+intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
+                                                 intptr_t lParam) {
   auto it = hidden_.find(window);
   if (it == hidden_.end()) return 0;
   auto proc = it->second;

@@ -20,9 +20,15 @@ constexpr char kHiddenClass[] = "QuindleHiddenWindow";
 // Posted to the utility window when work is waiting in the queue.
 constexpr UINT WM_RUNPOSTED = WM_APP + 1;
 
-HWND H(THandle h) { return reinterpret_cast<HWND>(h); }
-THandle T(const void* h) { return reinterpret_cast<THandle>(h); }
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+HWND H(THandle h) {
+  return reinterpret_cast<HWND>(h);
+}
+THandle T(const void* h) {
+  return reinterpret_cast<THandle>(h);
+}
+HINSTANCE Instance() {
+  return GetModuleHandleA(nullptr);
+}
 
 LRESULT CALLBACK UtilityProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* backend = reinterpret_cast<TWin32Backend*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -213,9 +219,13 @@ void TWin32Backend::RunUntil(const std::function<bool()>& done) {
   }
 }
 
-void TWin32Backend::Sleep(unsigned ms) { ::Sleep(ms); }
+void TWin32Backend::Sleep(unsigned ms) {
+  ::Sleep(ms);
+}
 
-uint64_t TWin32Backend::TickCount() { return GetTickCount64(); }
+uint64_t TWin32Backend::TickCount() {
+  return GetTickCount64();
+}
 
 int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
                               unsigned flags) {
@@ -255,8 +265,8 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle
   HWND temporary = nullptr;
   if (!window) {
     // A menu needs a top-level window to report to.
-    temporary = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, Instance(), nullptr);
+    temporary = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, Instance(), nullptr);
     window = temporary;
   }
   UINT chosen = static_cast<UINT>(::TrackPopupMenu(
@@ -275,8 +285,8 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle
 THandle TWin32Backend::CreateHiddenWindow(TWndProc proc) {
   // Top-level (not message-only), so that broadcasts such as the shell's
   // "TaskbarCreated" reach it; never shown.
-  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0,
-                                nullptr, nullptr, Instance(), nullptr);
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, Instance(), nullptr);
   if (!window) return 0;
   auto* data = new THiddenWindow{this, std::make_shared<TWndProc>(std::move(proc))};
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
@@ -358,20 +368,30 @@ bool TWin32Backend::ShowWindow(THandle window, int command) {
   return ::ShowWindow(H(window), command) != 0;
 }
 
-bool TWin32Backend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx,
-                                 int cy, unsigned flags) {
+bool TWin32Backend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+                                 unsigned flags) {
   return ::SetWindowPos(H(window), reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags) != 0;
 }
 
-bool TWin32Backend::IsWindowVisible(THandle window) { return ::IsWindowVisible(H(window)) != 0; }
+bool TWin32Backend::IsWindowVisible(THandle window) {
+  return ::IsWindowVisible(H(window)) != 0;
+}
 
-bool TWin32Backend::IsIconic(THandle window) { return ::IsIconic(H(window)) != 0; }
+bool TWin32Backend::IsIconic(THandle window) {
+  return ::IsIconic(H(window)) != 0;
+}
 
-THandle TWin32Backend::GetFocus() { return T(::GetFocus()); }
+THandle TWin32Backend::GetFocus() {
+  return T(::GetFocus());
+}
 
-int TWin32Backend::ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+int TWin32Backend::ScreenWidth() {
+  return GetSystemMetrics(SM_CXSCREEN);
+}
 
-int TWin32Backend::ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+int TWin32Backend::ScreenHeight() {
+  return GetSystemMetrics(SM_CYSCREEN);
+}
 
 TRect TWin32Backend::WorkArea() {
   RECT r{};
@@ -408,8 +428,10 @@ uintptr_t TWin32Backend::FontFor(const std::string& name, int height, bool bold)
   HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
-  if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  else fonts_[key] = reinterpret_cast<uintptr_t>(font);
+  if (!font)
+    font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  else
+    fonts_[key] = reinterpret_cast<uintptr_t>(font);
   return reinterpret_cast<uintptr_t>(font);
 }
 

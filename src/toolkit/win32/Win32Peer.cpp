@@ -18,7 +18,9 @@ constexpr char kProcProp[] = "QuindleProc";
 // Room below a drop-down combo box for its list.
 constexpr int kDropDownHeight = 150;
 
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+HINSTANCE Instance() {
+  return GetModuleHandleA(nullptr);
+}
 
 COLORREF ColorRef(TColor color) {
   if (color < 0) return GetSysColor(color & 0xFF);
@@ -134,14 +136,21 @@ void TWin32Peer::CreateFormWindow() {
   if (form.BorderIcons() & biSystemMenu) style |= WS_SYSMENU;
   if (form.BorderIcons() & biMinimize) style |= WS_MINIMIZEBOX;
   switch (form.BorderStyle()) {
-    case bsNone: style = WS_POPUP | WS_CLIPCHILDREN; break;
+    case bsNone:
+      style = WS_POPUP | WS_CLIPCHILDREN;
+      break;
     case bsSizeable:
       style |= WS_THICKFRAME;
       if (form.BorderIcons() & biMaximize) style |= WS_MAXIMIZEBOX;
       break;
-    case bsDialog: exStyle |= WS_EX_DLGMODALFRAME; break;
-    case bsToolWindow: exStyle |= WS_EX_TOOLWINDOW; break;
-    case bsSingle: break;
+    case bsDialog:
+      exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+    case bsToolWindow:
+      exStyle |= WS_EX_TOOLWINDOW;
+      break;
+    case bsSingle:
+      break;
   }
   if (form.FormStyle() == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
   // Every form but the main one belongs to the main window: no button of its
@@ -152,8 +161,8 @@ void TWin32Peer::CreateFormWindow() {
       owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
 
   hwnd_ = CreateWindowExA(exStyle, "QuindleForm", form.Caption().c_str(), style, form.Left(),
-                          form.Top(), std::max(form.Width(), 1), std::max(form.Height(), 1),
-                          owner, nullptr, Instance(), nullptr);
+                          form.Top(), std::max(form.Width(), 1), std::max(form.Height(), 1), owner,
+                          nullptr, Instance(), nullptr);
   if (!hwnd_) throw std::runtime_error("Cannot create the window \"" + form.Caption() + "\"");
   SetPropA(hwnd_, kPeerProp, this);
   backend_.AddForm(this);
@@ -186,13 +195,20 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
       exStyle |= WS_EX_STATICEDGE | WS_EX_CONTROLPARENT;
       break;
-    case TKind::Label: style |= SS_LEFTNOWORDWRAP; break;
-    case TKind::Container: exStyle |= WS_EX_CONTROLPARENT; break;
+    case TKind::Label:
+      style |= SS_LEFTNOWORDWRAP;
+      break;
+    case TKind::Container:
+      exStyle |= WS_EX_CONTROLPARENT;
+      break;
     case TKind::Button:
       cls = "BUTTON";
       style |= static_cast<TButton&>(control_).Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
       break;
-    case TKind::CheckBox: cls = "BUTTON"; style |= BS_AUTOCHECKBOX; break;
+    case TKind::CheckBox:
+      cls = "BUTTON";
+      style |= BS_AUTOCHECKBOX;
+      break;
     case TKind::RadioButton: {
       cls = "BUTTON";
       style |= BS_AUTORADIOBUTTON;
@@ -226,9 +242,15 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       cls = "COMBOBOX";
       style |= WS_VSCROLL;
       switch (combo.Style()) {
-        case csDropDownList: style |= CBS_DROPDOWNLIST; break;
-        case csSimple: style |= CBS_SIMPLE | CBS_AUTOHSCROLL; break;
-        case csDropDown: style |= CBS_DROPDOWN | CBS_AUTOHSCROLL; break;
+        case csDropDownList:
+          style |= CBS_DROPDOWNLIST;
+          break;
+        case csSimple:
+          style |= CBS_SIMPLE | CBS_AUTOHSCROLL;
+          break;
+        case csDropDown:
+          style |= CBS_DROPDOWN | CBS_AUTOHSCROLL;
+          break;
       }
       if (combo.CharCase() == ecUpperCase) style |= CBS_UPPERCASE;
       if (combo.CharCase() == ecLowerCase) style |= CBS_LOWERCASE;
@@ -248,7 +270,8 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       text.clear();
       break;
     }
-    case TKind::Form: break;
+    case TKind::Form:
+      break;
   }
   if (control_.Visible()) style |= WS_VISIBLE;
   if (!control_.Enabled()) style |= WS_DISABLED;
@@ -282,12 +305,15 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       break;
     }
     case TKind::RadioButton:
-    case TKind::CheckBox: Changed(TPeerChange::Checked); break;
+    case TKind::CheckBox:
+      Changed(TPeerChange::Checked);
+      break;
     case TKind::RichEdit:
       Changed(TPeerChange::Color);
       AppendRichText();
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -319,12 +345,12 @@ LRESULT CALLBACK TWin32Peer::FormProc(HWND window, UINT message, WPARAM wParam, 
   if (!peer || peer->backend_.Destroying()) return DefWindowProcA(window, message, wParam, lParam);
   bool handled = false;
   LRESULT result = 0;
-  peer->backend_.Guard([&] { result = peer->FormMessage(window, message, wParam, lParam, handled); });
+  peer->backend_.Guard(
+      [&] { result = peer->FormMessage(window, message, wParam, lParam, handled); });
   return handled ? result : DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TWin32Peer::ControlProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK TWin32Peer::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto original = reinterpret_cast<WNDPROC>(GetPropA(window, kProcProp));
   TWin32Peer* peer = FromWindow(window);
   if (!original) return DefWindowProcA(window, message, wParam, lParam);
@@ -410,7 +436,8 @@ LRESULT TWin32Peer::FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSCHAR:
       KeyMessage(window, nullptr, message, wParam, lParam, result, handled);
       return result;
-    default: break;
+    default:
+      break;
   }
   return 0;
 }
@@ -434,8 +461,7 @@ LRESULT TWin32Peer::ControlMessage(HWND window, WNDPROC original, UINT message, 
       return result;
     case WM_SETFOCUS:
       if (auto* win = dynamic_cast<TWinControl*>(&control_))
-        if (TForm* form = control_.ParentForm(); form && form != win)
-          form->SetActiveControl(win);
+        if (TForm* form = control_.ParentForm(); form && form != win) form->SetActiveControl(win);
       break;
     case WM_ERASEBKGND:
       if (kind_ != TKind::GroupBox) break;
@@ -452,7 +478,8 @@ LRESULT TWin32Peer::ControlMessage(HWND window, WNDPROC original, UINT message, 
       // A masked field changes only through its model.
       if (kind_ == TKind::MaskEdit) handled = true;
       return 0;
-    default: break;
+    default:
+      break;
   }
   return 0;
 }
@@ -547,7 +574,8 @@ bool TWin32Peer::ReflectFromChild(UINT message, WPARAM wParam, LPARAM lParam, LR
       result = child->CtlColor(reinterpret_cast<HDC>(wParam), from);
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -575,7 +603,8 @@ void TWin32Peer::Command(unsigned code) {
         static_cast<TComboBox&>(control_).Select(index);
       }
       return;
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -592,8 +621,8 @@ LRESULT TWin32Peer::Notify(const NMHDR& header) {
 }
 
 LRESULT TWin32Peer::CtlColor(HDC dc, HWND window) {
-  SetTextColor(dc, IsWindowEnabled(window) ? ColorRef(control_.Font().color)
-                                           : GetSysColor(COLOR_GRAYTEXT));
+  SetTextColor(
+      dc, IsWindowEnabled(window) ? ColorRef(control_.Font().color) : GetSysColor(COLOR_GRAYTEXT));
   COLORREF back = ColorRef(control_.Color());
   SetBkColor(dc, back);
   return static_cast<LRESULT>(backend_.BrushFor(back));
@@ -615,8 +644,8 @@ bool TWin32Peer::Accelerator(char key) {
     if (!c->Visible() || !c->Enabled()) continue;
     if (auto* win = dynamic_cast<TWinControl*>(c))
       for (TControl* child : win->Controls()) pending.push_back(child);
-    bool clickable = dynamic_cast<TButton*>(c) || dynamic_cast<TCheckBox*>(c) ||
-                     dynamic_cast<TRadioButton*>(c);
+    bool clickable =
+        dynamic_cast<TButton*>(c) || dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c);
     if (clickable && AcceleratorOf(c->Caption()) == wanted) {
       if (auto* win = dynamic_cast<TWinControl*>(c)) win->SetFocus();
       c->Click();
@@ -646,19 +675,24 @@ void TWin32Peer::FocusActiveControl() {
 void TWin32Peer::Changed(TPeerChange what) {
   if (!hwnd_ || syncing_) return;
   switch (what) {
-    case TPeerChange::Bounds: ApplyBounds(); break;
+    case TPeerChange::Bounds:
+      ApplyBounds();
+      break;
     case TPeerChange::Caption:
     case TPeerChange::Text:
       ApplyText();
       if (kind_ == TKind::Label) ApplyBounds();
       break;
-    case TPeerChange::Enabled: EnableWindow(hwnd_, control_.Enabled()); break;
-    case TPeerChange::Visible: ApplyVisible(); break;
+    case TPeerChange::Enabled:
+      EnableWindow(hwnd_, control_.Enabled());
+      break;
+    case TPeerChange::Visible:
+      ApplyVisible();
+      break;
     case TPeerChange::Checked: {
-      bool checked = kind_ == TKind::CheckBox ? static_cast<TCheckBox&>(control_).Checked()
-                     : kind_ == TKind::RadioButton
-                         ? static_cast<TRadioButton&>(control_).Checked()
-                         : false;
+      bool checked = kind_ == TKind::CheckBox      ? static_cast<TCheckBox&>(control_).Checked()
+                     : kind_ == TKind::RadioButton ? static_cast<TRadioButton&>(control_).Checked()
+                                                   : false;
       if (kind_ != TKind::CheckBox && kind_ != TKind::RadioButton) break;
       SendMessageA(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
       if (kind_ == TKind::RadioButton) {
@@ -669,14 +703,17 @@ void TWin32Peer::Changed(TPeerChange what) {
       }
       break;
     }
-    case TPeerChange::Items: ApplyItems(); break;
+    case TPeerChange::Items:
+      ApplyItems();
+      break;
     case TPeerChange::ItemIndex:
       if (kind_ == TKind::ComboBox)
-        SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(
-                                              static_cast<TComboBox&>(control_).ItemIndex()),
-                     0);
+        SendMessageA(hwnd_, CB_SETCURSEL,
+                     static_cast<WPARAM>(static_cast<TComboBox&>(control_).ItemIndex()), 0);
       break;
-    case TPeerChange::LinesAdded: AppendRichText(); break;
+    case TPeerChange::LinesAdded:
+      AppendRichText();
+      break;
     case TPeerChange::LinesCleared:
       if (kind_ != TKind::RichEdit) break;
       SetWindowTextA(hwnd_, "");
@@ -715,7 +752,9 @@ void TWin32Peer::Changed(TPeerChange what) {
                      static_cast<TButton&>(control_).Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
                      TRUE);
       break;
-    case TPeerChange::Selection: ApplySelection(); break;
+    case TPeerChange::Selection:
+      ApplySelection();
+      break;
     case TPeerChange::Repaint:
       RedrawWindow(hwnd_, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -724,7 +763,7 @@ void TWin32Peer::Changed(TPeerChange what) {
       if (kind_ == TKind::Form)
         ::SetWindowPos(hwnd_,
                        static_cast<TForm&>(control_).FormStyle() == fsStayOnTop ? HWND_TOPMOST
-                                                                               : HWND_NOTOPMOST,
+                                                                                : HWND_NOTOPMOST,
                        0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
     case TPeerChange::Focus:
@@ -777,7 +816,8 @@ int TWin32Peer::LabelTextWidth() const {
   HDC dc = GetDC(hwnd_);
   if (!dc) return 0;
   const TFont& f = control_.Font();
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(backend_.FontFor(f.name, f.height, f.bold)));
+  HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(backend_.FontFor(f.name, f.height, f.bold)));
   SIZE size{};
   GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
   SelectObject(dc, old);
@@ -821,9 +861,14 @@ void TWin32Peer::ApplyText() {
   std::string text;
   switch (kind_) {
     case TKind::ComboBox:
-    case TKind::RichEdit: return;
-    case TKind::MaskEdit: text = static_cast<TMaskEdit&>(control_).EditText(); break;
-    default: text = control_.Caption(); break;
+    case TKind::RichEdit:
+      return;
+    case TKind::MaskEdit:
+      text = static_cast<TMaskEdit&>(control_).EditText();
+      break;
+    default:
+      text = control_.Caption();
+      break;
   }
   if (WindowText(hwnd_) != text) {
     ++syncing_;
@@ -879,7 +924,8 @@ void TWin32Peer::ApplySelection() {
       SendMessageA(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -12,8 +12,18 @@ class TWin32Backend;
 class TWin32Peer : public IControlPeer {
  public:
   enum class TKind {
-    Form, Panel, Label, Button, CheckBox, RadioButton, GroupBox, Edit, MaskEdit, ComboBox,
-    RichEdit, Container
+    Form,
+    Panel,
+    Label,
+    Button,
+    CheckBox,
+    RadioButton,
+    GroupBox,
+    Edit,
+    MaskEdit,
+    ComboBox,
+    RichEdit,
+    Container
   };
 
   // Makes the window of `control`; null when the control has no parent window
@@ -44,8 +54,8 @@ class TWin32Peer : public IControlPeer {
   // Message handling; `handled` is set before the model is called, so that a
   // message whose handler raised is not passed on as if nobody had seen it.
   LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-  LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
-                         LPARAM lParam, bool& handled);
+  LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
+                         bool& handled);
   void KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
                   LRESULT& result, bool& handled);
   // A notification from a child window, reflected to the child's peer.
@@ -73,9 +83,9 @@ class TWin32Peer : public IControlPeer {
   TControl& control_;
   TKind kind_;
   HWND hwnd_ = nullptr;
-  HWND comboEdit_ = nullptr;   // the edit field inside a drop-down combo box
-  int syncing_ = 0;            // the model is being told what the window did
-  bool showing_ = false;       // inside our own ShowWindow of a form
-  size_t shownText_ = 0;       // bytes of a rich edit's text already in the control
+  HWND comboEdit_ = nullptr;  // the edit field inside a drop-down combo box
+  int syncing_ = 0;           // the model is being told what the window did
+  bool showing_ = false;      // inside our own ShowWindow of a form
+  size_t shownText_ = 0;      // bytes of a rich edit's text already in the control
   std::vector<HWND> disabledForModal_;
 };
