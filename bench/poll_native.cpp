@@ -48,7 +48,9 @@ uint32_t RASAPI_CALL BenchStatus(HRASCONN, RASCONNSTATUSA* status) {
   return 0;
 }
 
-uint32_t RASAPI_CALL BenchHangUp(HRASCONN) { return 0; }
+uint32_t RASAPI_CALL BenchHangUp(HRASCONN) {
+  return 0;
+}
 
 uint32_t RASAPI_CALL BenchProjection(HRASCONN, uint32_t, void* info, uint32_t*) {
   auto* ip = static_cast<RASPPPIPA*>(info);
