@@ -101,3 +101,18 @@ elseif(WIN_TEST_SRC)
     target_compile_options(gtest_main PRIVATE -O1)
   endif()
 endif()
+
+# ---- benchmarks: bench/*_win.cpp, run under Wine by scripts/bench -----------
+if(NOT QUINDLE_COMPILE_ONLY)
+  quindle_glob(BENCH_WIN_SRC ${CMAKE_SOURCE_DIR}/bench/*_win.cpp)
+  foreach(src ${BENCH_WIN_SRC})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} EXCLUDE_FROM_ALL ${src})
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_link_libraries(${name} PRIVATE quindle_core rassim_core)
+  endforeach()
+  # Stands beside Quindle.exe in the start-up figure: a window program like it.
+  if(TARGET minimal_win)
+    set_target_properties(minimal_win PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
+endif()
