@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__i386__) || defined(_M_IX86)
+#if defined(_MSC_VER) && defined(_M_IX86)
+#define RASAPI_CALL __stdcall
+#elif defined(__i386__)
 #define RASAPI_CALL __attribute__((stdcall))
 #else
 #define RASAPI_CALL
