@@ -156,4 +156,33 @@ TEST(MainWindow, SessionEndRunsTheOrderlyExitWithoutAsking) {
   EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 123u);
 }
 
+TEST(MainWindow, SettingsOpensTheDialogModallyCentredOnTheWindow) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  q.form1->SetBounds(400, 300, q.form1->Width(), q.form1->Height());
+  bool shownModal = false;
+  int centreX = 0, centreY = 0;
+  q.world.backend.loopScript = [&] {
+    shownModal = q.settings->Modal() && q.settings->Visible();
+    centreX = q.settings->Left() + q.settings->Width() / 2;
+    centreY = q.settings->Top() + q.settings->Height() / 2;
+    q.settings->Close();
+  };
+  q.form1->SetButton->Click();
+  EXPECT_TRUE(shownModal);
+  EXPECT_NEAR(centreX, 400 + q.form1->Width() / 2, 1);
+  EXPECT_NEAR(centreY, 300 + q.form1->Height() / 2, 1);
+  EXPECT_FALSE(q.settings->Visible());
+  // The always-on-top windows stepped back for the dialog and came back after.
+  auto& calls = q.world.backend.windowCalls;
+  auto notTop = std::count_if(calls.begin(), calls.end(), [](auto& c) {
+    return c.call == "SetWindowPos" && c.a == HWND_NOTOPMOST_T;
+  });
+  auto top = std::count_if(calls.begin(), calls.end(), [](auto& c) {
+    return c.call == "SetWindowPos" && c.a == HWND_TOPMOST_T;
+  });
+  EXPECT_GE(notTop, 1);
+  EXPECT_EQ(notTop, top);
+}
+
 }  // namespace
