@@ -127,6 +127,7 @@ class TSoak {
   }
 
   void Run(const std::string& logFile) {
+    PlanEvenings();
     auto& r = q_->world.registry;
     interval_ = 20000;
     maxAttempts_ = 4;
@@ -153,7 +154,8 @@ class TSoak {
       } else if (Now() - start == 7 * kDay) {
         size_t heap, textCap, lines;
         MeasureHeap(heap, textCap, lines);
-        // The pane's text and its line index may grow; nothing else may.
+        // The pane's text may grow (its line index within the margin);
+        // nothing else may.
         const int64_t growth = static_cast<int64_t>(heap) - static_cast<int64_t>(heapDay2);
         const int64_t pane = static_cast<int64_t>(textCap - textCapDay2);
         std::printf(
@@ -589,11 +591,6 @@ class TSoak {
                   << p.locale->LongTime(p.clock->Now()) << ")";
   }
 
- public:
-  std::vector<int64_t> eveningAt_;
-  int64_t startMs_ = 0;
-  std::unique_ptr<TQuindleWorld> q_;
-
   void PlanEvenings() {
     startMs_ = Now();
     // Each day from 6 PM to 9 PM, a moment from which the user looks for a
@@ -603,9 +600,11 @@ class TSoak {
       eveningAt_.push_back(midnight + d * kDay + 18 * kHour + Uniform(0, 180) * kMinute);
   }
 
- private:
   std::mt19937 rng_;
   std::vector<TEntrySpec> entries_;
+  std::unique_ptr<TQuindleWorld> q_;
+  int64_t startMs_ = 0;
+  std::vector<int64_t> eveningAt_;
 
   int interval_ = 0, maxAttempts_ = 0;
   size_t offset_ = 0;
@@ -637,7 +636,6 @@ TEST(Soak, AWeekOfDropsFailuresRedialsAndTimedHangUpsKeepsTheRulesTheLogAndTheHe
 
   TTempDir dir;
   TSoak soak(seed);
-  soak.PlanEvenings();
   soak.Run(dir.File("week.log"));
 
   const double wall =
