@@ -18,7 +18,6 @@ namespace {
 const char* const kHintDisconnected = "Quindle\r(Disconneted)";
 const char* const kHintConnecting = "Quindle\r(Connecting...)";
 const char* const kHintConnected = "Quindle\r(Connected)";
-const char* const kSessionRule = "---------------------------------------";  // 39 hyphens
 
 template <class T>
 T* Make(TForm1* form, const char* name) {
@@ -469,62 +468,6 @@ void TForm1::RasMonitor1RasDisconnected(TObject*, TRasConnectionDetails) {
   AddLine("Disconnected " + TimeText() + " (" + DateText() + ")");
   if (!UserHangUp && SettingsForm && SettingsForm->AutoReconBox->Checked()) ConButtonClick(this);
   UserHangUp = false;
-}
-
-// ---------------------------------------------------------------------------
-// The session log
-
-void TForm1::Memo1Change(TObject*) {
-  if (!Shared.LogFileName.empty() && Shared.LoggingEnabled) {
-    if (!FileExists(Shared.LogFileName)) {
-      // Made empty now; this change's lines are written by the next one.
-      CreateEmptyFile(Shared.LogFileName);
-    } else {
-      const int count = Memo1->LineCount();
-      const int first = LoggedLineCount;
-      const int fresh = count > LoggedLineCount ? count - LoggedLineCount : 0;
-      LoggedLineCount = count;
-      WriteLogLines(first, fresh);
-    }
-  }
-  Memo1->Perform(EM_SCROLLCARET_T, 0, 0);
-}
-
-void TForm1::WriteLogLines(int first, int count) {
-  // Lines of an earlier failed write go first, then this change's; a range
-  // is dropped from the backlog only once its lines have been flushed.
-  if (count > 0) unloggedRanges_.emplace_back(first, count);
-  try {
-    if (!Shared.LogFileOpen) {
-      Shared.LogFile.Open(Shared.LogFileName);
-      Shared.LogFileOpen = true;
-    }
-    if (Shared.NewSession) {
-      const std::string when = TimeText() + " (" + DateText() + ")";
-      Shared.LogFile.WriteLines({"", kSessionRule, "NEW SESSION: " + when, kSessionRule});
-      Shared.NewSession = false;
-    }
-    Application().ProcessMessages();
-    while (!unloggedRanges_.empty()) {
-      auto [from, n] = unloggedRanges_.front();
-      std::vector<std::string> lines;
-      for (int i = from; i < from + n && i < Memo1->LineCount(); ++i)
-        lines.push_back(Memo1->Line(i));
-      Shared.LogFile.WriteLines(lines);
-      unloggedRanges_.erase(unloggedRanges_.begin());
-    }
-    logFaultReported_ = false;
-  } catch (const EInOutError& e) {
-    // The file is closed so that the next change opens it afresh. The error
-    // is reported once per fault, not once per line, and it does not unwind
-    // into whatever added the line (a dial must not stop over a full disk).
-    Shared.LogFile.Close();
-    Shared.LogFileOpen = false;
-    if (!logFaultReported_) {
-      logFaultReported_ = true;
-      Application().HandleException(e);
-    }
-  }
 }
 
 // ---------------------------------------------------------------------------

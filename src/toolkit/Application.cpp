@@ -94,6 +94,12 @@ void TApplication::HandleException(const std::exception& e) {
   MessageBox(e.what(), title_, MB_OK_T | MB_ICONERROR_T);
 }
 
+void TApplication::HandleExceptionLater(const std::exception& e) {
+  backend_.PostToGui([this, text = std::string(e.what())] {
+    MessageBox(text, title_, MB_OK_T | MB_ICONERROR_T);
+  });
+}
+
 void TApplication::HandleCurrentException() {
   try {
     throw;

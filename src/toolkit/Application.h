@@ -56,6 +56,9 @@ class TApplication : public TComponent {
   // Shows the exception's message in an error box; the program goes on.
   void HandleException(const std::exception& e);
   void HandleCurrentException();
+  // The same report, shown once the handler that is running has returned:
+  // for faults that must not block the code that met them.
+  void HandleExceptionLater(const std::exception& e);
   // Runs `fn` at a callback boundary: whatever escapes goes to HandleException.
   template <class Fn>
   void Guard(Fn&& fn) noexcept {
