@@ -65,6 +65,13 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   animationTimer_->SetEnabled(false);
   animationTimer_->SetOnTimer([this](TObject*) { app_->Guard([this] { UpdateIcon(); }); });
 
+  // At logon the shell may refuse the add, and nothing tells the program when
+  // it would take it: the icon is offered again on this timer until it is in.
+  addRetryTimer_ = new TTimer(this);
+  addRetryTimer_->SetEnabled(false);
+  addRetryTimer_->SetInterval(kAddRetryInterval);
+  addRetryTimer_->SetOnTimer([this](TObject*) { app_->Guard([this] { RetryAdd(); }); });
+
   defaultIcon_ = backend_.LoadSystemIcon(SystemIconId(idiWINLOGO));
   winIcon_ = idiWINLOGO;
   interval_ = kDefaultInterval;
@@ -90,6 +97,8 @@ TTrayIcon::~TTrayIcon() {
   } catch (...) {
     // A destructor must not throw; what is left is released with the process.
   }
+  delete addRetryTimer_;
+  addRetryTimer_ = nullptr;
   delete animationTimer_;
   animationTimer_ = nullptr;
 }
@@ -284,34 +293,84 @@ const void* TTrayIcon::SelectedRecord() const {
   return newShell_ ? static_cast<const void*>(&newRecord_) : static_cast<const void*>(&oldRecord_);
 }
 
-void TTrayIcon::SendRecord(uint32_t message) {
-  // The shell's answer is not examined: a refused refresh leaves things as they were.
-  if (IShell* shell = app_->Platform().shell) shell->NotifyIcon(message, SelectedRecord());
+bool TTrayIcon::SendRecord(uint32_t message) {
+  IShell* shell = app_->Platform().shell;
+  return shell && shell->NotifyIcon(message, SelectedRecord());
 }
 
 void TTrayIcon::ShowIcon() {
   if (Loading()) return;
   if (Designing() && !showAtDesignTime_) return;
   FillIconData();
-  SendRecord(NIM_ADD_T);
   shown_ = true;
+  if (SendRecord(NIM_ADD_T)) {
+    inTray_ = true;
+    addRetryTimer_->SetEnabled(false);
+  } else if (!inTray_) {
+    // A second add of an icon that is there is refused too; only an icon
+    // that is missing is offered again.
+    addRetryTimer_->SetEnabled(true);
+  }
 }
 
 void TTrayIcon::UpdateIcon() {
   if (Loading() && !(Designing() && showAtDesignTime_)) return;
   FillIconData();
-  SendRecord(NIM_MODIFY_T);
+  const bool taken = SendRecord(NIM_MODIFY_T);
+  if (!shown_) return;
+  if (taken && !inTray_) {
+    // An add that was reported as failed went through after all.
+    inTray_ = true;
+    addRetryTimer_->SetEnabled(false);
+  } else if (!taken && inTray_) {
+    // The shell no longer knows the icon: it restarted without a word to
+    // this window (an elevated program does not hear its broadcast).
+    IconMissing();
+  }
 }
 
 void TTrayIcon::HideIcon() {
   SendRecord(NIM_DELETE_T);
   shown_ = false;
+  inTray_ = false;
+  addRetryTimer_->SetEnabled(false);
 }
 
 void TTrayIcon::ReAddAfterShellRestart() {
   // The record still holds the image and hint of the last refresh, and its
   // icon handle stays alive until the next one, so it is sent as it is.
-  if (shown_) SendRecord(NIM_ADD_T);
+  if (!shown_) return;
+  if (SendRecord(NIM_ADD_T)) {
+    inTray_ = true;
+    addRetryTimer_->SetEnabled(false);
+  } else {
+    IconMissing();
+  }
+}
+
+void TTrayIcon::IconMissing() {
+  inTray_ = false;
+  addRetryTimer_->SetEnabled(true);
+  // A window hidden to the notification area would now be out of reach:
+  // it goes back to the taskbar, minimised, until the icon is in again.
+  const THandle app = app_->Handle();
+  if (hiddenToTray_ && app && !backend_.IsWindowVisible(app))
+    backend_.ShowWindow(app, SW_MINIMIZE_T);
+  hiddenToTray_ = false;
+}
+
+void TTrayIcon::RetryAdd() {
+  if (!shown_ || inTray_) {
+    addRetryTimer_->SetEnabled(false);
+    return;
+  }
+  // The record is filled by every refresh, refused or not, so it carries the
+  // current image and hint. An add refused because the icon is there already
+  // (an earlier add whose answer came too late) is told apart by a modify.
+  if (SendRecord(NIM_ADD_T) || SendRecord(NIM_MODIFY_T)) {
+    inTray_ = true;
+    addRetryTimer_->SetEnabled(false);
+  }
 }
 
 // ---- messages ----
@@ -352,6 +411,7 @@ void TTrayIcon::DoRightClick() {
 }
 
 void TTrayIcon::RestoreApp() {
+  hiddenToTray_ = false;
   const THandle app = app_->Handle();
   backend_.ShowWindow(app, SW_SHOW_T);
   backend_.ShowWindow(app, SW_RESTORE_T);
@@ -359,5 +419,9 @@ void TTrayIcon::RestoreApp() {
 
 void TTrayIcon::AppMinimize(TObject* sender) {
   savedOnMinimize_(sender);
+  // Without the icon a hidden window could be neither restored nor ended:
+  // it stays minimised on the taskbar instead.
+  if (!inTray_) return;
   backend_.ShowWindow(app_->Handle(), SW_HIDE_T);
+  hiddenToTray_ = true;
 }

@@ -74,6 +74,8 @@ class TTrayIcon : public TComponent {
   static constexpr int kDefaultImageIndex = -1;
   static constexpr unsigned kDefaultInterval = 1000;
   static constexpr TIDI_Icons kDefaultWinIcon = idiWINLOGO;
+  // How long after a refused add the icon is offered to the shell again.
+  static constexpr unsigned kAddRetryInterval = 5000;
 
   explicit TTrayIcon(TComponent* owner);
   ~TTrayIcon() override;
@@ -127,6 +129,9 @@ class TTrayIcon : public TComponent {
   // The icon handle the last refresh put into the record.
   THandle CurrentIcon() const { return currentIcon_; }
   TTimer* AnimationTimer() const { return animationTimer_; }
+  // The shell has taken the icon: it is in the notification area, so the
+  // application may hide there.
+  bool InNotificationArea() const { return inTray_; }
 
  protected:
   void Loaded() override;
@@ -136,12 +141,14 @@ class TTrayIcon : public TComponent {
   void CheckShellVersion();
   void FillIconData();
   const void* SelectedRecord() const;
-  void SendRecord(uint32_t message);
+  bool SendRecord(uint32_t message);
   void ReleaseCurrentIcon();
   void DoRightClick();
   void RestoreApp();
   void AppMinimize(TObject* sender);
   void ReAddAfterShellRestart();
+  void RetryAdd();
+  void IconMissing();
 
   TApplication* app_;
   IBackend& backend_;
@@ -170,6 +177,10 @@ class TTrayIcon : public TComponent {
   // True from a ShowIcon that reached the shell until the next HideIcon: the
   // icon belongs in the notification area, even if the shell lost it.
   bool shown_ = false;
+  // True while the shell holds the icon, as its last answer said.
+  bool inTray_ = false;
+  // AppMinimize hid the application's window because the icon was there.
+  bool hiddenToTray_ = false;
   THandle defaultIcon_ = 0;
   THandle currentIcon_ = 0;
   bool currentIconOwned_ = false;
@@ -177,4 +188,5 @@ class TTrayIcon : public TComponent {
   bool hotKeyRegistered_ = false;
   TNotifyEvent savedOnMinimize_;
   TTimer* animationTimer_ = nullptr;
+  TTimer* addRetryTimer_ = nullptr;
 };

@@ -2,9 +2,12 @@
 // (the record bytes), when, and what the hidden window's messages do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
+#include "QuindleWorld.h"
+#include "ResourceIds.h"
 #include "TestWorld.h"
 #include "components/TrayIcon.h"
 #include "toolkit/ImgList.h"
@@ -228,14 +231,14 @@ TEST_F(TrayIconTest, RefreshWhileIconIsAbsentIsRefusedAndIconStaysAbsent) {
   tray->SetShowHint(true);
   ASSERT_EQ(Sent().size(), 2u);
   EXPECT_EQ(Sent()[0].message, NIM_MODIFY_T);
-  EXPECT_FALSE(w.shell.iconShown);
+  EXPECT_FALSE(w.shell.IconShown());
 }
 
 TEST_F(TrayIconTest, ActiveAddsAndRemovesTheIcon) {
   tray->SetActive(true);
-  EXPECT_TRUE(w.shell.iconShown);
+  EXPECT_TRUE(w.shell.IconShown());
   tray->SetActive(false);
-  EXPECT_FALSE(w.shell.iconShown);
+  EXPECT_FALSE(w.shell.IconShown());
   TSent del = Last();
   EXPECT_EQ(del.message, NIM_DELETE_T);
   EXPECT_EQ(del.window, tray->WindowHandle());
@@ -248,7 +251,7 @@ TEST_F(TrayIconTest, ShowAtDesignTimeShowsAndHidesWhateverActiveSays) {
   EXPECT_EQ(Last().message, NIM_ADD_T);
   tray->SetShowAtDesignTime(false);
   EXPECT_EQ(Last().message, NIM_DELETE_T);
-  EXPECT_FALSE(w.shell.iconShown);
+  EXPECT_FALSE(w.shell.IconShown());
   EXPECT_TRUE(tray->Active());
 }
 
@@ -439,7 +442,7 @@ TEST(TrayIconLoading, StoredConfigurationShowsTheIconOnceLoadingHasFinished) {
   EXPECT_EQ(add.message, NIM_ADD_T);
   EXPECT_EQ(w.backend.IconResourceOf(add.icon), 101);
   EXPECT_EQ(add.flags, NIF_MESSAGE_T | NIF_ICON_T | NIF_TIP_T);
-  EXPECT_TRUE(w.shell.iconShown);
+  EXPECT_TRUE(w.shell.IconShown());
   form->TrayIcon->SetHint("Quindle\r(Disconneted)");
   ASSERT_EQ(w.shell.notifyCalls.size(), 2u);
   EXPECT_EQ(Decode(w.shell.notifyCalls[1]).tip, "Quindle\r(Disconneted)");
@@ -579,6 +582,7 @@ TEST_F(TrayIconTest, MinimiseRunsThePreviousHandlerThenHidesTheApplication) {
     log.push_back("previous");
   };
   tray->SetHideAppOnMinimize(true);
+  tray->SetActive(true);
   w.app->Minimize();
   EXPECT_EQ(log, (std::vector<std::string>{"previous"}));
   EXPECT_EQ(ShowCommands(form->Handle()), (std::vector<int>{SW_MINIMIZE_T, SW_HIDE_T}));
@@ -603,7 +607,7 @@ TEST_F(TrayIconTest, DestructionGivesMinimiseHandlerBackAndReleasesEverything) {
 
   ASSERT_EQ(Sent().size(), 1u);
   EXPECT_EQ(Sent()[0].message, NIM_DELETE_T);
-  EXPECT_FALSE(w.shell.iconShown);
+  EXPECT_FALSE(w.shell.IconShown());
   EXPECT_FALSE(w.backend.HiddenWindowExists(window));
   EXPECT_TRUE(w.backend.hotKeys.empty());
   EXPECT_EQ(w.backend.TimerCount(), 0);
@@ -626,7 +630,7 @@ TEST_F(TrayIconTest, TaskbarRestartAddsTheIconAgainWithCurrentImageAndHint) {
   EXPECT_EQ(LastImage(), 202);
   const int frame = tray->FrameIndex();
 
-  w.shell.iconShown = false;  // the shell restarted and lost every icon
+  w.shell.LoseAllIcons();  // the shell restarted
   Forget();
   uint32_t taskbarCreated = w.backend.RegisterWindowMessage("TaskbarCreated");
   w.backend.DeliverToHiddenWindow(tray->WindowHandle(), taskbarCreated, 0, 0);
@@ -635,7 +639,107 @@ TEST_F(TrayIconTest, TaskbarRestartAddsTheIconAgainWithCurrentImageAndHint) {
   EXPECT_EQ(LastImage(), 202);
   EXPECT_EQ(Last().tip, "Quindle\r(Connecting...)");
   EXPECT_EQ(tray->FrameIndex(), frame);
-  EXPECT_TRUE(w.shell.iconShown);
+  EXPECT_TRUE(w.shell.IconShown());
+}
+
+TEST_F(TrayIconTest, ALostIconBringsTheHiddenWindowBackToTheTaskbarUntilItIsAddedAgain) {
+  tray->SetShowHint(true);
+  tray->SetHideAppOnMinimize(true);
+  tray->SetActive(true);
+  const THandle window = form->Handle();
+  // The shell loses the icon and refuses it for now. It says so by its
+  // restart broadcast, or (to an elevated program) not at all, and then only
+  // a refused refresh tells.
+  for (bool broadcast : {true, false}) {
+    SCOPED_TRACE(broadcast ? "restart broadcast" : "refused refresh");
+    w.app->Minimize();
+    ASSERT_FALSE(w.backend.IsWindowVisible(window));
+    w.shell.LoseAllIcons();
+    w.shell.refuseAdds = true;
+    if (broadcast)
+      w.backend.DeliverToHiddenWindow(tray->WindowHandle(),
+                                      w.backend.RegisterWindowMessage("TaskbarCreated"), 0, 0);
+    else
+      tray->SetHint("Quindle\r(Disconneted)");
+    EXPECT_TRUE(w.backend.IsWindowVisible(window) && w.backend.IsIconic(window));
+
+    tray->SetHint(broadcast ? "Quindle\r(Connected)" : "Quindle");
+    w.shell.refuseAdds = false;
+    Forget();
+    w.backend.Advance(TTrayIcon::kAddRetryInterval);
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Last().message, NIM_ADD_T);
+    EXPECT_EQ(Last().tip, tray->Hint());
+    w.app->Restore();
+  }
+}
+
+TEST_F(TrayIconTest, ARefusedAddIsOfferedAgainUntilTheShellHasTheIconAndNeverAfterHideIcon) {
+  auto adds = [&] {
+    return std::count_if(w.shell.notifyCalls.begin(), w.shell.notifyCalls.end(),
+                         [](const TNotifyCall& c) { return c.message == NIM_ADD_T; });
+  };
+  // Refused twice; the third add is carried out but its answer comes too late.
+  w.shell.refuseNextAdds = 2;
+  w.shell.addsTimingOut = 1;
+  tray->SetHideAppOnMinimize(true);
+  tray->SetActive(true);
+  w.backend.Advance(TTrayIcon::kAddRetryInterval - 1);
+  EXPECT_EQ(adds(), 1);
+  w.backend.Advance(1 + TTrayIcon::kAddRetryInterval);
+  EXPECT_EQ(adds(), 3);
+  w.backend.Advance(10 * TTrayIcon::kAddRetryInterval);
+  EXPECT_EQ(adds(), 3);  // the icon is there: no more offers
+  w.app->Minimize();
+  EXPECT_FALSE(w.backend.IsWindowVisible(form->Handle()));
+
+  w.shell.refuseAdds = true;
+  tray->SetActive(false);
+  tray->SetActive(true);
+  tray->SetActive(false);
+  Forget();
+  w.backend.Advance(10 * TTrayIcon::kAddRetryInterval);
+  EXPECT_TRUE(w.shell.notifyCalls.empty());
+}
+
+// The whole program, started while the shell refuses the icon, as at logon.
+TEST(TrayIconRefused, EveryMinimiseStaysOnTheTaskbarUntilTheIconIsAddedWithTheCurrentState) {
+  TQuindleWorld q("[Home]\nScript=0:100,8192:100\n");
+  q.world.registry.PutDword(kQuindleKey, "MiniStart", 1);
+  q.world.shell.refuseAdds = true;
+  q.Start();
+  TForm1& f = *q.form1;
+  THeadlessBackend& b = q.world.backend;
+  f.Show();
+  auto onTaskbar = [&] { return b.IsWindowVisible(f.Handle()) && b.IsIconic(f.Handle()); };
+  f.Close();  // the close box
+  EXPECT_TRUE(onTaskbar());
+  q.world.app->Restore();
+  WORD_T esc = VK_ESCAPE_T;
+  f.ConButton->TypeKey(esc);
+  EXPECT_TRUE(onTaskbar());
+  q.world.app->Restore();
+  f.ConButton->Click();  // "Minimize on connected"
+  ASSERT_TRUE(q.AdvanceUntil([&] { return f.Panel1->Caption() == "Connected to Home"; }));
+  EXPECT_TRUE(onTaskbar());
+  EXPECT_FALSE(q.world.app->Terminated());
+  EXPECT_FALSE(q.world.shell.IconShown());
+
+  // The shell takes the icon at the next offer, as the program stands now.
+  q.world.shell.refuseAdds = false;
+  q.world.shell.notifyCalls.clear();
+  ASSERT_TRUE(
+      q.AdvanceUntil([&] { return q.world.shell.IconShown(); }, TTrayIcon::kAddRetryInterval));
+  ASSERT_EQ(q.world.shell.notifyCalls.size(), 1u);
+  TSent add = Decode(q.world.shell.notifyCalls[0]);
+  EXPECT_EQ(add.message, NIM_ADD_T);
+  EXPECT_EQ(b.IconResourceOf(add.icon), IDI_CONNECTED);
+  EXPECT_EQ(add.tip, "Quindle\r(Connected)");
+  q.Advance(60000);
+  EXPECT_EQ(q.world.shell.notifyCalls.size(), 1u);
+  q.world.app->Restore();
+  f.Close();
+  EXPECT_FALSE(b.IsWindowVisible(f.Handle()));
 }
 
 TEST_F(TrayIconTest, TaskbarRestartLeavesAHiddenIconHidden) {

@@ -3,23 +3,36 @@
 #include <cstring>
 
 bool TMemoryShell::NotifyIcon(uint32_t message, const void* record) {
-  // Both record layouts begin with their size.
-  uint32_t size = 0;
-  std::memcpy(&size, record, sizeof size);
+  // Both record layouts begin with their size, the window and the identifier.
+  struct Head {
+    uint32_t cbSize;
+    uintptr_t hWnd;
+    uint32_t uID;
+  } head;
+  std::memcpy(&head, record, sizeof head);
   const auto* bytes = static_cast<const uint8_t*>(record);
-  notifyCalls.push_back({message, std::vector<uint8_t>(bytes, bytes + size)});
+  notifyCalls.push_back({message, std::vector<uint8_t>(bytes, bytes + head.cbSize)});
+  const auto key = std::make_pair(head.hWnd, head.uID);
+  const bool there = icons.count(key) != 0;
   switch (message) {
     case NIM_ADD_T:
-      if (iconShown) return false;
-      iconShown = true;
+      if (refuseAdds) return false;
+      if (refuseNextAdds > 0) {
+        --refuseNextAdds;
+        return false;
+      }
+      if (there) return false;
+      icons.insert(key);
+      if (addsTimingOut > 0) {
+        --addsTimingOut;
+        return false;
+      }
       return true;
     case NIM_MODIFY_T:
-      return iconShown;
-    case NIM_DELETE_T: {
-      bool was = iconShown;
-      iconShown = false;
-      return was;
-    }
+      return there;
+    case NIM_DELETE_T:
+      icons.erase(key);
+      return there;
     default:
       return false;
   }

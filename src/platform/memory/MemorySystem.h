@@ -1,6 +1,8 @@
 // The operating system as tests want it: settable facts and a recorded shutdown.
 #pragma once
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 #include "platform/Shell.h"
 #include "platform/Sockets.h"
@@ -34,6 +36,9 @@ struct TNotifyCall {
   std::vector<uint8_t> record;  // the bytes of the record as sent
 };
 
+// The notification area keeps one icon per window and identifier, as the
+// shell does: an add of an icon already there, and a modify or delete of one
+// that is not, are refused.
 class TMemoryShell : public IShell {
  public:
   bool NotifyIcon(uint32_t message, const void* record) override;
@@ -42,8 +47,22 @@ class TMemoryShell : public IShell {
                         int show) override;
   bool FileVersion(const std::string& path, TFixedFileVersion& info) override;
 
+  // An icon is in the notification area (any window's, any identifier).
+  bool IconShown() const { return !icons.empty(); }
+  // The shell restarted: every icon is gone, nobody is told.
+  void LoseAllIcons() { icons.clear(); }
+
   std::vector<TNotifyCall> notifyCalls;
-  bool iconShown = false;  // an icon was added and not yet deleted
+  // The icons in the notification area: (window, identifier).
+  std::set<std::pair<uintptr_t, uint32_t>> icons;
+  // Faults: every add refused while refuseAdds holds (the shell not started
+  // yet, or too busy to answer), or only the next refuseNextAdds of them. A
+  // refused add leaves the icon out.
+  bool refuseAdds = false;
+  int refuseNextAdds = 0;
+  // The next addsTimingOut adds are carried out but reported as failed, as
+  // when the shell answers after the caller's wait has run out.
+  int addsTimingOut = 0;
   struct Execute {
     uintptr_t parent;
     std::string verb, file, parameters, directory;
