@@ -1,7 +1,8 @@
 // The tray icon against the real shell: the records the component fills are
 // accepted by Shell_NotifyIconA in both layouts, the hidden window hears the
-// icon's messages and the shell's restart broadcast, and the hot key is
-// given back at destruction.
+// icon's messages and the shell's restart broadcast, a refused icon leaves
+// the minimised window on the taskbar, and the hot key is given back at
+// destruction.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -17,7 +18,8 @@
 namespace {
 
 // The real shell, with every notify-icon call and its answer recorded; it can
-// pretend to be an old shell so that the older record is used.
+// pretend to be an old shell so that the older record is used, and refuse
+// adds as a shell that is not ready yet does.
 class TRecordingShell : public IShell {
  public:
   explicit TRecordingShell(IShell& real) : real_(real) {}
@@ -27,7 +29,7 @@ class TRecordingShell : public IShell {
     bool ok;
   };
   bool NotifyIcon(uint32_t message, const void* record) override {
-    bool ok = real_.NotifyIcon(message, record);
+    bool ok = !(refuseAdds && message == NIM_ADD_T) && real_.NotifyIcon(message, record);
     calls.push_back({message, *static_cast<const uint32_t*>(record), ok});
     return ok;
   }
@@ -43,6 +45,7 @@ class TRecordingShell : public IShell {
   }
   std::vector<Call> calls;
   bool pretendOldShell = false;
+  bool refuseAdds = false;
 
  private:
   IShell& real_;
@@ -158,6 +161,32 @@ TEST(Win32TrayIcon, ShellRestartBroadcastAddsTheIconAgain) {
   ASSERT_EQ(w.shell.calls.size(), 1u);
   EXPECT_EQ(w.shell.calls[0].message, NIM_ADD_T);
   EXPECT_TRUE(w.shell.calls[0].ok);
+}
+
+TEST(Win32TrayIcon, RefusedIconLeavesTheMinimisedWindowOnTheTaskbarUntilARetryAddsIt) {
+  TTrayWorld w;
+  w.shell.refuseAdds = true;
+  auto* tray = new TTrayIcon(w.form);
+  tray->SetHideAppOnMinimize(true);
+  tray->SetActive(true);
+  w.form->Show();
+  HWND window = Hwnd(w.form->Handle());
+  // The minimise button: the window procedure minimises the application.
+  SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_TRUE(IsIconic(window));
+
+  w.shell.refuseAdds = false;
+  auto added = [&] {
+    for (const auto& c : w.shell.calls)
+      if (c.message == NIM_ADD_T && c.ok) return true;
+    return false;
+  };
+  EXPECT_TRUE(w.PumpUntil(added, TTrayIcon::kAddRetryInterval + 3000));
+  SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(IsIconic(window));
+  SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_FALSE(IsWindowVisible(window));  // now only the icon is left
 }
 
 TEST(Win32TrayIcon, DestructionGivesTheHotKeyBack) {
