@@ -340,12 +340,19 @@ void TTrayIcon::ReAddAfterShellRestart() {
   // The record still holds the image and hint of the last refresh, and its
   // icon handle stays alive until the next one, so it is sent as it is.
   if (!shown_) return;
-  if (SendRecord(NIM_ADD_T)) {
+  if (OfferIcon()) {
     inTray_ = true;
     addRetryTimer_->SetEnabled(false);
   } else {
     IconMissing();
   }
+}
+
+bool TTrayIcon::OfferIcon() {
+  // An add is refused for an icon the shell has already (an earlier add may
+  // have been answered too late, or the broadcast came while the icon was
+  // still there): a modify that is taken tells that case apart.
+  return SendRecord(NIM_ADD_T) || SendRecord(NIM_MODIFY_T);
 }
 
 void TTrayIcon::IconMissing() {
@@ -365,9 +372,8 @@ void TTrayIcon::RetryAdd() {
     return;
   }
   // The record is filled by every refresh, refused or not, so it carries the
-  // current image and hint. An add refused because the icon is there already
-  // (an earlier add whose answer came too late) is told apart by a modify.
-  if (SendRecord(NIM_ADD_T) || SendRecord(NIM_MODIFY_T)) {
+  // current image and hint.
+  if (OfferIcon()) {
     inTray_ = true;
     addRetryTimer_->SetEnabled(false);
   }

@@ -148,6 +148,7 @@ class TTrayIcon : public TComponent {
   void AppMinimize(TObject* sender);
   void ReAddAfterShellRestart();
   void RetryAdd();
+  bool OfferIcon();
   void IconMissing();
 
   TApplication* app_;
