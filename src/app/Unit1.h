@@ -119,4 +119,7 @@ class TForm1 : public TForm {
   // Pane lines whose write failed, to be written before any newer ones.
   std::vector<std::pair<int, int>> unloggedRanges_;
   bool logFaultReported_ = false;
+  // Drops the oldest pane lines past the pane's bound that the file no longer
+  // needs, and moves the line numbers of the log down with them.
+  void BoundPane(bool logging);
 };

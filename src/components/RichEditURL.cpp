@@ -8,6 +8,7 @@ TRichEditURL::TRichEditURL(TComponent* owner) : TRichEdit(owner) {}
 
 void TRichEditURL::CreateWnd() {
   TRichEdit::CreateWnd();
+  LimitText(kURLPaneTextLimit);
   Perform(EM_AUTOURLDETECT_T, 1, 0);
   // Every notice the control already sends stays switched on.
   const auto mask = static_cast<uint32_t>(Perform(EM_GETEVENTMASK_T, 0, 0));

@@ -6,14 +6,19 @@
 
 using TURLClickEvent = TEvent<TObject*, const std::string&>;
 
+// The pane's text limit: the largest the platform documents for its edit
+// controls. The control's own default (32,767 characters) would make it stop
+// taking lines after a few hours of redials; its owner bounds it by lines.
+constexpr int kURLPaneTextLimit = 0x7FFFFFFE;
+
 class TRichEditURL : public TRichEdit {
  public:
   explicit TRichEditURL(TComponent* owner);
 
   TURLClickEvent OnURLClick;
 
-  // Switches link detection on and adds link notices to the event mask; runs
-  // every time the control's window is made.
+  // Sets the text limit, switches link detection on and adds link notices to
+  // the event mask; runs every time the control's window is made.
   void CreateWnd() override;
   intptr_t NotifyReflected(const TENLink& link) override;
 };

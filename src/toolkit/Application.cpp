@@ -95,9 +95,35 @@ void TApplication::HandleException(const std::exception& e) {
 }
 
 void TApplication::HandleExceptionLater(const std::exception& e) {
-  backend_.PostToGui([this, text = std::string(e.what())] {
+  ShowLater(e.what());
+}
+
+void TApplication::ShowLater(std::string text) {
+  backend_.PostToGui([this, text = std::move(text)] {
+    // Reached from a handler that pumps messages halfway through its work
+    // (a dial repaints before it blocks): shown here, the box would hold
+    // that handler up.
+    if (pumpDepth_ > 0) {
+      heldReports_.push_back(text);
+      return;
+    }
     MessageBox(text, title_, MB_OK_T | MB_ICONERROR_T);
   });
+}
+
+void TApplication::ProcessMessages() {
+  ++pumpDepth_;
+  try {
+    backend_.ProcessMessages();
+  } catch (...) {
+    --pumpDepth_;
+    throw;
+  }
+  if (--pumpDepth_ > 0 || heldReports_.empty()) return;
+  // Queued again, they come up once the handler has returned to the loop.
+  std::vector<std::string> held;
+  held.swap(heldReports_);
+  for (std::string& text : held) ShowLater(std::move(text));
 }
 
 void TApplication::HandleCurrentException() {

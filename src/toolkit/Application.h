@@ -35,7 +35,9 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
-  void ProcessMessages() { backend_.ProcessMessages(); }
+  // Dispatches what is pending. A handler that calls it is still running:
+  // reports for later that come up meanwhile wait until it has returned.
+  void ProcessMessages();
   // Frees the forms, newest first, each after its OnDestroy. Runs once.
   void DestroyForms();
   // Windows is ending the session: the orderly exit path, without asking.
@@ -71,6 +73,7 @@ class TApplication : public TComponent {
 
  private:
   void InitializeForm(TForm* form);
+  void ShowLater(std::string text);
 
   IBackend& backend_;
   TPlatform platform_;
@@ -80,4 +83,6 @@ class TApplication : public TComponent {
   bool terminated_ = false;
   bool formsDestroyed_ = false;
   int topMostLevel_ = 0;
+  int pumpDepth_ = 0;
+  std::vector<std::string> heldReports_;
 };

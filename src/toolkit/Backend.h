@@ -52,6 +52,7 @@ enum class TPeerChange {
   Text,
   LinesAdded,
   LinesCleared,
+  LinesDropped,
   ReadOnly,
   Font,
   Color,

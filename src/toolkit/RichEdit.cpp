@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,6 +22,27 @@ bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
+// The characters of text[from, to) as the control counts them: it keeps a
+// CR LF as one paragraph mark.
+int ControlChars(const std::string& text, size_t from, size_t to) {
+  int chars = 0;
+  for (size_t i = from; i < to; ++chars)
+    i += (text[i] == '\r' && i + 1 < to && text[i + 1] == '\n') ? 2 : 1;
+  return chars;
+}
+
+// The bytes of the longest head of `piece` that is at most `room` characters
+// (a CR LF goes whole or not at all); `chars` gets its characters.
+size_t FittingHead(const std::string& piece, int room, int& chars) {
+  size_t i = 0;
+  chars = 0;
+  while (i < piece.size() && chars < room) {
+    i += (piece[i] == '\r' && i + 1 < piece.size() && piece[i + 1] == '\n') ? 2 : 1;
+    ++chars;
+  }
+  return i;
+}
+
 bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
   size_t n = std::strlen(prefix);
   if (text.size() - at < n) return false;
@@ -38,8 +60,14 @@ TRichEdit::~TRichEdit() = default;
 // ---- lines ----
 
 void TRichEdit::AddLine(const std::string& line) {
-  text_ += line;
-  text_ += "\r\n";
+  const std::string piece = line + "\r\n";
+  // The control cuts an insertion off at its text limit; once full, it takes
+  // nothing and its text does not change.
+  int chars = 0;
+  const size_t fits = FittingHead(piece, textLimit_ - textLength_, chars);
+  if (fits == 0) return;
+  text_.append(piece, 0, fits);
+  textLength_ += chars;
   // Adding a line leaves the caret at the end, as the native control does.
   selStart_ = static_cast<int>(text_.size());
   selLength_ = 0;
@@ -49,10 +77,41 @@ void TRichEdit::AddLine(const std::string& line) {
 
 void TRichEdit::ClearLines() {
   text_.clear();
+  textLength_ = 0;
   spansSize_ = -1;
   selStart_ = selLength_ = 0;
   Notify(TPeerChange::LinesCleared);
   Change();
+}
+
+int TRichEdit::DropOldestLines(int paneLines) {
+  const int before = LineCount();
+  if (paneLines <= 0 || before == 0) return 0;
+  size_t cut = paneLines >= before ? text_.size() : TextOffsetOfLine(paneLines);
+  // Only whole text lines go: back to the start of the line the mark is in.
+  while (cut > 0 && !IsBreak(text_[cut - 1])) --cut;
+  if (cut == 0) return 0;
+  lastDrop_ = {cut, ControlChars(text_, 0, cut)};
+  text_.erase(0, cut);
+  textLength_ -= lastDrop_.chars;
+
+  // The lines after the cut wrap as they did: the index moves down with them.
+  const int shift = static_cast<int>(cut);
+  if (spansSize_ >= shift && spansLastLine_ >= shift) {
+    auto kept = std::lower_bound(spans_.begin(), spans_.end(), shift,
+                                 [](const TLineSpan& s, int at) { return s.start < at; });
+    spans_.erase(spans_.begin(), kept);
+    for (TLineSpan& s : spans_) s.start -= shift;
+    spansSize_ -= shift;
+    spansLastLine_ -= shift;
+  } else {
+    spansSize_ = -1;
+  }
+  const int selEnd = selStart_ + selLength_;
+  selStart_ = std::max(0, selStart_ - shift);
+  selLength_ = std::max(0, selEnd - shift) - selStart_;
+  Notify(TPeerChange::LinesDropped);
+  return before - LineCount();
 }
 
 int TRichEdit::LineCount() const {
@@ -84,6 +143,24 @@ std::string TRichEdit::Line(int index) const {
                                   reinterpret_cast<intptr_t>(buffer.data()));
   copied = std::clamp<intptr_t>(copied, 0, length);
   return std::string(buffer.data(), static_cast<size_t>(copied));
+}
+
+size_t TRichEdit::TextOffsetOfLine(int index) const {
+  auto* self = const_cast<TRichEdit*>(this);
+  const intptr_t at = self->Perform(EM_LINEINDEX_T, static_cast<uintptr_t>(index), 0);
+  if (at < 0) return text_.size();
+  // Without a native control the model answers in offsets of Text(); the
+  // control counts a CR LF as one character.
+  if (!peer_) return std::min(static_cast<size_t>(at), text_.size());
+  size_t i = 0;
+  for (intptr_t cp = 0; cp < at && i < text_.size(); ++cp)
+    i += (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') ? 2 : 1;
+  return i;
+}
+
+void TRichEdit::LimitText(int chars) {
+  textLimit_ = chars > 0 ? chars : kRichEditLimitForZero;
+  Perform(EM_EXLIMITTEXT_T, 0, chars);
 }
 
 int TRichEdit::WrapColumns() const {
@@ -263,6 +340,13 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case EM_SCROLLCARET_T:
       ++scrollCarets_;
       return 0;
+    case EM_EXLIMITTEXT_T:
+      // 0 asks for the control's larger default; text already held stays.
+      textLimit_ = lParam > 0 ? static_cast<int>(std::min<intptr_t>(lParam, INT_MAX))
+                              : kRichEditLimitForZero;
+      return 0;
+    case EM_GETLIMITTEXT_T:
+      return textLimit_;
     case EM_GETLINECOUNT_T:
       return static_cast<intptr_t>(LineSpans().size());
     case EM_LINEINDEX_T: {

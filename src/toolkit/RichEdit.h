@@ -7,10 +7,14 @@
 
 // Rich-edit messages and notifications (the platform's values).
 constexpr uint32_t EM_SCROLLCARET_T = 0x00B7, EM_GETLINECOUNT_T = 0x00BA, EM_LINEINDEX_T = 0x00BB,
-                   EM_LINELENGTH_T = 0x00C1, EM_GETLINE_T = 0x00C4, EM_EXGETSEL_T = 0x0434,
-                   EM_EXSETSEL_T = 0x0437, EM_GETEVENTMASK_T = 0x043B, EM_GETSELTEXT_T = 0x043E,
+                   EM_LINELENGTH_T = 0x00C1, EM_GETLINE_T = 0x00C4, EM_GETLIMITTEXT_T = 0x00D5,
+                   EM_EXGETSEL_T = 0x0434, EM_EXLIMITTEXT_T = 0x0435, EM_EXSETSEL_T = 0x0437,
+                   EM_GETEVENTMASK_T = 0x043B, EM_GETSELTEXT_T = 0x043E,
                    EM_SETEVENTMASK_T = 0x0445, EM_AUTOURLDETECT_T = 0x045B, EN_LINK_T = 0x070B;
 constexpr uint32_t ENM_CHANGE_T = 0x00000001, ENM_LINK_T = 0x04000000;
+// The text limit of a rich edit control that was never given one, and the
+// one EM_EXLIMITTEXT sets when asked for 0 (characters; a line break is one).
+constexpr int kRichEditDefaultLimit = 32767, kRichEditLimitForZero = 65536;
 
 struct TCharRange {
   int32_t cpMin = 0, cpMax = 0;
@@ -28,6 +32,10 @@ enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 // A rich-text pane. Its lines are the lines as the pane shows them: with
 // word wrap on, a text line wider than the pane counts as several.
+//
+// Like the control it stands for, the pane holds no more characters than its
+// text limit (32,767 until one is set): what an added line would put past it
+// is cut off, and once full, nothing more is added and no change is raised.
 class TRichEdit : public TWinControl {
  public:
   explicit TRichEdit(TComponent* owner);
@@ -36,10 +44,27 @@ class TRichEdit : public TWinControl {
   // Adds one logical line (it may hold CR LF, which start further lines).
   void AddLine(const std::string& line);
   void ClearLines();
+  // Removes whole text lines from the start of the pane, at most `paneLines`
+  // pane lines' worth; a text line wrapped across that mark stays. Returns the
+  // pane lines removed. Raises no change: the caller knows what it dropped.
+  int DropOldestLines(int paneLines);
   int LineCount() const;
   std::string Line(int index) const;
   // The logical text as added, lines ended with CR LF.
   const std::string& Text() const { return text_; }
+  // Characters as the control counts them (a CR LF is one).
+  int TextLength() const { return textLength_; }
+
+  // The most characters the pane holds (EM_EXLIMITTEXT; 0 asks for 64K).
+  // Set it through here: the model and the native control keep the same one.
+  void LimitText(int chars);
+  int TextLimit() const { return textLimit_; }
+  // What the last DropOldestLines removed, for the native control to follow.
+  struct TDrop {
+    size_t bytes = 0;  // of Text()
+    int chars = 0;     // as the control counts them
+  };
+  const TDrop& LastDrop() const { return lastDrop_; }
 
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool v);
@@ -79,15 +104,21 @@ class TRichEdit : public TWinControl {
   const std::vector<TLineSpan>& LineSpans() const;
   // Characters per pane line when the pane wraps by itself (0: no wrap).
   int WrapColumns() const;
+  // Where pane line `index` starts in Text().
+  size_t TextOffsetOfLine(int index) const;
 
-  // Text is only ever added at the end or cleared: the line index is kept
-  // and extended, so that a long log does not make every line query slower.
+  // Text is only ever added at the end, dropped from the start by whole text
+  // lines, or cleared: the line index is kept, extended and shifted, so that
+  // a long log does not make every line query slower.
   mutable std::vector<TLineSpan> spans_;
   mutable int spansSize_ = -1;     // text size the index covers (-1: none)
   mutable int spansColumns_ = -1;  // wrap width it was made for
   mutable int spansLastLine_ = 0;  // start of its last text line
 
   std::string text_;
+  int textLength_ = 0;
+  int textLimit_ = kRichEditDefaultLimit;
+  TDrop lastDrop_;
   bool readOnly_ = false;
   TScrollStyle scrollBars_ = ssNone;
   bool wordWrap_ = true;

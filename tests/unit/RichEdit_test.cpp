@@ -116,6 +116,78 @@ TEST_F(RichEditTest, ClearLinesEmptiesThePaneAndRaisesOnChange) {
   EXPECT_EQ(pane->Text(), "");
 }
 
+TEST_F(RichEditTest, WithoutALimitThePaneStopsAtTheControlsDefaultAsTheControlDoes) {
+  int changes = 0;
+  pane->OnChange = [&](TObject*) { ++changes; };
+  EXPECT_EQ(pane->Perform(EM_GETLIMITTEXT_T, 0, 0), 32767);
+  // 98 letters and a line break: 99 characters a line, as the control counts.
+  const std::string line(98, 'x');
+  for (int i = 0; i < 400; ++i) pane->AddLine(line);
+  EXPECT_EQ(pane->TextLength(), 32767);
+  // 330 whole lines, then the 331st cut off where the limit fell.
+  EXPECT_EQ(pane->Text().size(), 330u * 100 + 97);
+  EXPECT_EQ(pane->LineCount(), 331);
+  EXPECT_EQ(pane->Line(330), std::string(97, 'x'));
+  EXPECT_EQ(changes, 331);  // a full pane takes nothing: no change to raise
+  pane->AddLine("lost");
+  EXPECT_EQ(pane->LineCount(), 331);
+
+  // 0 asks for the larger default; the text already held stays and the pane
+  // goes on from where it was cut.
+  pane->Perform(EM_EXLIMITTEXT_T, 0, 0);
+  EXPECT_EQ(pane->Perform(EM_GETLIMITTEXT_T, 0, 0), 65536);
+  pane->AddLine("on");
+  EXPECT_EQ(pane->Line(330), std::string(97, 'x') + "on");
+  pane->LimitText(40000);
+  EXPECT_EQ(pane->TextLimit(), 40000);
+  EXPECT_EQ(pane->Perform(EM_GETLIMITTEXT_T, 0, 0), 40000);
+  for (int i = 0; i < 100; ++i) pane->AddLine(line);
+  EXPECT_EQ(pane->TextLength(), 40000);
+}
+
+TEST_F(RichEditTest, DroppingTheOldestLinesTakesWholeTextLinesOnly) {
+  pane->SetWidth(120);  // about 20 characters a line
+  const std::string wrapped = "a text line long enough to wrap over three pane lines";
+  pane->AddLine("first");
+  pane->AddLine(wrapped);
+  pane->AddLine("third");
+  pane->AddLine("see www.example.org");
+  const std::vector<std::string> all = Lines();
+  ASSERT_EQ(all.size(), 6u);
+  pane->SetSelection(static_cast<int>(pane->Text().size()) - 5, 3);
+  const std::string selected = pane->SelText();
+
+  // Two pane lines asked for: the wrapped line would be cut, so only "first" goes.
+  EXPECT_EQ(pane->DropOldestLines(2), 1);
+  EXPECT_EQ(Lines(), std::vector<std::string>(all.begin() + 1, all.end()));
+  EXPECT_EQ(pane->Text().substr(0, wrapped.size()), wrapped);
+  EXPECT_EQ(pane->TextLength(), static_cast<int>(pane->Text().size()) - 3);
+  EXPECT_EQ(pane->SelText(), selected);  // the selection moved with its text
+  EXPECT_EQ(pane->DropOldestLines(2), 0);
+  EXPECT_EQ(pane->DropOldestLines(3), 3);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"third", "see www.example.org"}));
+
+  // The index is the one a pane given the same text from the start makes.
+  pane->AddLine("after");
+  TRichEdit fresh(form);
+  fresh.SetWidth(120);
+  fresh.AddLine(pane->Text().substr(0, pane->Text().size() - 2));
+  for (int i = 0; i <= 3; ++i)
+    EXPECT_EQ(pane->Perform(EM_LINEINDEX_T, i, 0), fresh.Perform(EM_LINEINDEX_T, i, 0)) << i;
+  EXPECT_EQ(pane->Perform(EM_GETLINECOUNT_T, 0, 0), fresh.Perform(EM_GETLINECOUNT_T, 0, 0));
+  pane->Perform(EM_AUTOURLDETECT_T, 1, 0);
+  ASSERT_EQ(pane->DetectedLinks().size(), 1u);
+  EXPECT_EQ(pane->DetectedLinks()[0].cpMin, static_cast<int>(pane->Text().find("www.")));
+
+  // More than the pane holds takes everything; an empty pane drops nothing.
+  EXPECT_EQ(pane->DropOldestLines(100), 3);
+  EXPECT_EQ(pane->Text(), "");
+  EXPECT_EQ(pane->TextLength(), 0);
+  EXPECT_EQ(pane->DropOldestLines(1), 0);
+  pane->AddLine("again");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"again"}));
+}
+
 // ---- messages the model answers ----
 
 TEST_F(RichEditTest, LineMessagesAnswerAsTheNativeControlDoes) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "QuindleWorld.h"
+#include "app/SessionLog.h"
 #include "platform/Errors.h"
 
 namespace {
@@ -52,6 +53,34 @@ std::vector<std::string> BodyLines(const std::vector<std::string>& lines) {
     body.push_back(lines[i]);
   }
   return body;
+}
+
+// Every pane line the program shows, in order, however many the pane has
+// dropped since: the lines new at each change, read before the change handler
+// runs (and drops).
+struct TLineRecorder {
+  std::vector<std::string> lines;
+  int seen = 0;
+  int most = 0;  // the most lines the pane held after a change
+  explicit TLineRecorder(TForm1& form) {
+    TRichEditURL* pane = form.Memo1;
+    TNotifyEvent change = pane->OnChange;
+    pane->OnChange = [this, pane, change](TObject* sender) {
+      for (int i = seen; i < pane->LineCount(); ++i) lines.push_back(pane->Line(i));
+      seen = pane->LineCount();
+      change(sender);
+      seen = pane->LineCount();
+      most = std::max(most, seen);
+    };
+  }
+};
+
+std::string SessionLine(int i) {
+  if (i % 50 == 0)
+    return "Error: Access was denied because the user name and/or password was invalid on the "
+           "domain. (" +
+           std::to_string(i) + ")";  // wraps in the pane
+  return "Connection attempt #" + std::to_string(i);
 }
 
 int Headers(const std::vector<std::string>& lines) {
@@ -234,6 +263,158 @@ TEST(SessionLog, ALineAddedWhileAWriteProcessesMessagesIsWrittenExactlyOnce) {
   EXPECT_EQ(std::count(body.begin(), body.end(), "nested line"), 1);
   EXPECT_EQ(std::count(body.begin(), body.end(), "outer line"), 1);
   EXPECT_EQ(body.size(), q.Pane().size());
+}
+
+// ---- the pane's bound ----
+
+TEST(SessionLog, FailedRedialsFillThePaneFarPastTheControlsDefaultLimitAndAllReachTheFile) {
+  TTempDir dir;
+  const std::string log = dir.File("busy.txt");
+  TQuindleWorld q("[Busy]\nScript=0:100,1:100,8192:100\nFailCode=678\nFailAt=1\n");
+  EnableLogging(q, log);
+  q.world.registry.PutDword(kQuindleKey, "AutoRecon", 1);
+  q.world.registry.PutDword(kQuindleKey, "RetryInt", 500);
+  q.world.registry.PutDword(kQuindleKey, "AttempsInt", 100000);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  TRichEditURL& pane = *q.form1->Memo1;
+  q.form1->ConButton->Click();
+  // Three times what a control without a limit set would hold.
+  for (int minutes = 0; minutes < 60 && pane.TextLength() <= 3 * 32767; ++minutes) q.Advance(60000);
+  EXPECT_GT(pane.TextLength(), 3 * 32767);
+  EXPECT_EQ(pane.Line(pane.LineCount() - 1), "Error: 678");
+  EXPECT_GT(q.form1->AttemptNo, 1000);
+  EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
+  EXPECT_EQ(q.world.MessageTexts().size(), 0u);
+}
+
+TEST(SessionLog, ThePaneKeepsItsNewestLinesAndTheFileGetsEveryLineOnceInOrder) {
+  TTempDir dir;
+  const std::string log = dir.File("long.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  TRichEditURL& pane = *q.form1->Memo1;
+  for (int i = 0; i < 25000; ++i) pane.AddLine(SessionLine(i));
+
+  EXPECT_LE(shown.most, kPaneLineBound);
+  EXPECT_GE(pane.LineCount(), kPaneLinesAfterDrop);
+  ASSERT_GT(shown.lines.size(), 25000u);
+  // The pane holds the newest lines, the file every line once, in order.
+  const std::vector<std::string> newest(shown.lines.end() - pane.LineCount(), shown.lines.end());
+  EXPECT_TRUE(q.Pane() == newest);
+  const auto lines = FileLines(log);
+  EXPECT_EQ(Headers(lines), 1);
+  EXPECT_TRUE(BodyLines(lines) == shown.lines);
+  EXPECT_EQ(q.form1->LoggedLineCount, pane.LineCount());
+}
+
+TEST(SessionLog, LinesTheFileIsOwedStayInThePaneUntilTheyAreWritten) {
+  TTempDir dir;
+  const std::string folder = dir.File("logs");
+  const std::string log = folder + "/session.txt";
+  std::filesystem::create_directories(folder);
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  TRichEditURL& pane = *q.form1->Memo1;
+  int i = 0;
+
+  // The folder is gone before the first line: every line waits for the file.
+  std::filesystem::remove_all(folder);
+  for (; i < kPaneLineBound + 500; ++i) pane.AddLine(SessionLine(i));
+  EXPECT_EQ(pane.LineCount(), static_cast<int>(shown.lines.size()));
+  EXPECT_EQ(pane.Line(0), shown.lines[0]);
+  std::filesystem::create_directories(folder);
+  pane.AddLine("the folder is back");  // makes the file
+  pane.AddLine("written");
+  EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
+  EXPECT_LE(pane.LineCount(), kPaneLineBound);
+
+  // A write fails: its lines and every later one wait; the written ones go.
+  q.form1->Shared.LogFile.Close();
+  q.form1->Shared.LogFileOpen = false;
+  q.form1->Shared.LogFileName = "/dev/full";
+  const size_t firstOwed = shown.lines.size();
+  for (int n = 0; n < kPaneLineBound + 500; ++n, ++i) pane.AddLine(SessionLine(i));
+  EXPECT_EQ(pane.LineCount(), static_cast<int>(shown.lines.size() - firstOwed));
+  EXPECT_EQ(pane.Line(0), shown.lines[firstOwed]);
+  q.Advance(10);
+  EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+
+  // The device has room again: everything reaches the file, once, in order.
+  q.form1->Shared.LogFileName = log;
+  pane.AddLine("room again");
+  const auto lines = FileLines(log);
+  EXPECT_EQ(Headers(lines), 1);
+  EXPECT_TRUE(BodyLines(lines) == shown.lines);
+  EXPECT_LE(pane.LineCount(), kPaneLineBound);
+  q.Advance(10);
+  EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+}
+
+TEST(SessionLog, WithLoggingOffThePaneDropsFreelyAndLogsWhatItStillHolds) {
+  TTempDir dir;
+  const std::string log = dir.File("later.txt");
+  TQuindleWorld q(kBook);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  TRichEditURL& pane = *q.form1->Memo1;
+  for (int i = 0; i < 25000; ++i) pane.AddLine(SessionLine(i));
+  EXPECT_LE(shown.most, kPaneLineBound);
+
+  // Logging comes on: the lines still in the pane are written after the header.
+  ASSERT_TRUE(CreateEmptyFile(log));
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName = log;
+  std::vector<std::string> expected = q.Pane();
+  pane.AddLine("logging on");
+  expected.push_back("logging on");
+  const auto lines = FileLines(log);
+  EXPECT_EQ(Headers(lines), 1);
+  EXPECT_TRUE(BodyLines(lines) == expected);
+}
+
+// ---- write faults ----
+
+TEST(SessionLog, AWriteFaultIsReportedOnlyOnceTheHandlerThatMetItHasReturned) {
+  TTempDir dir;
+  const std::string log = dir.File("redial.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.world.registry.PutDword(kQuindleKey, "AutoRecon", 1);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == 1; }));
+  // The disk fills while the line is up.
+  q.form1->Shared.LogFile.Close();
+  q.form1->Shared.LogFileOpen = false;
+  q.form1->Shared.LogFileName = "/dev/full";
+  const int dials = q.sim->service->DialCount("Home");
+  std::vector<std::string> paneAtBox;
+  int dialsAtBox = -1;
+  q.world.backend.messageBoxAnswer = [&](const TRecordedMessageBox&) {
+    paneAtBox = q.Pane();
+    dialsAtBox = q.sim->service->DialCount("Home");
+    return IDOK_T;
+  };
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !q.world.backend.messageBoxes.empty(); }, 30000));
+
+  // The drop's line met the fault; the redial went ahead before the report.
+  EXPECT_EQ(dialsAtBox, dials + 1);
+  ASSERT_GE(paneAtBox.size(), 2u);
+  EXPECT_EQ(paneAtBox[paneAtBox.size() - 2].rfind("Disconnected ", 0), 0u);
+  EXPECT_EQ(paneAtBox.back().rfind("Connection attempt #1 (", 0), 0u);
+
+  // One report for the fault, however many lines it keeps back.
+  q.Advance(30000);
+  EXPECT_EQ(q.world.backend.messageBoxes.size(), 1u);
+  q.form1->Shared.LogFileName = log;
+  q.Advance(30000);
+  EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
 }
 
 }  // namespace

@@ -534,6 +534,7 @@ class TSoak {
     // whole text at once.
     auto* fresh = new TRichEditURL(q_->form1);
     fresh->SetBounds(0, 0, q_->form1->Memo1->Width(), q_->form1->Memo1->Height());
+    fresh->LimitText(q_->form1->Memo1->TextLimit());  // no window is made for it
     fresh->AddLine(q_->form1->Memo1->Text().substr(0, q_->form1->Memo1->Text().size() - 2));
     std::vector<std::string> freshLines;
     for (int i = 0; i < fresh->LineCount(); ++i) freshLines.push_back(fresh->Line(i));

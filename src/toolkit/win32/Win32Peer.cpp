@@ -310,6 +310,10 @@ void TWin32Peer::CreateChildWindow(HWND parent) {
       break;
     case TKind::RichEdit:
       Changed(TPeerChange::Color);
+      // The model's limit before its text: a window made again must take back
+      // everything the model holds, not stop at the new control's default.
+      SendMessageA(hwnd_, EM_EXLIMITTEXT, 0,
+                   static_cast<LPARAM>(static_cast<TRichEdit&>(control_).TextLimit()));
       AppendRichText();
       break;
     default:
@@ -720,6 +724,19 @@ void TWin32Peer::Changed(TPeerChange what) {
       shownText_ = 0;
       AppendRichText();
       break;
+    case TPeerChange::LinesDropped: {
+      if (kind_ != TKind::RichEdit) break;
+      // The same text goes from the start of the control (no undo, as with
+      // every change the model makes), then the model's selection comes back.
+      auto& rich = static_cast<TRichEdit&>(control_);
+      const TRichEdit::TDrop& drop = rich.LastDrop();
+      CHARRANGE head{0, drop.chars};
+      SendMessageA(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&head));
+      SendMessageA(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+      shownText_ = shownText_ > drop.bytes ? shownText_ - drop.bytes : 0;
+      ApplySelection();
+      break;
+    }
     case TPeerChange::ReadOnly:
       if (kind_ == TKind::Edit || kind_ == TKind::MaskEdit)
         SendMessageA(hwnd_, EM_SETREADONLY, static_cast<TEdit&>(control_).ReadOnly(), 0);
