@@ -9,6 +9,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
+#include "settings/SettingsStore.h"
 #include "settings/Unit2.h"
 #include "toolkit/Application.h"
 
@@ -157,6 +158,18 @@ void TForm1::ApplyDesign() {
   TrayIcon->OnRightClick = TMouseEvent::Bind(this, &TForm1::TrayIconRightClick);
 }
 
+void TForm1::SetSettingsForm(TSettingsForm* form) {
+  if (SettingsForm) RemoveFreeNotification(SettingsForm);
+  SettingsForm = form;
+  // The dialog is freed first at exit: nothing here may reach it afterwards.
+  if (SettingsForm) FreeNotification(SettingsForm);
+}
+
+void TForm1::Notification(TComponent* component, TOperation operation) {
+  TForm::Notification(component, operation);
+  if (operation == opRemove && component == SettingsForm) SettingsForm = nullptr;
+}
+
 TMainWindowLink TForm1::Link() {
   TMainWindowLink link;
   link.values = &Shared;
@@ -210,6 +223,9 @@ void TForm1::ReadWindowSettings() {
     guarded([&] {
       if (reg.ValueExists("ZimAdvt") && reg.ReadBool("ZimAdvt")) advert = false;
     });
+    guarded([&] {
+      if (reg.ValueExists("TimedDone")) TimedEventDone = reg.ReadString("TimedDone");
+    });
   }
   reg.CloseKey();
   if (advert) AddLine(kAdvertLine);
@@ -220,6 +236,10 @@ void TForm1::FillCombo() {
 }
 
 void TForm1::FormDestroy(TObject*) {
+  SaveWindowState();
+}
+
+void TForm1::SaveWindowState() {
   if (Shared.LogFileOpen) {
     Shared.LogFile.Close();
     Shared.LogFileOpen = false;
@@ -357,6 +377,9 @@ void TForm1::ShowDisconnected() {
 }
 
 void TForm1::ConButtonClick(TObject*) {
+  // A dial on its way is never replaced by a second one: the connection it
+  // makes would be left behind, never hung up, holding the line.
+  if (DialUp1->Dialing()) return;
   AttemptNo = 1;
   ConButton->SetEnabled(false);
   DisButton->SetEnabled(false);
@@ -398,6 +421,9 @@ void TForm1::TimerTimer(TObject*) {
   Timer->SetEnabled(false);
   TRasConnectionDetails details;
   if (RasMonitor1->GetConnectionDetails(details)) return;
+  // A tick that comes while a dial is on its way (from Connect, or out of a
+  // wait inside the dial) makes none: that dial's outcome decides what next.
+  if (DialUp1->Dialing()) return;
   ++AttemptNo;
   if (AttemptNo > Shared.MaxAttempts) return;
   if (!SettingsForm || SettingsForm->ComboBox1->Items().Count() == 0) return;
@@ -497,7 +523,16 @@ std::optional<TDateTime> TForm1::TimedDeadline(const std::string& text) {
 
 void TForm1::DisTimerTimer(TObject*) {
   const TPlatform& p = Application().Platform();
-  std::optional<TDateTime> deadline = TimedDeadline(Shared.TimedTime + " " + Shared.TimedDate);
+  const std::string moment = Shared.TimedTime + " " + Shared.TimedDate;
+  // A moment acts once: not again when the clock is set back, when Settings
+  // arms the timer again, or after a restart inside the set minute. A moment
+  // changed in Settings is a new one.
+  if (!TimedEventDone.empty() && moment != TimedEventDone) ForgetTimedEvent();
+  if (moment == TimedEventDone) {
+    DisTimer->SetEnabled(false);
+    return;
+  }
+  std::optional<TDateTime> deadline = TimedDeadline(moment);
   TDateTime now = p.clock->Now();
   // A moment that is no real time or date can never come: stop as if missed.
   if (!deadline || now > *deadline) {
@@ -508,13 +543,49 @@ void TForm1::DisTimerTimer(TObject*) {
       FormatDateDdMmYy(now, p.locale->DateSeparator()) != Shared.TimedDate)
     return;
   DisTimer->SetEnabled(false);
+  RecordTimedEvent(moment);
   DisButtonClick(this);
   if (Shared.DisconnectAtTime) return;
   TApplication& app = Application();
   app.ProcessMessages();
   app.Backend().Sleep(5000);
+  // A forced shutdown ends the program without asking it: what the orderly
+  // exit saves is saved now. A refused shutdown leaves the program running.
+  SaveBeforeShutdown();
   if (!ShutDownWindows(EWX_SHUTDOWN_T | EWX_FORCE_T))
     app.MessageBox("Error shutting down Windows", app.Title(), MB_OK_T | MB_ICONERROR_T);
+}
+
+void TForm1::RecordTimedEvent(const std::string& moment) {
+  TimedEventDone = moment;
+  // Stored at once: the shutdown that follows may end the program any moment.
+  // A refused write is reported later; within this run the moment is known.
+  try {
+    TSettingsWriter(*Application().Platform().registry).Text("TimedDone", moment);
+  } catch (const std::exception& e) {
+    Application().HandleExceptionLater(e);
+  }
+}
+
+void TForm1::ForgetTimedEvent() {
+  TimedEventDone.clear();
+  try {
+    TSettingsWriter(*Application().Platform().registry).Remove("TimedDone");
+  } catch (const std::exception& e) {
+    Application().HandleExceptionLater(e);
+  }
+}
+
+void TForm1::SaveBeforeShutdown() {
+  TApplication& app = Application();
+  // Shown later: a box now would hold up the shutdown until someone answers.
+  auto report = [&app](const std::exception& e) { app.HandleExceptionLater(e); };
+  if (SettingsForm) SettingsForm->SaveStoredSettings(report);
+  try {
+    SaveWindowState();
+  } catch (const std::exception& e) {
+    report(e);
+  }
 }
 
 bool TForm1::ShutDownWindows(uint32_t flags) {

@@ -30,7 +30,7 @@ class TForm1 : public TForm {
 
   void ApplyDesign() override;
   // The settings dialog, once the program entry has created it.
-  void SetSettingsForm(TSettingsForm* form) { SettingsForm = form; }
+  void SetSettingsForm(TSettingsForm* form);
   // What the settings dialog may reach of this window.
   TMainWindowLink Link();
 
@@ -62,6 +62,9 @@ class TForm1 : public TForm {
   bool SyncDial = false;
   bool ExitRequested = false;
   int LoggedLineCount = 0;
+  // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
+  // kept in the registry too: one set moment acts at most once.
+  std::string TimedEventDone;
   // The unit-wide values shared with the settings dialog.
   TSharedValues Shared;
   TSettingsForm* SettingsForm = nullptr;
@@ -80,6 +83,9 @@ class TForm1 : public TForm {
   void Disconnect1Click(TObject* sender);
   void Exit1Click(TObject* sender);
   void Memo1URLClick(TObject* sender, const std::string& url);
+  // The main window's saving steps of the orderly exit: the log file closed
+  // and the position written. Raises what the registry raises.
+  void SaveWindowState();
 
   // ---- the connection controller ----
   void ConButtonClick(TObject* sender);
@@ -105,8 +111,16 @@ class TForm1 : public TForm {
   // The set moment plus two minutes; nothing when the text is no real moment.
   static std::optional<TDateTime> TimedDeadline(const std::string& text);
   bool ShutDownWindows(uint32_t flags);
+  // Every saving step of the orderly exit, before a shutdown that may end the
+  // program without asking; failures are shown after the handler returns.
+  void SaveBeforeShutdown();
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  void RecordTimedEvent(const std::string& moment);
+  void ForgetTimedEvent();
   // Adds one line to the log pane.
   void AddLine(const std::string& line);
   std::string TimeText();

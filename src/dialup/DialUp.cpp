@@ -7,6 +7,7 @@
 
 #include "dialup/RasBinding.h"
 #include "dialup/StatusTexts.h"
+#include "platform/Errors.h"
 #include "platform/Registry.h"
 #include "toolkit/Application.h"
 
@@ -85,6 +86,15 @@ void TDialUp::SetEntry(const std::string& e) {
 // ------------------------------------------------------------------ dialling
 
 int TDialUp::Dial() {
+  // Dial waits for the last hang-up and lets messages through before it
+  // dials; a second dial started from there would overwrite the handle of
+  // the first, and that connection would never be hung up.
+  if (inDial_) return static_cast<int>(ERROR_DIAL_ALREADY_IN_PROGRESS_RAS);
+  inDial_ = true;
+  struct TLeave {
+    bool& flag;
+    ~TLeave() { flag = false; }
+  } leave{inDial_};
   HangUp();
   TDialParams params;
   int r = ReadParams(params.rec, nullptr);
@@ -148,8 +158,10 @@ void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state,
     slot->pending = true;
     // Posted under the lock: the destructor cannot finish, and so the backend
     // cannot go, while the post is being made.
+    // A program on its way out runs no posted work: the slot stays free, so
+    // that the service's thread is never held waiting for it.
     try {
-      slot->backend->PostToGui([slot] { DeliverFromSlot(slot); });
+      if (!slot->backend->PostToGui([slot] { DeliverFromSlot(slot); })) slot->pending = false;
     } catch (...) {
       slot->pending = false;
     }
@@ -188,6 +200,25 @@ void TDialUp::DeliverDialEvent() {
     std::string text = GetStatusText(state, error);
     OnAsyncEvent(this, state, error, text);
   }
+}
+
+bool TDialUp::Dialing() {
+  if (inDial_) return true;
+  {
+    std::lock_guard lock(slot_->mutex);
+    if (slot_->pending) return true;
+  }
+  if (handle_ == 0) return false;
+  RASCONNSTATUSA status;
+  std::memset(&status, 0, sizeof status);
+  status.dwSize = sizeof status;
+  try {
+    if (TRasBinding::Of(*this).RasGetConnectStatusA(handle_, &status) != 0) return false;
+  } catch (const EQuindleError&) {
+    return false;  // without the status function nothing can be known to be under way
+  }
+  return status.dwError == 0 && status.rasconnstate != RASCS_Connected &&
+         status.rasconnstate != RASCS_Disconnected;
 }
 
 // ------------------------------------------------------------------ hang-up

@@ -53,7 +53,15 @@ class TDialUp : public TComponent {
   TOnError OnError;
   TOnActiveConn OnActiveConnection;
 
+  // Hangs up the dialer's last connection, then dials Entry. A call made
+  // while a dial of this dialer is under way (from a handler run by its
+  // waits) is refused with 756 and raises nothing.
   int Dial();
+  // True from the start of a dial until its outcome: during Dial itself, and
+  // afterwards while the service still reports the connection on its way
+  // (neither connected, nor failed, nor gone) or its last notification has
+  // not been handed over yet.
+  bool Dialing();
   int GetEntries();
   int HangUp();
   int HangUpConnection(HRASCONN handle);
@@ -78,6 +86,7 @@ class TDialUp : public TComponent {
   std::string ErrorText(int32_t code);
 
   HRASCONN handle_ = 0;
+  bool inDial_ = false;
   std::shared_ptr<TDialSlot> slot_;
   TDialMode dialMode_ = dmAsync;
   TStrings entries_;

@@ -102,6 +102,7 @@ constexpr uint32_t ERROR_FROM_DEVICE_RAS = 651;
 constexpr uint32_t ERROR_NO_CONNECTION_RAS = 668;
 constexpr uint32_t ERROR_PROJECTION_NOT_COMPLETE_RAS = 730;
 constexpr uint32_t ERROR_DEVICE_NOT_AVAILABLE_RAS = 797;
+constexpr uint32_t ERROR_DIAL_ALREADY_IN_PROGRESS_RAS = 756;
 constexpr uint32_t RASP_PppIp = 0x8021;
 
 // The notifier of type 0: (message number, connection state, error code).

@@ -20,4 +20,7 @@ class ISystem {
   virtual bool EnableShutdownPrivilege() = 0;
   // ExitWindowsEx: non-zero when the request was accepted.
   virtual int ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
+  // ExitProcess: ends the program at once, without returning to any frame
+  // below (the end of the session, once everything is saved).
+  virtual void ExitProcess(unsigned code) = 0;
 };

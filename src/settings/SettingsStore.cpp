@@ -54,6 +54,11 @@ TSettingsWriter::TSettingsWriter(IRegistryApi& api) : reg_(api, KEY_ALL_ACCESS_T
     throw ERegistryException(FormatMessage1("Failed to create key %s", path));
 }
 
+void TSettingsWriter::Remove(const std::string& name) {
+  if (reg_.ValueExists(name) && !reg_.DeleteValue(name))
+    throw ERegistryException(FormatMessage1("Failed to set data for '%s'", name));
+}
+
 // ---- the Run value ----
 
 namespace {

@@ -49,6 +49,8 @@ class TSettingsWriter {
   void Integer(const std::string& name, int value) { reg_.WriteInteger(name, value); }
   void Boolean(const std::string& name, bool value) { reg_.WriteBool(name, value); }
   void Text(const std::string& name, const std::string& value) { reg_.WriteString(name, value); }
+  // Deletes a value when it is there; raises when it stays behind.
+  void Remove(const std::string& name);
 
  private:
   TRegistry reg_;

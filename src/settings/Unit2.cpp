@@ -398,17 +398,21 @@ void TSettingsForm::ApplyAtLoad() {
 // ---- destruction: save ----
 
 void TSettingsForm::FormDestroy(TObject* sender) {
+  SaveStoredSettings([this](const std::exception& e) { Application().HandleException(e); });
+}
+
+void TSettingsForm::SaveStoredSettings(const TReport& report) {
   // A refused Run value must not cost the user's settings: report it and go on.
   try {
     SaveRunValue();
   } catch (const EQuindleError& e) {
-    Application().HandleException(e);
+    report(e);
   }
   if (!SettingsChanged) return;
   try {
     SaveSettings();
   } catch (const EQuindleError& e) {
-    Application().HandleException(e);
+    report(e);
   }
 }
 

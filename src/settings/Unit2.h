@@ -2,6 +2,8 @@
 // the whole run; it loads them from the registry when created, applies them
 // to the main window then and on every close, and stores them at program end.
 #pragma once
+#include <exception>
+#include <functional>
 #include <string>
 #include "settings/SharedValues.h"
 #include "toolkit/Forms.h"
@@ -93,6 +95,12 @@ class TSettingsForm : public TForm {
   // separators not examined) names a real time on the 12-hour clock and a
   // real date of the years 2000 to 2099.
   static bool CheckTimeDate(const std::string& text);
+
+  // The dialog's saving steps of the orderly exit: the Run value, then every
+  // setting when one was changed during the run. Each failure goes to
+  // `report` and the next step still runs.
+  using TReport = std::function<void(const std::exception&)>;
+  void SaveStoredSettings(const TReport& report);
 
  private:
   // The settings load and the values it applies to the main window.

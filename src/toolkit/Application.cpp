@@ -33,13 +33,25 @@ void TApplication::Run() {
   backend_.RunUntil([this] { return terminated_; });
 }
 
+void TApplication::SaveForms() {
+  if (formsSaved_) return;
+  formsSaved_ = true;
+  // Nothing may call into a form from here on: an error box during the saves
+  // runs a message loop, and the forms are freed one by one afterwards.
+  backend_.StopCallbacks();
+  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
+    TForm* form = *it;
+    Guard([form] { form->DoDestroy(); });
+  }
+}
+
 void TApplication::DestroyForms() {
   if (formsDestroyed_) return;
   formsDestroyed_ = true;
+  SaveForms();
   while (!forms_.empty()) {
     TForm* form = forms_.back();
     forms_.pop_back();
-    Guard([form] { form->DoDestroy(); });
     if (mainForm_ == form) mainForm_ = nullptr;
     delete form;
   }
@@ -47,7 +59,11 @@ void TApplication::DestroyForms() {
 
 void TApplication::EndSession() {
   terminated_ = true;
-  DestroyForms();
+  if (formsSaved_) return;
+  SaveForms();
+  // The system ends the process once the session has ended; ending it here
+  // makes sure no frame below goes on with what was just closed.
+  if (platform_.system) platform_.system->ExitProcess(0);
 }
 
 THandle TApplication::Handle() const {

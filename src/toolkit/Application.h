@@ -38,9 +38,12 @@ class TApplication : public TComponent {
   // Dispatches what is pending. A handler that calls it is still running:
   // reports for later that come up meanwhile wait until it has returned.
   void ProcessMessages();
-  // Frees the forms, newest first, each after its OnDestroy. Runs once.
+  // The orderly exit, once: every callback stopped, then each form's
+  // OnDestroy (its saving steps), newest first, then the forms freed.
   void DestroyForms();
-  // Windows is ending the session: the orderly exit path, without asking.
+  // Windows is ending the session, maybe inside a nested loop (a modal
+  // dialog, a message box, a menu, a wait): the same saving steps, then the
+  // process ends there. Nothing is freed, since frames below still use it.
   void EndSession();
 
   // Minimise and restore the whole application (the main window).
@@ -74,6 +77,8 @@ class TApplication : public TComponent {
  private:
   void InitializeForm(TForm* form);
   void ShowLater(std::string text);
+  // Stops every callback and runs each form's OnDestroy, newest first.
+  void SaveForms();
 
   IBackend& backend_;
   TPlatform platform_;
@@ -82,6 +87,7 @@ class TApplication : public TComponent {
   std::vector<TForm*> forms_;
   bool terminated_ = false;
   bool formsDestroyed_ = false;
+  bool formsSaved_ = false;
   int topMostLevel_ = 0;
   int pumpDepth_ = 0;
   std::vector<std::string> heldReports_;

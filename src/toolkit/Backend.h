@@ -91,10 +91,16 @@ class IBackend {
   virtual void ProcessMessages() = 0;
   // Runs the message loop until `done` returns true (modal and main loops).
   virtual void RunUntil(const std::function<bool()>& done) = 0;
-  // Thread-safe: `work` runs on the GUI thread from the message loop.
-  virtual void PostToGui(std::function<void()> work) = 0;
+  // Thread-safe: `work` runs on the GUI thread from the message loop. False
+  // when it never will: the program has stopped its callbacks.
+  virtual bool PostToGui(std::function<void()> work) = 0;
   // Blocks the GUI thread without dispatching anything.
   virtual void Sleep(unsigned ms) = 0;
+  // The program is on its way out: from here on no timer ticks, no posted
+  // work runs and no hidden window's handler is called, so that nothing can
+  // reach a form that is being saved or freed (an error box shown on the way
+  // out runs a message loop). Timers started afterwards never tick.
+  virtual void StopCallbacks() = 0;
   // Milliseconds of a monotonic clock (the virtual one when headless).
   virtual uint64_t TickCount() = 0;
 

@@ -118,10 +118,13 @@ void TForm::SetActiveControl(TWinControl* c) {
 
 void TForm::DoCreate() {
   OnCreate(this);
+  created_ = true;
 }
 
 void TForm::DoDestroy() {
-  if (destroyed_) return;
+  // A form whose creation has not finished holds half-loaded state: there is
+  // nothing of it to save.
+  if (destroyed_ || !created_) return;
   destroyed_ = true;
   OnDestroy(this);
 }

@@ -61,7 +61,7 @@ class TForm : public TWinControl {
   TCloseQueryEvent OnCloseQuery;
 
   // Run by the application: OnCreate after the windows exist, OnDestroy
-  // before the form is freed.
+  // before the form is freed (once, and only after OnCreate has finished).
   void DoCreate();
   void DoDestroy();
   // Places the form centred on another (poMainFormCenter) before showing.
@@ -78,5 +78,6 @@ class TForm : public TWinControl {
   bool modal_ = false;
   int modalResult_ = mrNone;
   TWinControl* activeControl_ = nullptr;
+  bool created_ = false;
   bool destroyed_ = false;
 };

@@ -285,4 +285,58 @@ TEST(Controller, MinimiseOnConnectedHidesTheWindow) {
   EXPECT_FALSE(q.world.backend.IsWindowVisible(q.form1->Handle()));
 }
 
+// A second dial must never start while one is under way: its connection would
+// overwrite the first one's handle and stay up, never hung up, holding the
+// line. The program's only handle is its last dial's; the service must hold
+// no other at the end.
+const char* const kFailingBook =
+    "[Failing]\nScript=0:100,1:100,2:300,8192:100\nFailCode=678\nFailAt=2\nHangUpDelay=3000\n"
+    "[Slow]\nScript=0:100,1:100,2:4000,8192:100\n";
+
+void ExpectOneDialPerAttemptLine(TQuindleWorld& q, int attempts) {
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), attempts)
+      << ::testing::PrintToString(q.Pane());
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #1 "), 1);
+  EXPECT_EQ(q.sim->service->DialCount("Failing") + q.sim->service->DialCount("Slow"), attempts);
+  EXPECT_LE(q.sim->service->HandleCount(), 1);
+}
+
+TEST(NestedDial, ConnectClickedDuringTheWaitForTheLastHangUpStartsNothing) {
+  TQuindleWorld q(kFailingBook);
+  StartWith(q, 0, true, 1000, 2);
+  // The first dial fails at 0.5 s; the redial at 1.5 s waits 3 s for the
+  // failed line's handle, with Connect enabled. The user clicks it then.
+  uintptr_t click = q.world.backend.StartTimer(2500, [&] {
+    q.world.backend.StopTimer(click);
+    q.form1->ConButton->Click();
+  });
+  q.form1->ConButton->Click();
+  q.Advance(20000);
+  ExpectOneDialPerAttemptLine(q, 2);
+}
+
+TEST(NestedDial, ConnectClickedWhileTheDialShowsItsAttemptStartsNothing) {
+  TQuindleWorld q(kFailingBook);
+  StartWith(q, 0, true, 1000, 2);
+  // The click arrives among the messages the redial lets through just before
+  // it dials (the attempt line is being shown).
+  TStandartEv dialing = q.form1->DialUp1->OnDialing;
+  q.form1->DialUp1->OnDialing = [&q, dialing](TObject* sender) {
+    if (q.form1->AttemptNo == 2) q.world.backend.PostToGui([&q] { q.form1->ConButton->Click(); });
+    dialing(sender);
+  };
+  q.form1->ConButton->Click();
+  q.Advance(20000);
+  ExpectOneDialPerAttemptLine(q, 2);
+}
+
+TEST(NestedDial, ARedialTickDuringADialMakesNoSecondDial) {
+  TQuindleWorld q(kFailingBook);
+  StartWith(q, 1, true, 1000);
+  q.form1->ConButton->Click();
+  q.form1->Timer->SetEnabled(true);  // a tick due one second into a 4.5 s dial
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  ExpectOneDialPerAttemptLine(q, 1);
+}
+
 }  // namespace

@@ -10,8 +10,9 @@
 #include "rassim/RasSimService.h"
 #include "rassim/SimExports.h"
 
-// Service time on the virtual clock: work at a time is a one-shot backend
-// timer (work due now is posted), a blocking pause advances the clock.
+// Service time on the virtual clock: work at a time is a one-shot timer of
+// the service's own (work due now is posted), which goes on when the program
+// stops its callbacks; a blocking pause advances the clock.
 class THeadlessSimScheduler : public ISimScheduler {
  public:
   explicit THeadlessSimScheduler(THeadlessBackend& backend) : backend_(backend) {}
@@ -26,19 +27,19 @@ class THeadlessSimScheduler : public ISimScheduler {
     uint64_t now = NowMs();
     auto alive = alive_;
     if (atMs <= now) {
-      backend_.PostToGui([alive, work = std::move(work)] {
+      backend_.PostExternal([alive, work = std::move(work)] {
         if (*alive) work();
       });
       return;
     }
     auto id = std::make_shared<uintptr_t>(0);
-    *id = backend_.StartTimer(static_cast<unsigned>(atMs - now),
-                              [this, alive, id, work = std::move(work)] {
-                                if (!*alive) return;
-                                backend_.StopTimer(*id);
-                                timers_.erase(*id);
-                                work();
-                              });
+    *id = backend_.StartExternalTimer(static_cast<unsigned>(atMs - now),
+                                      [this, alive, id, work = std::move(work)] {
+                                        if (!*alive) return;
+                                        backend_.StopTimer(*id);
+                                        timers_.erase(*id);
+                                        work();
+                                      });
     timers_.insert(*id);
   }
 
@@ -66,7 +67,7 @@ struct TSimHarness {
     world.backend.AddBusyProbe([s] { return s->NotifierBusy(); });
     // Wakes a settling backend when the notifier thread goes idle without posting.
     THeadlessBackend* backend = &world.backend;
-    service->Notifier().afterCall = [backend] { backend->PostToGui([] {}); };
+    service->Notifier().afterCall = [backend] { backend->PostExternal([] {}); };
     Register("rasapi32.dll");
   }
 

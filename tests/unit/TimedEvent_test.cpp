@@ -2,6 +2,8 @@
 // the missed moment, the shutdown request through the system seam.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "QuindleWorld.h"
 
 namespace {
@@ -179,6 +181,59 @@ TEST(TimedEvent, StoredValuesThatAreNoRealMomentStopTheTimer) {
   q.Advance(10000);
   EXPECT_FALSE(q.form1->DisTimer->Enabled());
   EXPECT_FALSE(q.form1->UserHangUp);
+}
+
+// One set moment acts at most once: a shutdown refused by the system, then
+// the clock set back into the minute and Settings closed again (which arms
+// the timer again) ask for no second shutdown; a moment changed in Settings
+// acts again.
+TEST(TimedEvent, AMomentActsOnceEvenWhenTheClockGoesBackAndSettingsArmItAgain) {
+  TQuindleWorld q(kBook);
+  q.world.system.acceptShutdown = false;
+  StartArmed(q, "09:01 AM", "08/12/26", false, {2026, 12, 8, 9, 0, 55, 0});
+  q.Advance(10000);
+  ASSERT_EQ(q.world.system.shutdowns.size(), 1u);
+  EXPECT_EQ(q.world.registry.String(kQuindleKey, "TimedDone"), "09:01 AM 08/12/26");
+
+  auto closeSettings = [&](std::function<void()> act) {
+    q.world.backend.loopScript = [&q, act] {
+      q.world.backend.loopScript = nullptr;
+      act();
+      q.settings->Button1->Click();
+    };
+    q.form1->SetButton->Click();
+  };
+  q.world.clock.Set(EncodeDateTime({2026, 12, 8, 9, 1, 0, 0}));  // a time server's correction
+  closeSettings([] {});
+  ASSERT_TRUE(q.form1->DisTimer->Enabled());
+  q.Advance(30000);
+  EXPECT_EQ(q.world.system.shutdowns.size(), 1u);
+  EXPECT_FALSE(q.form1->DisTimer->Enabled());
+
+  closeSettings([&] { q.settings->TimeEdit->SetText("09:03"); });
+  q.Advance(90000);
+  EXPECT_EQ(q.world.system.shutdowns.size(), 2u);
+  EXPECT_EQ(q.world.registry.String(kQuindleKey, "TimedDone"), "09:03 AM 08/12/26");
+}
+
+// A restart inside the set minute (a fast boot with "Start with Windows")
+// finds the moment done and does nothing.
+TEST(TimedEvent, ARestartInsideTheSetMinuteDoesNotActAgain) {
+  std::string done;
+  {
+    TQuindleWorld q(kBook);
+    StartArmed(q, "09:01 AM", "08/12/26", false, {2026, 12, 8, 9, 1, 0, 0});
+    q.Advance(10000);
+    ASSERT_EQ(q.world.system.shutdowns.size(), 1u);
+    done = q.world.registry.String(kQuindleKey, "TimedDone");
+  }
+  TQuindleWorld q(kBook);
+  q.world.registry.PutString(kQuindleKey, "TimedDone", done);
+  StartArmed(q, "09:01 AM", "08/12/26", false, {2026, 12, 8, 9, 1, 20, 0});
+  q.Advance(60000);
+  EXPECT_TRUE(q.world.system.shutdowns.empty());
+  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->DisTimer->Enabled());
 }
 
 }  // namespace

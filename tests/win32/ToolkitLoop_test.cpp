@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "ToolkitWin32World.h"
@@ -216,6 +217,78 @@ TEST(Win32Loop, PopupMenuReturnsTheItemChosenWithTheKeyboard) {
   EXPECT_EQ(w.backend.TrackPopupMenu(*menu, 100, 100, window), nullptr);
   w.backend.StopTimer(limit);
   w.backend.DestroyHiddenWindow(window);
+}
+
+// A backend whose wake-up for posted work is refused the first few times, as
+// a full message queue refuses a post.
+class TFullQueueBackend : public TRecordingWin32Backend {
+ public:
+  std::atomic<int> refusals{0};
+
+ protected:
+  bool PostWake() override {
+    if (refusals > 0) {
+      --refusals;
+      return false;
+    }
+    return TWin32Backend::PostWake();
+  }
+};
+
+TEST(Win32Loop, WorkWhoseWakeUpTheFullQueueRefusedStillRuns) {
+  TFullQueueBackend backend;
+  TApplication app(backend, TPlatform{});
+  backend.SetApplication(&app);
+  auto pumpUntil = [&](const std::function<bool()>& done) {
+    bool expired = false;
+    uintptr_t limit = backend.StartTimer(5000, [&] { expired = true; });
+    backend.RunUntil([&] { return done() || expired; });
+    backend.StopTimer(limit);
+    return done();
+  };
+  // From another thread (the dialer's notifier), which posts nothing more
+  // until this work has run.
+  std::atomic<bool> ran{false};
+  backend.refusals = 5;
+  std::thread notifier([&] { backend.PostToGui([&] { ran = true; }); });
+  EXPECT_TRUE(pumpUntil([&] { return ran.load(); }));
+  notifier.join();
+  // From the GUI thread itself, which cannot wait for its own queue.
+  bool ranHere = false;
+  backend.refusals = 1;
+  EXPECT_TRUE(backend.PostToGui([&] { ranHere = true; }));
+  EXPECT_TRUE(pumpUntil([&] { return ranHere; }));
+  backend.SetApplication(nullptr);
+}
+
+// On the way out nothing calls back any more: no tick, no posted work (the
+// post says so), no hidden window's handler.
+TEST(Win32Loop, StoppedCallbacksRunNothing) {
+  TWin32World w;
+  int ticks = 0, handled = 0;
+  w.backend.StartTimer(5, [&] { ++ticks; });
+  THandle hidden = w.backend.CreateHiddenWindow([&](uint32_t message, uintptr_t, intptr_t) {
+    if (message == WM_USER_T + 9) ++handled;
+    return intptr_t{0};
+  });
+  bool ran = false;
+  w.backend.PostToGui([&] { ran = true; });
+  w.backend.StopCallbacks();
+  EXPECT_FALSE(w.backend.PostToGui([&] { ran = true; }));
+  w.backend.StartTimer(5, [&] { ++ticks; });
+  SendMessageA(Hwnd(hidden), WM_USER_T + 9, 0, 0);
+  bool waited = false;
+  UINT_PTR wait = SetTimer(nullptr, 0, 100, nullptr);  // a thread timer, outside the backend
+  MSG msg;
+  while (!waited && GetMessageA(&msg, nullptr, 0, 0)) {
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr) waited = true;
+    DispatchMessageA(&msg);
+  }
+  KillTimer(nullptr, wait);
+  EXPECT_EQ(ticks, 0);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(handled, 0);
+  w.backend.DestroyHiddenWindow(hidden);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The operating system as tests want it: settable facts and a recorded shutdown.
 #pragma once
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,8 +19,15 @@ class TMemorySystem : public ISystem {
     return privilegeAvailable;
   }
   int ExitWindowsEx(uint32_t flags, uint32_t reason) override {
+    if (onShutdown) onShutdown(flags);
     shutdowns.push_back(flags);
     return acceptShutdown ? 1 : 0;
+  }
+  // Recorded; a test's process goes on, so `onExit` lets it look at what was
+  // saved at the moment the real one would have ended.
+  void ExitProcess(unsigned code) override {
+    exitCodes.push_back(code);
+    if (onExit) onExit();
   }
 
   std::string moduleFileName = "C:\\Program Files\\Quindle\\Quindle.exe";
@@ -28,7 +36,10 @@ class TMemorySystem : public ISystem {
   bool privilegeAvailable = true;
   bool acceptShutdown = true;
   int privilegeRequests = 0;
-  std::vector<uint32_t> shutdowns;  // flags of each ExitWindowsEx
+  std::vector<uint32_t> shutdowns;           // flags of each ExitWindowsEx
+  std::function<void(uint32_t)> onShutdown;  // runs as ExitWindowsEx is called
+  std::vector<unsigned> exitCodes;           // each ExitProcess
+  std::function<void()> onExit;
 };
 
 struct TNotifyCall {

@@ -60,3 +60,7 @@ bool TWin32System::EnableShutdownPrivilege() {
 int TWin32System::ExitWindowsEx(uint32_t flags, uint32_t reason) {
   return ::ExitWindowsEx(flags, reason) ? 1 : 0;
 }
+
+void TWin32System::ExitProcess(unsigned code) {
+  ::ExitProcess(code);
+}

@@ -10,4 +10,5 @@ class TWin32System : public ISystem {
   std::string SystemDirectory() override;
   bool EnableShutdownPrivilege() override;
   int ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+  void ExitProcess(unsigned code) override;
 };

@@ -30,8 +30,24 @@ THeadlessBackend::~THeadlessBackend() = default;
 
 uintptr_t THeadlessBackend::StartTimer(unsigned intervalMs, std::function<void()> tick) {
   uintptr_t id = nextTimer_++;
-  timers_[id] = Timer{intervalMs, clock_.NowMs() + intervalMs, timerSeq_++, std::move(tick)};
+  // Once the program has stopped its callbacks a new timer never ticks.
+  if (!callbacksStopped_)
+    timers_[id] = Timer{intervalMs, clock_.NowMs() + intervalMs, timerSeq_++, std::move(tick)};
   return id;
+}
+
+uintptr_t THeadlessBackend::StartExternalTimer(unsigned intervalMs, std::function<void()> tick) {
+  uintptr_t id = nextTimer_++;
+  timers_[id] = Timer{intervalMs, clock_.NowMs() + intervalMs, timerSeq_++, std::move(tick), true};
+  return id;
+}
+
+void THeadlessBackend::StopCallbacks() {
+  for (auto it = timers_.begin(); it != timers_.end();)
+    it = it->second.external ? std::next(it) : timers_.erase(it);
+  std::lock_guard<std::mutex> lock(mutex_);
+  callbacksStopped_ = true;
+  std::erase_if(queue_, [](const auto& item) { return !item.first; });
 }
 
 void THeadlessBackend::StopTimer(uintptr_t id) {
@@ -62,7 +78,7 @@ bool THeadlessBackend::RunPosted() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (queue_.empty()) return false;
-    work = std::move(queue_.front());
+    work = std::move(queue_.front().second);
     queue_.pop_front();
   }
   work();
@@ -152,10 +168,20 @@ void THeadlessBackend::RunUntil(const std::function<bool()>& done) {
   }
 }
 
-void THeadlessBackend::PostToGui(std::function<void()> work) {
+bool THeadlessBackend::PostToGui(std::function<void()> work) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(work));
+    if (callbacksStopped_) return false;
+    queue_.emplace_back(false, std::move(work));
+  }
+  posted_.notify_all();
+  return true;
+}
+
+void THeadlessBackend::PostExternal(std::function<void()> work) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.emplace_back(true, std::move(work));
   }
   posted_.notify_all();
 }
@@ -199,7 +225,7 @@ void THeadlessBackend::DestroyHiddenWindow(THandle window) {
 intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
                                                  intptr_t lParam) {
   auto it = hidden_.find(window);
-  if (it == hidden_.end()) return 0;
+  if (it == hidden_.end() || callbacksStopped_) return 0;
   auto proc = it->second;
   return proc(message, wParam, lParam);
 }

@@ -39,6 +39,11 @@ class THeadlessBackend : public IBackend {
   // Settle waits for its posts instead of returning.
   void AddBusyProbe(std::function<bool()> busy);
   void ClearBusyProbes();
+  // Timers and posts of a process other than the program's (the simulated
+  // RAS service): they keep running after the program stops its callbacks.
+  uintptr_t StartExternalTimer(unsigned intervalMs, std::function<void()> tick);
+  void PostExternal(std::function<void()> work);
+  bool CallbacksStopped() const { return callbacksStopped_; }
 
   std::vector<TRecordedMessageBox> messageBoxes;
   // Answer for each message box (default IDOK).
@@ -72,8 +77,9 @@ class THeadlessBackend : public IBackend {
   void StopTimer(uintptr_t id) override;
   void ProcessMessages() override;
   void RunUntil(const std::function<bool()>& done) override;
-  void PostToGui(std::function<void()> work) override;
+  bool PostToGui(std::function<void()> work) override;
   void Sleep(unsigned ms) override;
+  void StopCallbacks() override;
   uint64_t TickCount() override;
   int MessageBox(THandle owner, const std::string& text, const std::string& caption,
                  unsigned flags) override;
@@ -111,6 +117,7 @@ class THeadlessBackend : public IBackend {
     int64_t due;
     uint64_t seq;
     std::function<void()> tick;
+    bool external = false;
   };
   bool RunPosted();
   bool FireOneDueTimer();
@@ -122,7 +129,8 @@ class THeadlessBackend : public IBackend {
   uint64_t timerSeq_ = 0;
   std::mutex mutex_;
   std::condition_variable posted_;
-  std::deque<std::function<void()>> queue_;
+  // Posted work; `true` marks work of another process.
+  std::deque<std::pair<bool, std::function<void()>>> queue_;
   std::vector<std::function<bool()>> probes_;
   std::map<THandle, TWndProc> hidden_;
   std::map<THandle, int> windowState_;  // last ShowWindow command per window
@@ -131,4 +139,5 @@ class THeadlessBackend : public IBackend {
   std::map<std::string, uint32_t> registeredMessages_;
   int liveIcons_ = 0;
   int loopDepth_ = 0;
+  bool callbacksStopped_ = false;
 };

@@ -94,6 +94,7 @@ TWin32Backend::TWin32Backend() {
   if (!utility) throw std::runtime_error("Cannot create the message window");
   SetWindowLongPtrA(utility, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   utility_ = T(utility);
+  guiThread_ = GetCurrentThreadId();
 }
 
 TWin32Backend::~TWin32Backend() {
@@ -127,6 +128,7 @@ void TWin32Backend::Guard(const std::function<void()>& fn) noexcept {
 
 uintptr_t TWin32Backend::StartTimer(unsigned intervalMs, std::function<void()> tick) {
   uintptr_t id = nextTimer_++;
+  if (timersStopped_) return id;  // on the way out: it never ticks
   if (!SetTimer(H(utility_), id, std::max(1u, intervalMs), nullptr))
     throw std::runtime_error("Not enough timers available");
   timers_[id] = std::make_shared<std::function<void()>>(std::move(tick));
@@ -137,8 +139,19 @@ void TWin32Backend::StopTimer(uintptr_t id) {
   if (timers_.erase(id)) KillTimer(H(utility_), id);
 }
 
+void TWin32Backend::StopCallbacks() {
+  {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    closing_ = true;
+    posted_.clear();
+  }
+  timersStopped_ = true;
+  for (auto& [id, tick] : timers_) KillTimer(H(utility_), id);
+  timers_.clear();
+}
+
 intptr_t TWin32Backend::UtilityMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (message == WM_RUNPOSTED) {
+  if (message == WM_RUNPOSTED || (message == WM_TIMER && wParam == kWakeTimer)) {
     RunPosted();
     return 0;
   }
@@ -150,24 +163,40 @@ intptr_t TWin32Backend::UtilityMessage(uint32_t message, uintptr_t wParam, intpt
   return 0;
 }
 
-void TWin32Backend::PostToGui(std::function<void()> work) {
-  HWND utility;
+bool TWin32Backend::PostToGui(std::function<void()> work) {
   {
     std::lock_guard<std::mutex> lock(postMutex_);
-    if (closing_) return;
+    if (closing_) return false;
     posted_.push_back(std::move(work));
-    if (wakePending_) return;
+    if (wakePending_) return true;
     wakePending_ = true;
-    utility = H(utility_);
   }
-  if (!PostMessageA(utility, WM_RUNPOSTED, 0, 0)) {
-    // The queue is full: the next post tries again.
-    std::lock_guard<std::mutex> lock(postMutex_);
-    wakePending_ = false;
+  // A refused wake-up (a full queue) must not leave the work waiting for a
+  // next post that may never come: the dialer's notifier posts again only
+  // once this work has run.
+  if (PostWake()) return true;
+  if (GetCurrentThreadId() == guiThread_) {
+    // The GUI thread cannot wait for its own queue to drain; a timer is not
+    // a queued message and wakes it all the same.
+    SetTimer(H(utility_), kWakeTimer, 10, nullptr);
+    return true;
+  }
+  for (;;) {
+    ::Sleep(10);
+    {
+      std::lock_guard<std::mutex> lock(postMutex_);
+      if (closing_) return false;  // the work was dropped with the rest
+    }
+    if (PostWake()) return true;
   }
 }
 
+bool TWin32Backend::PostWake() {
+  return PostMessageA(H(utility_), WM_RUNPOSTED, 0, 0) != 0;
+}
+
 void TWin32Backend::RunPosted() {
+  KillTimer(H(utility_), kWakeTimer);
   {
     std::lock_guard<std::mutex> lock(postMutex_);
     wakePending_ = false;
@@ -312,7 +341,7 @@ intptr_t TWin32Backend::HiddenMessage(uintptr_t window, uint32_t message, uintpt
     delete data;
     return DefWindowProcA(w, message, wParam, lParam);
   }
-  if (!data) return DefWindowProcA(w, message, wParam, lParam);
+  if (!data || data->backend->CallbacksStopped()) return DefWindowProcA(w, message, wParam, lParam);
   // Copies: the handler may destroy its own window.
   std::shared_ptr<TWndProc> proc = data->proc;
   TWin32Backend* backend = data->backend;

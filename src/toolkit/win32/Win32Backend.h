@@ -34,8 +34,9 @@ class TWin32Backend : public IBackend {
   void StopTimer(uintptr_t id) override;
   void ProcessMessages() override;
   void RunUntil(const std::function<bool()>& done) override;
-  void PostToGui(std::function<void()> work) override;
+  bool PostToGui(std::function<void()> work) override;
   void Sleep(unsigned ms) override;
+  void StopCallbacks() override;
   uint64_t TickCount() override;
   int MessageBox(THandle owner, const std::string& text, const std::string& caption,
                  unsigned flags) override;
@@ -82,24 +83,34 @@ class TWin32Backend : public IBackend {
   void BeginDestroy() { ++destroying_; }
   void EndDestroy() { --destroying_; }
 
+  bool CallbacksStopped() const { return timersStopped_; }
   // The utility window's procedure (timers and posted work).
   intptr_t UtilityMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // A hidden window's procedure.
   static intptr_t HiddenMessage(uintptr_t window, uint32_t message, uintptr_t wParam,
                                 intptr_t lParam);
 
+ protected:
+  // Posts the utility window's wake-up for posted work; false when the queue
+  // refused it. (A test makes it fail as a full queue would.)
+  virtual bool PostWake();
+
  private:
+  // The timer that stands in for a wake-up the queue refused to the GUI thread.
+  static constexpr uintptr_t kWakeTimer = ~uintptr_t{0} - 1;
   void RunPosted();
 
   TApplication* app_ = nullptr;
   uintptr_t utility_ = 0;  // message-only window: timers and posted work
+  unsigned long guiThread_ = 0;
   std::map<uintptr_t, std::shared_ptr<std::function<void()>>> timers_;
   uintptr_t nextTimer_ = 1;
 
   std::mutex postMutex_;
   std::deque<std::function<void()>> posted_;
   bool wakePending_ = false;
-  bool closing_ = false;
+  bool closing_ = false;  // no more posted work: the program is on its way out
+  bool timersStopped_ = false;
 
   std::map<std::string, uintptr_t> fonts_;
   std::map<uint32_t, uintptr_t> brushes_;
