@@ -3,7 +3,8 @@
 // pane's change handler as the program does. Prints the wall time per line of
 // each tenth (10,000 lines) and the ratio of the last tenth to the first (the
 // target: within 1.5), and checks that the file holds the header block and
-// every pane line, byte for byte (OK or FAIL).
+// every line the pane showed (it keeps only the newest), byte for byte (OK or
+// FAIL).
 //
 // Build it without sanitizers for the figure (scripts/bench does):
 //   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -75,6 +76,17 @@ bool Run(int total, const std::string& log, std::vector<double>& perLineUs, size
   q.Start();  // the log file is created empty
   TRichEditURL& pane = *q.form1->Memo1;
   const TDateTime now = q.world.clock.Now();
+  // Every line the pane shows, as the change handler first sees it (the pane
+  // drops its oldest lines past its bound).
+  std::vector<std::string> shown;
+  int seen = 0;
+  TNotifyEvent change = pane.OnChange;
+  pane.OnChange = [&](TObject* sender) {
+    for (int i = seen; i < pane.LineCount(); ++i) shown.push_back(pane.Line(i));
+    seen = pane.LineCount();
+    change(sender);
+    seen = pane.LineCount();
+  };
 
   perLineUs.clear();
   for (int b = 0; b < 10; ++b) {
@@ -88,13 +100,13 @@ bool Run(int total, const std::string& log, std::vector<double>& perLineUs, size
     perLineUs.push_back(us / block);
   }
 
-  // The file: one header block, then every pane line (wrapped ones as the
+  // The file: one header block, then every line shown (wrapped ones as the
   // pane counts them), each ended by CR LF.
   const std::string rule(39, '-');
   std::string expected = "\r\n" + rule + "\r\nNEW SESSION: " + q.world.locale.LongTime(now) + " (" +
                          q.world.locale.ShortDate(now) + ")\r\n" + rule + "\r\n";
-  paneLines = pane.LineCount();
-  for (int i = 0; i < paneLines; ++i) expected += pane.Line(i) + "\r\n";
+  paneLines = static_cast<int>(shown.size());
+  for (const std::string& line : shown) expected += line + "\r\n";
   const std::string file = ReadFile(log);
   fileBytes = file.size();
   q.world.app->DestroyForms();
@@ -144,11 +156,11 @@ int main(int argc, char** argv) {
   const double ratio = median.back() / median.front();
   std::printf(
       "session log: %d lines added to the pane with logging on, %d runs (file %zu bytes, %d pane "
-      "lines)\n",
+      "lines shown)\n",
       total, runs, fileBytes, paneLines);
   std::printf(
       "median time per line: first %d %.2f us, last %d %.2f us, ratio %.2f (target <= 1.5): %s\n",
       block, median.front(), block, median.back(), ratio, ratio <= 1.5 ? "within" : "OVER");
-  std::printf("file byte-exact against the pane: %s\n", allExact ? "OK" : "FAIL");
+  std::printf("file byte-exact against every line shown: %s\n", allExact ? "OK" : "FAIL");
   return allExact ? 0 : 1;
 }

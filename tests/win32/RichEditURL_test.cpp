@@ -1,11 +1,16 @@
 // The link-reporting pane over a real RichEdit 2.0 control: the control marks
 // the address, a real left-button press on it reaches OnURLClick with the
-// address's text, and the address stays selected.
+// address's text, and the address stays selected. The control's text limit is
+// set whenever its window is made, and the control follows the model when the
+// oldest lines are dropped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 #include "ToolkitWin32World.h"
+#include "app/SessionLog.h"
 #include "components/RichEditURL.h"
 
 namespace {
@@ -55,6 +60,35 @@ class Win32RichEditURL : public ::testing::Test {
     return text;
   }
 
+  // The control's own text, with CR LF between paragraphs as the model keeps it.
+  std::string ControlText() {
+    GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_USECRLF | GTL_PRECISE, CP_ACP};
+    LRESULT n = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+    std::string text(static_cast<size_t>(std::max<LRESULT>(n, 0)) + 1, '\0');
+    GETTEXTEX get{};
+    get.cb = static_cast<DWORD>(text.size());
+    get.flags = GT_USECRLF;
+    get.codepage = CP_ACP;
+    n = SendMessageA(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                     reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(n, 0)));
+    return text;
+  }
+  // Characters in the control, a paragraph mark counting one.
+  int ControlLength() {
+    GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_PRECISE, CP_ACP};
+    return static_cast<int>(
+        SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0));
+  }
+  // Where a position in the model's text lies in the control's.
+  int ControlPosition(size_t at) {
+    const std::string& text = form->Memo1->Text();
+    int cp = 0;
+    for (size_t i = 0; i < at; ++i, ++cp)
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    return cp;
+  }
+
   TWin32World w;
   TPaneForm* form = nullptr;
   HWND pane = nullptr;
@@ -102,6 +136,71 @@ TEST_F(Win32RichEditURL, PlainTextAndFailingHandlersReportNothing) {
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(w.backend.messages.empty());  // the failure is dropped silently
   EXPECT_EQ(ControlSelection(), "www.example.org");
+}
+
+TEST_F(Win32RichEditURL, TheLimitIsSetAtEveryCreationFarAboveWhatTheBoundedLogHolds) {
+  // Read back from the live control before any text: even were each line the
+  // log keeps as long as a whole control at its default limit, it would fit.
+  const LRESULT limit = SendMessageA(pane, EM_GETLIMITTEXT, 0, 0);
+  EXPECT_GT(static_cast<int64_t>(limit), int64_t{kPaneLineBound} * 65536);
+  EXPECT_EQ(limit, form->Memo1->TextLimit());
+
+  // Far past the control's defaults (32,767 and 64K) it takes every line.
+  // (Hidden, Wine adds lines ten times faster: it does not paint each one.)
+  form->Hide();
+  const std::string tail(120, '.');
+  for (int i = 0; i < 800; ++i) form->Memo1->AddLine(std::to_string(i) + tail);
+  EXPECT_GT(ControlLength(), 3 * 32767);
+  EXPECT_EQ(ControlLength(), form->Memo1->TextLength());
+  EXPECT_EQ(ControlText(), form->Memo1->Text());
+
+  // A window made again gets the limit before it takes the text back.
+  form->Memo1->CreateHandles();
+  pane = Hwnd(form->Memo1->Handle());
+  ASSERT_TRUE(IsWindow(pane));
+  EXPECT_EQ(SendMessageA(pane, EM_GETLIMITTEXT, 0, 0), limit);
+  EXPECT_EQ(ControlText(), form->Memo1->Text());
+}
+
+TEST_F(Win32RichEditURL, TheControlFollowsTheDropsOfTheOldestLines) {
+  TRichEditURL& memo = *form->Memo1;
+  std::vector<std::string> clicked;
+  memo.OnURLClick = [&](TObject*, const std::string& url) { clicked.push_back(url); };
+  form->Hide();  // Wine adds lines ten times faster to a pane it need not paint
+  int next = 0;
+  auto add = [&](int lines) {
+    for (int end = next + lines; next < end; ++next)
+      memo.AddLine(next % 10 == 0 ? "Error: Access was denied because the user name and/or "
+                                    "password was invalid on the domain. #" +
+                                        std::to_string(next)
+                                  : "Connection attempt #" + std::to_string(next));
+  };
+  add(1500);
+  ASSERT_GT(memo.LineCount(), 1500);  // the long lines wrap in the control
+  for (int round = 0; round < 3; ++round) {
+    const int before = memo.LineCount();
+    const int dropped = memo.DropOldestLines(1000);
+    // Whole lines only, as the control counts them before and after.
+    EXPECT_GT(dropped, 900);
+    EXPECT_LE(dropped, 1000);
+    EXPECT_EQ(memo.LineCount(), before - dropped);
+    EXPECT_EQ(ControlText(), memo.Text());
+    EXPECT_EQ(ControlLength(), memo.TextLength());
+    CHARRANGE caret{};
+    SendMessageA(pane, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    EXPECT_EQ(caret.cpMin, memo.TextLength());
+    EXPECT_EQ(caret.cpMax, memo.TextLength());
+    add(1000);
+    EXPECT_EQ(ControlText(), memo.Text());
+  }
+
+  // Positions still agree: a press on an address reports that address.
+  memo.AddLine("see www.example.org now");
+  form->Show();
+  memo.ScrollCaret();
+  w.backend.ProcessMessages();
+  ClickAt(ControlPosition(memo.Text().rfind("www.")) + 3);
+  EXPECT_EQ(clicked, (std::vector<std::string>{"www.example.org"}));
 }
 
 }  // namespace

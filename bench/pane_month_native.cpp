@@ -1,0 +1,169 @@
+// A month of failed redials: the whole program with the simulated RAS
+// service on the virtual clock, an entry whose every dial fails, automatic
+// redial every 3 s with attempts enough for the month, and logging on to a
+// real file. Prints, at points through the month, the pane's line count and
+// text size and the heap in use, so that it shows whether they stay flat once
+// the pane's bound is reached; checks at the end that the file holds every
+// line the pane showed, once, in order, byte for byte, and that the pane still
+// shows the newest attempt (OK or FAIL); prints the wall time.
+//
+// Build it without sanitizers for the figures (scripts/bench does):
+//   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release
+//   cmake --build build/bench --target pane_month_native
+//   build/bench/pane_month_native [days] [folder]
+//   (defaults: 30 days, a temporary folder)
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "unit/QuindleWorld.h"
+
+namespace {
+
+constexpr int64_t kHour = 3600 * 1000;
+
+// Every line the pane shows, as the change handler first sees it, written to
+// a file of its own: what the log file must hold after its header block.
+class TExpectedLines {
+ public:
+  TExpectedLines(TForm1& form, const std::string& path) : out_(path, std::ios::binary) {
+    TRichEditURL* pane = form.Memo1;
+    TNotifyEvent change = pane->OnChange;
+    pane->OnChange = [this, pane, change](TObject* sender) {
+      for (int i = seen_; i < pane->LineCount(); ++i) {
+        const std::string line = pane->Line(i);
+        out_.write(line.data(), static_cast<std::streamsize>(line.size()));
+        out_.write("\r\n", 2);
+        ++lines_;
+      }
+      seen_ = pane->LineCount();
+      change(sender);
+      seen_ = pane->LineCount();
+    };
+  }
+  void Close() { out_.close(); }
+  int64_t Lines() const { return lines_; }
+
+ private:
+  std::ofstream out_;
+  int seen_ = 0;
+  int64_t lines_ = 0;
+};
+
+// True when `log` is one header block followed by exactly the bytes of
+// `expected`, compared a block at a time.
+bool LogMatches(const std::string& log, const std::string& expected, int64_t& bytes) {
+  std::ifstream a(log, std::ios::binary), b(expected, std::ios::binary);
+  std::string line;
+  const std::string rule(39, '-');
+  if (!std::getline(a, line) || line != "\r") return false;
+  if (!std::getline(a, line) || line != rule + "\r") return false;
+  if (!std::getline(a, line) || line.rfind("NEW SESSION: ", 0) != 0) return false;
+  if (!std::getline(a, line) || line != rule + "\r") return false;
+  std::vector<char> x(1 << 16), y(1 << 16);
+  bytes = 0;
+  for (;;) {
+    a.read(x.data(), static_cast<std::streamsize>(x.size()));
+    b.read(y.data(), static_cast<std::streamsize>(y.size()));
+    if (a.gcount() != b.gcount()) return false;
+    if (!std::equal(x.begin(), x.begin() + a.gcount(), y.begin())) return false;
+    bytes += a.gcount();
+    if (a.gcount() == 0) return true;
+  }
+}
+
+// Bytes the program holds from malloc, large blocks (mapped one by one) too.
+size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// The number of the newest attempt line in the pane (0: none).
+int LastAttemptShown(const TRichEditURL& pane) {
+  const std::string prefix = "Connection attempt #";
+  for (int i = pane.LineCount() - 1; i >= 0; --i) {
+    const std::string line = pane.Line(i);
+    if (line.rfind(prefix, 0) == 0) return std::atoi(line.c_str() + prefix.size());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int days = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+  std::unique_ptr<TTempDir> temp;
+  std::string folder;
+  if (argc > 2) {
+    folder = argv[2];
+  } else {
+    temp = std::make_unique<TTempDir>();
+    folder = temp->path.string();
+  }
+  const std::string log = folder + "/month.log", expected = folder + "/month.expected";
+  std::remove(log.c_str());
+  const auto wallStart = std::chrono::steady_clock::now();
+  auto wall = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  };
+
+  bool exact = false, upToDate = false;
+  int64_t fileBytes = 0, lines = 0;
+  {
+    // Port opened fails with 678: three lines an attempt, every 3 s and a bit.
+    TQuindleWorld q("[Busy]\nScript=0:100,1:100,8192:100\nFailCode=678\nFailAt=1\n");
+    auto& r = q.world.registry;
+    r.PutDword(kQuindleKey, "AutoRecon", 1);
+    r.PutDword(kQuindleKey, "RetryInt", 3000);
+    r.PutDword(kQuindleKey, "AttempsInt", 2000000);
+    r.PutDword(kQuindleKey, "LogEnabled", 1);
+    r.PutString(kQuindleKey, "LogFile", log);
+    q.Start();
+    TExpectedLines shown(*q.form1, expected);
+    TRichEditURL& pane = *q.form1->Memo1;
+    q.form1->ConButton->Click();
+
+    std::printf("%8s %10s %12s %10s %12s %14s %12s %8s\n", "hours", "attempts", "lines shown",
+                "pane lines", "pane bytes", "pane capacity", "heap in use", "wall s");
+    const std::vector<int> marks = {1, 2, 3, 6, 12, 24, 48, 96, 168, 240, 336, 432, 504, 600, 720};
+    for (int hour = 1; hour <= days * 24; ++hour) {
+      q.Advance(kHour);
+      // What the test's stand-ins record of the calls made to them is the
+      // bench's memory, not the program's.
+      std::vector<TRecordedWindowCall>().swap(q.world.backend.windowCalls);
+      std::vector<TNotifyCall>().swap(q.world.shell.notifyCalls);
+      std::vector<std::string>().swap(q.world.registry.log);
+      if (std::find(marks.begin(), marks.end(), hour) != marks.end() || hour == days * 24) {
+        std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour, q.form1->AttemptNo,
+                    static_cast<long long>(shown.Lines()), pane.LineCount(), pane.Text().size(),
+                    pane.Text().capacity(), HeapInUse(), wall());
+        std::fflush(stdout);
+      }
+    }
+    lines = shown.Lines();
+    shown.Close();
+    // A pane that stopped taking lines would end on an old attempt.
+    upToDate = LastAttemptShown(pane) == q.form1->AttemptNo;
+    std::printf("newest attempt: #%d, in the pane: #%d\n", q.form1->AttemptNo,
+                LastAttemptShown(pane));
+    std::printf("message boxes: %zu\n", q.world.backend.messageBoxes.size());
+    q.world.app->DestroyForms();
+  }
+  exact = LogMatches(log, expected, fileBytes);
+  std::printf(
+      "%d days of failed redials every 3 s: %lld lines shown, file %lld bytes after its "
+      "header\n",
+      days, static_cast<long long>(lines), static_cast<long long>(fileBytes));
+  std::printf("file byte-exact against every line shown, once, in order: %s\n",
+              exact ? "OK" : "FAIL");
+  std::printf("pane up to date with the newest attempt: %s\n", upToDate ? "OK" : "FAIL");
+  std::printf("wall time: %.1f s\n", wall());
+  return exact && upToDate ? 0 : 1;
+}
