@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "ResourceIds.h"
 #include "platform/Errors.h"
@@ -19,6 +20,7 @@ namespace {
 const char* const kHintDisconnected = "Quindle\r(Disconneted)";
 const char* const kHintConnecting = "Quindle\r(Connecting...)";
 const char* const kHintConnected = "Quindle\r(Connected)";
+const char* const kChooseConnection = "Choose a connection in Settings";
 
 template <class T>
 T* Make(TForm1* form, const char* name) {
@@ -29,10 +31,13 @@ T* Make(TForm1* form, const char* name) {
 }
 
 // A text the dialer could not fill sensibly: empty, or holding bytes that no
-// message would (what a too-small or missing error text leaves behind).
+// message would (what a too-small or missing error text leaves behind). The
+// line break that system texts end with does not count.
 bool Unreadable(const std::string& text) {
-  if (text.empty()) return true;
-  return std::any_of(text.begin(), text.end(), [](char c) {
+  std::string_view t = text;
+  while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+  if (t.empty()) return true;
+  return std::any_of(t.begin(), t.end(), [](char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return u < 32 && c != '\t';
   });
@@ -393,6 +398,14 @@ void TForm1::ConButtonClick(TObject*) {
 }
 
 void TForm1::StartDial() {
+  // No entry selected (the stored choice is gone from the phone book): an
+  // entry the user never chose, maybe another provider's, is not dialled.
+  const TComboBox& combo = *SettingsForm->ComboBox1;
+  if (combo.ItemIndex() < 0 || combo.ItemIndex() >= combo.Items().Count()) {
+    AddLine(kChooseConnection);
+    RefreshState();
+    return;
+  }
   if (SettingsForm->AsyncButton->Checked()) {
     SyncDial = false;
     DialUp1->SetDialMode(dmAsync);
@@ -403,11 +416,7 @@ void TForm1::StartDial() {
     SyncDial = true;
     DialUp1->SetDialMode(dmSync);
   }
-  // With no entry selected (the stored choice is gone from the phone book)
-  // the first entry is dialled.
-  const TComboBox& combo = *SettingsForm->ComboBox1;
-  int index = combo.ItemIndex() >= 0 ? combo.ItemIndex() : 0;
-  DialUp1->SetEntry(combo.Items().Get(index));
+  DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
   DialUp1->Dial();
 }
 
@@ -468,9 +477,11 @@ void TForm1::DialUp1AsyncEvent(TObject*, int32_t, int32_t error, const std::stri
   RefreshStateAndRedial();
 }
 
-void TForm1::DialUp1Error(TObject*, int32_t, const std::string& message) {
+void TForm1::DialUp1Error(TObject*, int32_t code, const std::string& message) {
   if (message == "GetEntryDialParams failed")
     AddLine("Error: No connections available");
+  else if (Unreadable(message))
+    AddLine("Error: " + std::to_string(code));  // as for the codes the service has no text for
   else
     AddLine("Error: " + message);
   RefreshState();

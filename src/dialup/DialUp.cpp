@@ -1,5 +1,6 @@
 #include "dialup/DialUp.h"
 
+#include <cctype>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -332,6 +333,8 @@ std::string TDialUp::ErrorText(int32_t code) {
   // No text, or one that filled the buffer without its terminator: none.
   size_t len = strnlen(buffer, sizeof buffer);
   if (r != 0 || len == sizeof buffer) return "";
+  // System texts end in a line break, which is no part of the message.
+  while (len > 0 && std::isspace(static_cast<unsigned char>(buffer[len - 1]))) --len;
   return std::string(buffer, len);
 }
 

@@ -79,16 +79,31 @@ std::optional<std::string> ReadRunValue(IRegistryApi& api) {
 }
 }  // namespace
 
+std::string RunCommand(const std::string& programPath) {
+  // Unquoted, a path with a space would be tried cut at each space first
+  // ("D:\My.exe" for "D:\My Tools\Quindle.exe") at every user's logon.
+  if (programPath.find(' ') == std::string::npos) return programPath;
+  return "\"" + programPath + "\"";
+}
+
+bool RunValueNames(const std::string& value, const std::string& programPath) {
+  return value == programPath || value == "\"" + programPath + "\"";
+}
+
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows) {
   TRegistry reg(api, KEY_ALL_ACCESS_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
   if (!reg.OpenKey(kRunKey, false)) {
     // A user without the right to change the machine-wide key: fine as long
     // as the value there already names this program.
-    if (startWithWindows && ReadRunValue(api) != programPath) RunValueFailed();
+    if (startWithWindows) {
+      std::optional<std::string> current = ReadRunValue(api);
+      if (!current || !RunValueNames(*current, programPath)) RunValueFailed();
+    }
     return;
   }
   if (!startWithWindows) return;
+  const std::string command = RunCommand(programPath);
   if (reg.ValueExists(kRunValue)) {
     std::string current;
     try {
@@ -96,9 +111,11 @@ void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool star
     } catch (const ERegistryException&) {
       current.clear();  // a value of another type is replaced by a proper one
     }
-    if (current == programPath) return;
+    // An old value without its quotes names the program too, and is
+    // rewritten quoted.
+    if (current == command) return;
   }
-  reg.WriteString(kRunValue, programPath);
+  reg.WriteString(kRunValue, command);
 }
 
 void RemoveRunValue(IRegistryApi& api) {

@@ -56,8 +56,14 @@ class TSettingsWriter {
   TRegistry reg_;
 };
 
+// The Run value's text for the program: its path, in double quotes when it
+// holds a space.
+std::string RunCommand(const std::string& programPath);
+// True when a Run value's text names the program, quoted or not.
+bool RunValueNames(const std::string& value, const std::string& programPath);
 // Brings the Run value in line with "Start with Windows" being on: written
-// when it is missing or names another path. Nothing is removed here. Raises
+// (as RunCommand) when it is missing, names another path, or names this one
+// without the quotes it needs. Nothing is removed here. Raises
 // "Failed to set data for 'Quindle'" when the value is needed and cannot be
 // written, also when the Run key cannot be opened for writing at all.
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows);

@@ -7,6 +7,7 @@
 #include "platform/DateTime.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "settings/LogFileName.h"
 #include "settings/SettingsStore.h"
 #include "toolkit/Application.h"
 #include "toolkit/Timer.h"
@@ -26,16 +27,6 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name) {
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-// A log file name that would make the log an executable or an archive
-// (Windows names ignore case, so neither does this test).
-bool RefusedLogName(const std::string& name) {
-  std::string lower = name;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* ext : {".exe", ".com", ".zip", ".rar"})
-    if (lower.find(ext) != std::string::npos) return true;
-  return false;
 }
 
 std::string BlanksToZeros(std::string s) {
@@ -171,6 +162,9 @@ void TSettingsForm::ApplyDesign() {
   AsyncButton->SetChecked(true);
   ComboBox1->SetStyle(csDropDownList);
   PMask->SetPasswordChar('*');
+  // The longest user name and password a phone-book entry can hold.
+  UEdit->SetMaxLength(256);
+  PMask->SetMaxLength(256);
   AutoReconBox->SetChecked(true);
   LogEdit->SetEnabled(false);
   Label4->SetEnabled(false);
@@ -264,13 +258,19 @@ void TSettingsForm::FetchCredentials() {
   SetFieldText(PMask, password);
 }
 
+std::string TSettingsForm::LogPath(const std::string& name) const {
+  return LogFilePath(name, Application().Platform().system->ModuleFileName());
+}
+
 void TSettingsForm::CheckLogFile() {
   const std::string name = LogEdit->Text();
-  bool usable = !RefusedLogName(name) && (FileExists(name) || CreateEmptyFile(name));
+  const std::string path = LogPath(name);
+  bool usable = !RefusedLogName(name) && (FileExists(path) || CreateEmptyFile(path));
   if (usable) return;
   ShowError("Invalid log file name: " + name);
   SetFieldText(LogEdit, kFallbackLogFile);
-  if (!FileExists(kFallbackLogFile)) CreateEmptyFile(kFallbackLogFile);
+  const std::string fallback = LogPath(kFallbackLogFile);
+  if (!FileExists(fallback)) CreateEmptyFile(fallback);
 }
 
 bool TSettingsForm::CheckTimeDate(const std::string& text) {
@@ -358,7 +358,13 @@ void TSettingsForm::LoadSettings() {
   if (auto v = reader.Boolean("LogEnabled")) LogBox->SetChecked(*v);
   if (LogBox->Checked())
     if (auto v = reader.Text("LogFile")) SetFieldText(LogEdit, *v);
-  if (auto v = reader.Boolean("WinBoot")) CheckBox2->SetChecked(*v);
+  {
+    const int errorsBefore = reader.TypeErrors();
+    if (auto v = reader.Boolean("WinBoot")) CheckBox2->SetChecked(*v);
+    // Unreadable: the box says nothing about the Run value, which is left
+    // as it is unless the user sets the box.
+    winBootUnread_ = reader.TypeErrors() > errorsBefore;
+  }
   if (auto v = reader.Boolean("AutoCon")) CheckBox1->SetChecked(*v);
   // An index outside the list selects nothing.
   if (auto v = reader.Integer("ConInt")) ComboBox1->SetItemIndex(*v);
@@ -373,7 +379,7 @@ void TSettingsForm::ApplyAtLoad() {
   v.LoggingEnabled = LogBox->Checked();
   if (LogBox->Checked()) {
     CheckLogFile();
-    v.LogFileName = LogEdit->Text();
+    v.LogFileName = LogPath(LogEdit->Text());
   }
   v.MaxAttempts = StrToInt(AttemptsEdit->Text());
   if (AutoReconBox->Checked()) {
@@ -417,8 +423,21 @@ void TSettingsForm::SaveStoredSettings(const TReport& report) {
 }
 
 void TSettingsForm::SaveRunValue() {
+  if (winBootUnread_) return;
   const TPlatform& p = Application().Platform();
   UpdateRunValue(*p.registry, p.system->ModuleFileName(), CheckBox2->Checked());
+}
+
+bool TSettingsForm::RunValueNamesProgram() const {
+  const TPlatform& p = Application().Platform();
+  TRegistry reg(*p.registry, KEY_READ_T);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  if (!reg.OpenKeyReadOnly(kRunKey) || !reg.ValueExists(kRunValue)) return false;
+  try {
+    return RunValueNames(reg.ReadString(kRunValue), p.system->ModuleFileName());
+  } catch (const ERegistryException&) {
+    return false;
+  }
 }
 
 void TSettingsForm::SaveSettings() {
@@ -439,13 +458,14 @@ void TSettingsForm::SaveSettings() {
     }
     w.Boolean("LogEnabled", LogBox->Checked());
     if (LogBox->Checked()) w.Text("LogFile", LogEdit->Text());
-    w.Boolean("WinBoot", CheckBox2->Checked());
+    // An unreadable value is replaced by what the Run value says.
+    w.Boolean("WinBoot", winBootUnread_ ? RunValueNamesProgram() : CheckBox2->Checked());
     w.Boolean("AutoCon", CheckBox1->Checked());
     if (ComboBox1->Items().Count() > 0) w.Integer("ConInt", ComboBox1->ItemIndex());
     w.Boolean("MiniStart", MiniBox->Checked());
     w.Boolean("ZimAdvt", ZimBox->Checked());
   }
-  if (!CheckBox2->Checked()) RemoveRunValue(api);
+  if (!CheckBox2->Checked() && !winBootUnread_) RemoveRunValue(api);
 }
 
 // ---- show, activate, hide ----
@@ -504,7 +524,7 @@ void TSettingsForm::FormHide(TObject* sender) {
   v.LoggingEnabled = LogBox->Checked();
   if (LogBox->Checked()) {
     CheckLogFile();
-    v.LogFileName = LogEdit->Text();
+    v.LogFileName = LogPath(LogEdit->Text());
   }
   if (!TimerBox->Checked()) {
     link_.DisTimer->SetEnabled(false);
@@ -514,6 +534,9 @@ void TSettingsForm::FormHide(TObject* sender) {
   v.TimedDate = BlanksToZeros(DateEdit->Text());
   v.TimedTime = BlanksToZeros(TimeEdit->Text()) + (AmSelected() ? " AM" : " PM");
   if (CheckTimeDate(v.TimedTime + " " + v.TimedDate)) {
+    // Blanks were read as zeros: the fields (and so the stored values) say so.
+    SetFieldText(DateEdit, v.TimedDate);
+    SetFieldText(TimeEdit, v.TimedTime.substr(0, 5));
     link_.DisTimer->SetEnabled(true);
   } else {
     link_.DisTimer->SetEnabled(false);
@@ -565,7 +588,7 @@ void TSettingsForm::LogBoxClick(TObject* sender) {
     Label4->SetEnabled(true);
     // Checked on close; a name that would make the log an executable or an
     // archive is not put in force even for the moments until then.
-    if (!RefusedLogName(LogEdit->Text())) v.LogFileName = LogEdit->Text();
+    if (!RefusedLogName(LogEdit->Text())) v.LogFileName = LogPath(LogEdit->Text());
   } else {
     if (v.LogFileOpen) {
       v.LogFile.Close();
@@ -593,6 +616,7 @@ void TSettingsForm::CheckBox1Click(TObject* sender) {
 }
 void TSettingsForm::CheckBox2Click(TObject* sender) {
   SettingsChanged = true;
+  winBootUnread_ = false;  // the user has said what the Run value must be
 }
 void TSettingsForm::MiniBoxClick(TObject* sender) {
   SettingsChanged = true;

@@ -112,6 +112,10 @@ class TSettingsForm : public TForm {
   // The log file check on load and hide: refused or uncreatable names fall
   // back to "SessionLog.log" after the message.
   void CheckLogFile();
+  // The file a log name stands for (a relative name in the program's folder).
+  std::string LogPath(const std::string& name) const;
+  // True when the machine-wide Run value names this program.
+  bool RunValueNamesProgram() const;
   // The selected phone-book entry, when there is one to show or store.
   bool SelectedEntry(std::string& name) const;
   void FetchCredentials();
@@ -124,4 +128,5 @@ class TSettingsForm : public TForm {
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
+  bool winBootUnread_ = false;  // WinBoot was stored with the wrong type
 };

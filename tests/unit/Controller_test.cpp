@@ -2,6 +2,8 @@
 // the simulated RAS service dials, redials, follows drops and hangs up.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "QuindleWorld.h"
 #include "ResourceIds.h"
 
@@ -217,13 +219,23 @@ TEST(Controller, EmptyEntryListAsksForAConnection) {
   EXPECT_TRUE(q.form1->ConButton->Enabled());
 }
 
-TEST(Controller, StoredChoiceOutsideTheListDialsTheFirstEntry) {
+// The stored choice is gone from the phone book: no entry the user never
+// chose (maybe another provider's) is dialled, by Connect or at start-up.
+TEST(Controller, StoredChoiceOutsideTheListDialsNothingAndAsksForAChoice) {
   TQuindleWorld q(kBook);
-  StartWith(q, 42, false);
+  q.world.registry.PutDword(kQuindleKey, "AutoCon", 1);
+  StartWith(q, 42, true);
   EXPECT_EQ(q.settings->ComboBox1->ItemIndex(), -1);
+  q.Advance(10000);  // the start-up dial's tick
   q.form1->ConButton->Click();
-  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
-  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+  q.Advance(10000);
+  EXPECT_EQ(q.Pane(), (std::vector<std::string>{"Choose a connection in Settings",
+                                                "Choose a connection in Settings"}));
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 0);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+  EXPECT_FALSE(q.form1->DisButton->Enabled());
+  EXPECT_FALSE(q.form1->Timer->Enabled());
 }
 
 TEST(Controller, SyncDialBlocksAndLogsOnlyItsAttemptLine) {
@@ -337,6 +349,34 @@ TEST(NestedDial, ARedialTickDuringADialMakesNoSecondDial) {
   q.form1->Timer->SetEnabled(true);  // a tick due one second into a 4.5 s dial
   ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
   ExpectOneDialPerAttemptLine(q, 1);
+}
+
+// The texts of a failed dial: a service text ends in the line break system
+// texts carry, or there is none at all.
+uint32_t RASAPI_CALL TextWithLineBreak(uint32_t code, char* buffer, uint32_t size) {
+  const std::string text = "The line is busy.\r\n";
+  if (size < text.size() + 1) return 603;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return 0;
+}
+
+TEST(FailedDialTexts, AServiceTextIsJudgedAndShownWithoutItsLineBreak) {
+  TQuindleWorld q(kBook);
+  StartWith(q, 1, false, 2000, 3, true);  // "Busy", dialled synchronously
+  q.world.libraries.Add("rasapi32.dll", "RasGetErrorStringA", &TextWithLineBreak);
+  q.form1->ConButton->Click();
+  auto pane = q.Pane();
+  ASSERT_EQ(pane.size(), 2u) << ::testing::PrintToString(pane);
+  EXPECT_EQ(pane[1], "Error: The line is busy.");
+}
+
+TEST(FailedDialTexts, AnAsyncDialFailingAtOnceWithoutATextShowsTheCode) {
+  TQuindleWorld q("[Broken]\nImmediateError=4321\n");
+  StartWith(q, 0, false);
+  q.form1->ConButton->Click();
+  auto pane = q.Pane();
+  ASSERT_EQ(pane.size(), 2u) << ::testing::PrintToString(pane);
+  EXPECT_EQ(pane[1], "Error: 4321");
 }
 
 }  // namespace

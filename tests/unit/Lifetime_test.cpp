@@ -67,7 +67,7 @@ struct SessionEnd : ::testing::Test {
     ASSERT_TRUE(saved.reached) << "the process was not ended";
     EXPECT_EQ(saved.left, 123u);
     EXPECT_EQ(saved.miniStart, 1u);
-    EXPECT_EQ(saved.runValue, q->world.system.moduleFileName);
+    EXPECT_EQ(saved.runValue, "\"" + q->world.system.moduleFileName + "\"");  // a path with a space
     EXPECT_FALSE(saved.logOpen);
     EXPECT_EQ(q->world.system.exitCodes, std::vector<unsigned>{0});
     EXPECT_TRUE(q->world.app->Terminated());
@@ -242,7 +242,7 @@ TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   ASSERT_TRUE(atRequest.reached);
   EXPECT_EQ(atRequest.left, 77u);
   EXPECT_EQ(atRequest.miniStart, 1u);
-  EXPECT_EQ(atRequest.runValue, q.world.system.moduleFileName);
+  EXPECT_EQ(atRequest.runValue, "\"" + q.world.system.moduleFileName + "\"");
   EXPECT_FALSE(atRequest.logOpen);
   // Refused: the program runs on; its next lines still reach the log file.
   EXPECT_EQ(q.world.MessageTexts(), std::vector<std::string>{"Error shutting down Windows"});

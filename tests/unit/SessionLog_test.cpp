@@ -168,18 +168,23 @@ TEST(SessionLog, SwitchedOffAndOnWritesANewHeaderThenTheLinesOfTheGap) {
   EXPECT_EQ(BodyLines(lines), q.Pane());
 }
 
-TEST(SessionLog, NameWithoutAFolderLandsInTheCurrentFolder) {
-  TTempDir dir;
+// Started by Windows at logon, the current folder is the system folder: a
+// name without a folder goes beside the program, wherever the program was
+// started from.
+TEST(SessionLog, NameWithoutAFolderLandsInTheProgramsFolder) {
+  TTempDir current, program;
   auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path);
+  std::filesystem::current_path(current.path);
   {
     TQuindleWorld q(kBook);
+    q.world.system.moduleFileName = program.File("Quindle.exe");
     EnableLogging(q, "plain.log");
     q.Start();
     q.form1->ConButton->Click();
   }
   std::filesystem::current_path(cwd);
-  EXPECT_GE(FileLines(dir.File("plain.log")).size(), 5u);
+  EXPECT_GE(FileLines(program.File("plain.log")).size(), 5u);
+  EXPECT_FALSE(std::filesystem::exists(current.File("plain.log")));
 }
 
 TEST(SessionLog, LoggingOnWithoutANameWritesNothing) {

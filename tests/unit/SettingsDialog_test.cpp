@@ -29,6 +29,9 @@ enum class TCloser { Ok, Escape, CloseBox };
 struct TDialogWorld {
   TWorkingFolder folder;
   TQuindleWorld q{kBook};
+  // The program lives in the working folder, where relative log names go.
+  TDialogWorld() { q.world.system.moduleFileName = InFolder("Quindle.exe"); }
+  std::string InFolder(const std::string& name) { return (folder.dir.path / name).string(); }
 
   TSettingsForm& S() { return *q.settings; }
   TSharedValues& Shared() { return q.form1->Shared; }
@@ -239,6 +242,13 @@ TEST_F(SettingsDialogTest, PartlyFilledFieldsAreReadWithZerosInTheBlanks) {
   EXPECT_EQ(Shared().TimedDate, "01/02/27");
   EXPECT_FALSE(Shared().DisconnectAtTime);
   EXPECT_TRUE(q.form1->DisTimer->Enabled());
+  // What was applied is what the dialog shows and what is stored: after a
+  // restart the same moment is armed, not a text that is no moment at all.
+  EXPECT_EQ(S().TimeEdit->Text(), "09:30");
+  EXPECT_EQ(S().DateEdit->Text(), "01/02/27");
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.String(kQuindleKey, "Time"), "09:30 AM");
+  EXPECT_EQ(q.world.registry.String(kQuindleKey, "Date"), "01/02/27");
 }
 
 TEST_F(SettingsDialogTest, ShowingWithTheTimerOffOffersThePresentMoment) {
@@ -323,12 +333,31 @@ TEST_F(SettingsDialogTest, LogFileNamesAreCheckedOnClose) {
     std::string name;
     bool accepted;
   };
+  std::filesystem::create_directory("example.com");
+  std::filesystem::create_directory("j.compton");
   const TCase cases[] = {
-      {"game.zip", false}, {"my.company.log", false},  // ".com" in the middle
-      {"", false},         {tmp.File("missing/x.log"), false},
+      {"game.zip", false},
+      {"", false},
+      {tmp.File("missing/x.log"), false},
       {"logs", false},      // a directory
       {"tool.exe", false},  // an existing program is no log file either
-      {"LOG.RAR", false},  {"fine.log", true},
+      {"LOG.RAR", false},
+      {"Tool.ExE", false},
+      {"x.exe.", false},  // Windows drops the trailing dot
+      {"fine.log", true},
+      // The extension is the name's own, not ".com" anywhere in the path.
+      {"my.company.log", true},
+      {"example.com/quindle.log", true},
+      {"j.compton/session.txt", true},
+      // Devices: the modem's own port, the bit bucket, the console.
+      {"COM1", false},
+      {"com3.log", false},
+      {"logs/LPT2.txt", false},
+      {"NUL", false},
+      {"nul.txt", false},
+      {"CON", false},
+      {"aux.log", false},
+      {"PRN", false},
   };
   q.Start();
   S().LogBox->Click();
@@ -355,7 +384,7 @@ TEST_F(SettingsDialogTest, LogFileNamesAreCheckedOnClose) {
       EXPECT_TRUE(FileExists("SessionLog.log"));
       EXPECT_EQ(FileExists(c.name), existed);
     }
-    EXPECT_EQ(Shared().LogFileName, S().LogEdit->Text());
+    EXPECT_EQ(Shared().LogFileName, InFolder(S().LogEdit->Text()));
     EXPECT_TRUE(Shared().LoggingEnabled);
   }
 }
@@ -466,6 +495,20 @@ TEST_F(SettingsDialogTest, CredentialsAreShownAndHandedBackOnlyWhenTyped) {
     q.form1->DialUp1->SetUsername("erin");
   });
   EXPECT_EQ(storedUser("Office"), "erin");
+}
+
+// A phone-book entry holds at most 256 characters of each: the fields take
+// no more, so a long paste is stored cut rather than refused unseen.
+TEST_F(SettingsDialogTest, UserNameAndPasswordTakeAtMost256Characters) {
+  q.Start();
+  const std::string longText(300, 'u');
+  WithDialog([&] {
+    Retype(S().UEdit, longText);
+    Retype(S().PMask, longText);
+  });
+  const TSimPhoneBook book = q.sim->service->Book();
+  EXPECT_EQ(book.Find("Office")->userName, longText.substr(0, 256));
+  EXPECT_EQ(book.Find("Office")->password, longText.substr(0, 256));
 }
 
 TEST_F(SettingsDialogTest, PickingAnotherEntryShowsItsCredentials) {

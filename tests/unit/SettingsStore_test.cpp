@@ -33,6 +33,9 @@ std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> b) {
 struct SettingsStoreTest : ::testing::Test {
   TWorkingFolder folder;
   TQuindleWorld q{kBook};
+  // The program lives in the working folder, where relative log names go.
+  SettingsStoreTest() { q.world.system.moduleFileName = InFolder("Quindle.exe"); }
+  std::string InFolder(const std::string& name) { return (folder.dir.path / name).string(); }
 
   TSettingsForm& S() { return *q.settings; }
   TSharedValues& Shared() { return q.form1->Shared; }
@@ -407,7 +410,7 @@ TEST_F(SettingsStoreTest, ALogFileThatCannotBeCreatedFallsBackAtStartUp) {
   EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid log file name: " + bad}));
   EXPECT_EQ(S().LogEdit->Text(), "SessionLog.log");
   EXPECT_TRUE(FileExists("SessionLog.log"));
-  EXPECT_EQ(Shared().LogFileName, "SessionLog.log");
+  EXPECT_EQ(Shared().LogFileName, InFolder("SessionLog.log"));
   EXPECT_TRUE(Shared().LoggingEnabled);
   EXPECT_FALSE(S().SettingsChanged);
 }
@@ -418,7 +421,7 @@ TEST_F(SettingsStoreTest, AStoredLogFileNamingAProgramIsRefusedAtStartUp) {
   PutText("LogFile", "tool.exe");
   q.Start();
   EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid log file name: tool.exe"}));
-  EXPECT_EQ(Shared().LogFileName, "SessionLog.log");
+  EXPECT_EQ(Shared().LogFileName, InFolder("SessionLog.log"));
 }
 
 TEST_F(SettingsStoreTest, AStoredIntervalBelowTheMinimumIsRaisedToIt) {
@@ -470,7 +473,12 @@ TEST_F(SettingsStoreTest, ANumberTooLongForTheFieldIsReportedOnCloseAndAtExit) {
 
 struct RunValueTest : SettingsStoreTest {
   std::string Program() { return q.world.system.moduleFileName; }
-  void SetUp() override { Reg().MakeKey(kRunPath); }
+  // What the Run value must hold for a path with a space: the path quoted.
+  std::string Command() { return "\"C:\\Program Files\\Quindle\\Quindle.exe\""; }
+  void SetUp() override {
+    Reg().MakeKey(kRunPath);
+    q.world.system.moduleFileName = "C:\\Program Files\\Quindle\\Quindle.exe";
+  }
 };
 
 TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
@@ -478,7 +486,7 @@ TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
   q.Start();
   Exit();
   EXPECT_EQ(Reg().TypeOf(kRunPath, "Quindle"), REG_SZ_T);
-  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
   EXPECT_EQ(Reg().ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop", "WinBoot"}));
 }
 
@@ -487,16 +495,60 @@ TEST_F(RunValueTest, OverwrittenWhenTheProgramHasMoved) {
   Reg().PutString(kRunPath, "Quindle", "D:\\Old\\Quindle.exe");
   q.Start();
   Exit();
-  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
 }
 
 TEST_F(RunValueTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
   Put("WinBoot", 1);
-  Reg().PutString(kRunPath, "Quindle", Program());
+  Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
   Exit();
   EXPECT_FALSE(RunValueWritten());
-  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
+}
+
+// Unquoted, "C:\Program.exe" would be started in its place at every logon.
+TEST_F(RunValueTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChanges) {
+  Put("WinBoot", 1);
+  Reg().PutString(kRunPath, "Quindle", Program());
+  q.Start();
+  Exit();
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
+  EXPECT_EQ(Reg().ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop", "WinBoot"}));
+  // Without the right to write it, the old value still names the program.
+  TQuindleWorld other(kBook);
+  other.world.system.moduleFileName = Program();
+  other.world.registry.PutString(kRunPath, "Quindle", Program());
+  other.world.registry.PutDword(kQuindleKey, "WinBoot", 1);
+  other.world.registry.deniedKeys.insert("HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
+  other.Start();
+  other.world.app->DestroyForms();
+  EXPECT_TRUE(other.world.MessageTexts().empty());
+}
+
+// A WinBoot that cannot be read says nothing about the Run value: it stays
+// as it is (another user of the PC may rely on it), unless the user sets the
+// box in this run.
+TEST_F(RunValueTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
+  PutText("WinBoot", "yes");
+  Reg().PutString(kRunPath, "Quindle", Command());
+  q.Start();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid data type for 'WinBoot'"}));
+  Exit();
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
+  EXPECT_EQ(Reg().TypeOf(kQuindleKey, "WinBoot"), REG_DWORD_T);
+  EXPECT_EQ(Stored("WinBoot"), 1u);  // what the Run value says
+}
+
+TEST_F(RunValueTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
+  PutText("WinBoot", "yes");
+  Reg().PutString(kRunPath, "Quindle", Command());
+  q.Start();
+  S().CheckBox2->Click();  // on
+  S().CheckBox2->Click();  // and off again
+  Exit();
+  EXPECT_FALSE(Reg().HasValue(kRunPath, "Quindle"));
+  EXPECT_EQ(Stored("WinBoot"), 0u);
 }
 
 TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
@@ -505,7 +557,7 @@ TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
   q.Start();
   Exit();
   EXPECT_EQ(Reg().TypeOf(kRunPath, "Quindle"), REG_SZ_T);
-  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
   EXPECT_TRUE(Messages().empty());
 }
 
