@@ -11,6 +11,7 @@
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
+#include "settings/SettingsStore.h"
 #include "settings/Unit2.h"
 #include "toolkit/Timer.h"
 
@@ -288,6 +289,29 @@ TEST_F(SettingsWin32, TheStoreReadsAndWritesTheRealRegistry) {
   }
   EXPECT_EQ(registry.Get(registry.RunKey(), "Quindle").first, REG_NONE_T);
   EXPECT_EQ(registry.Dword("WinBoot"), 0u);
+}
+
+// A path with a space is written quoted: unquoted, Windows would try
+// "D:\My.exe" first at every logon. An old unquoted value names the program
+// too and is rewritten quoted; another program's value is replaced.
+TEST(RunValueWin32, APathWithASpaceIsStoredQuotedAndAnOldUnquotedValueRewritten) {
+  TScratchRegistry registry;
+  const std::string program = "D:\\My Tools\\Quindle\\Quindle.exe";
+  const std::string quoted = "\"" + program + "\"";
+  auto stored = [&] {
+    auto [type, data] = registry.Get(registry.RunKey(), "Quindle");
+    EXPECT_EQ(type, REG_SZ_T);
+    return TScratchRegistry::AsText(data);
+  };
+  UpdateRunValue(registry, program, true);
+  EXPECT_EQ(stored(), quoted);
+  std::vector<uint8_t> old(program.begin(), program.end());
+  old.push_back(0);
+  registry.Put(registry.RunKey(), "Quindle", REG_SZ_T, old);
+  UpdateRunValue(registry, program, true);
+  EXPECT_EQ(stored(), quoted);
+  UpdateRunValue(registry, "C:\\Quindle\\Quindle.exe", true);
+  EXPECT_EQ(stored(), "C:\\Quindle\\Quindle.exe");
 }
 
 }  // namespace
