@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer's allocator keeps its own books (mallinfo2 knows nothing of them).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// The sanitizers' allocators keep their own books (mallinfo2 knows nothing of them).
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+#if defined(__SANITIZE_ADDRESS__)
 extern "C" void __sanitizer_print_memory_profile(size_t, size_t);
 #endif
 
@@ -39,7 +41,7 @@ constexpr int kEntries = 90;  // the dialer lists at most 100
 
 // Heap bytes the program holds now.
 size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   return __sanitizer_get_current_allocated_bytes();
 #else
   return mallinfo2().uordblks;
