@@ -316,8 +316,9 @@ void TForm1::Exit1Click(TObject*) {
 
 void TForm1::Memo1URLClick(TObject*, const std::string& url) {
   // Only web addresses: text that reaches the pane must never start a program.
-  if (!IsWebAddress(url)) return;
-  Application().Platform().shell->ShellExecute(Handle(), "open", url, "", "", SW_SHOWNORMAL_T);
+  const std::string address = WebAddressToOpen(url);
+  if (address.empty()) return;
+  Application().Platform().shell->ShellExecute(Handle(), "open", address, "", "", SW_SHOWNORMAL_T);
 }
 
 // ---------------------------------------------------------------------------

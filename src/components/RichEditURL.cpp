@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 TRichEditURL::TRichEditURL(TComponent* owner) : TRichEdit(owner) {}
@@ -22,15 +23,7 @@ intptr_t TRichEditURL::NotifyReflected(const TENLink& link) {
     try {
       TCharRange range = link.chrg;
       Perform(EM_EXSETSEL_T, 0, reinterpret_cast<intptr_t>(&range));
-      // The buffer is sized by the selection the control actually made.
-      TCharRange selected;
-      Perform(EM_EXGETSEL_T, 0, reinterpret_cast<intptr_t>(&selected));
-      const int length = selected.cpMax > selected.cpMin ? selected.cpMax - selected.cpMin : 0;
-      std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-      intptr_t copied = Perform(EM_GETSELTEXT_T, 0, reinterpret_cast<intptr_t>(buffer.data()));
-      if (copied < 0) copied = 0;
-      if (copied > length) copied = length;
-      OnURLClick(this, std::string(buffer.data(), static_cast<size_t>(copied)));
+      OnURLClick(this, ReadSelection());
     } catch (...) {
       // A click on a link must never end in an error report; it is dropped.
     }
@@ -41,19 +34,34 @@ intptr_t TRichEditURL::NotifyReflected(const TENLink& link) {
   return pressed ? 1 : result;
 }
 
-bool IsWebAddress(const std::string& text) {
-  static const char* const kPrefixes[] = {"http://", "https://", "ftp://", "www."};
+std::string WebAddressToOpen(const std::string& text) {
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);
-    if (u <= 0x20 || u == 0x7F) return false;
+    if (u <= 0x20 || u == 0x7F) return {};
   }
-  for (const char* prefix : kPrefixes) {
-    const size_t n = std::strlen(prefix);
-    if (text.size() <= n) continue;
-    bool same = true;
-    for (size_t i = 0; i < n && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(text[i])) == prefix[i];
-    if (same) return true;
+  auto startsWith = [&](std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+  };
+  std::string address;
+  size_t host = 0;
+  for (std::string_view scheme : {"http://", "https://", "ftp://"})
+    if (startsWith(scheme)) {
+      address = text;
+      host = scheme.size();
+      break;
+    }
+  if (address.empty()) {
+    if (!startsWith("www.")) return {};
+    address = "http://" + text;
+    host = 7;
   }
-  return false;
+  const std::string_view hostPart =
+      std::string_view(address).substr(host, address.find_first_of("/?#", host) - host);
+  if (hostPart.empty() || hostPart == "www." || hostPart.find('\\') != std::string_view::npos ||
+      hostPart.find("..") != std::string_view::npos)
+    return {};
+  return address;
 }

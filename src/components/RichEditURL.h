@@ -23,8 +23,13 @@ class TRichEditURL : public TRichEdit {
   intptr_t NotifyReflected(const TENLink& link) override;
 };
 
-// True for text that is safe to hand to the shell's "open" verb as a web
-// page: it begins with http://, https://, ftp:// or www. (any letter case),
-// has something after that, and holds no blanks or control characters.
-// Anything else (file:, a program path, another protocol) must not be opened.
-bool IsWebAddress(const std::string& text);
+// The address to hand to the shell's "open" verb for a clicked link, or ""
+// when the link must not be opened. Only web pages are opened: http://,
+// https:// and ftp:// addresses (any letter case) as they stand, and www.
+// addresses as http:// followed by the address, because the shell tries a
+// bare www. address as a file name first (a program of that name in the
+// current folder would run). The host part (up to the first /, ? or #) must be
+// there and hold no backslash and no "..", which would turn it into a path;
+// blanks and control characters are refused anywhere. Anything else (file:,
+// a program path, another protocol) is never opened.
+std::string WebAddressToOpen(const std::string& text);

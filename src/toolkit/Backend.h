@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include "toolkit/CodePage.h"
 
 class TControl;
 class TForm;
@@ -134,6 +135,8 @@ class IBackend {
   virtual bool IsWindowVisible(THandle window) = 0;
   virtual bool IsIconic(THandle window) = 0;
   virtual THandle GetFocus() = 0;
+  // The ANSI code page the native controls' text is in (GetCPInfo on CP_ACP).
+  virtual TAnsiCodePage AnsiCodePage() = 0;
   virtual int ScreenWidth() = 0;
   virtual int ScreenHeight() = 0;
   virtual TRect WorkArea() = 0;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "toolkit/Application.h"
+
 namespace {
 
 // A wrapped line is about this many pixels per character in the pane's font.
@@ -22,22 +24,28 @@ bool IsWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0;
 }
 
-// The characters of text[from, to) as the control counts them: it keeps a
-// CR LF as one paragraph mark.
-int ControlChars(const std::string& text, size_t from, size_t to) {
+// Bytes of the character at text[i] as the control counts characters: it
+// keeps a CR LF as one paragraph mark, and a two-byte character is one.
+size_t ControlCharSize(const std::string& text, size_t i, const TAnsiCodePage& page) {
+  if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') return 2;
+  return page.CharSize(text, i);
+}
+
+// The characters of text[from, to) as the control counts them.
+int ControlChars(const std::string& text, size_t from, size_t to, const TAnsiCodePage& page) {
   int chars = 0;
-  for (size_t i = from; i < to; ++chars)
-    i += (text[i] == '\r' && i + 1 < to && text[i + 1] == '\n') ? 2 : 1;
+  for (size_t i = from; i < to; ++chars) i += ControlCharSize(text, i, page);
   return chars;
 }
 
 // The bytes of the longest head of `piece` that is at most `room` characters
-// (a CR LF goes whole or not at all); `chars` gets its characters.
-size_t FittingHead(const std::string& piece, int room, int& chars) {
+// (a CR LF or a two-byte character goes whole or not at all); `chars` gets
+// its characters.
+size_t FittingHead(const std::string& piece, int room, int& chars, const TAnsiCodePage& page) {
   size_t i = 0;
   chars = 0;
   while (i < piece.size() && chars < room) {
-    i += (piece[i] == '\r' && i + 1 < piece.size() && piece[i + 1] == '\n') ? 2 : 1;
+    i += ControlCharSize(piece, i, page);
     ++chars;
   }
   return i;
@@ -64,7 +72,7 @@ void TRichEdit::AddLine(const std::string& line) {
   // The control cuts an insertion off at its text limit; once full, it takes
   // nothing and its text does not change.
   int chars = 0;
-  const size_t fits = FittingHead(piece, textLimit_ - textLength_, chars);
+  const size_t fits = FittingHead(piece, textLimit_ - textLength_, chars, CodePage());
   if (fits == 0) return;
   text_.append(piece, 0, fits);
   textLength_ += chars;
@@ -91,7 +99,7 @@ int TRichEdit::DropOldestLines(int paneLines) {
   // Only whole text lines go: back to the start of the line the mark is in.
   while (cut > 0 && !IsBreak(text_[cut - 1])) --cut;
   if (cut == 0) return 0;
-  lastDrop_ = {cut, ControlChars(text_, 0, cut)};
+  lastDrop_ = {cut, ControlChars(text_, 0, cut, CodePage())};
   text_.erase(0, cut);
   textLength_ -= lastDrop_.chars;
 
@@ -133,28 +141,62 @@ std::string TRichEdit::Line(int index) const {
   if (start < 0) return {};
   intptr_t length = self->Perform(EM_LINELENGTH_T, static_cast<uintptr_t>(start), 0);
   if (length <= 0) return {};
-  length = std::min<intptr_t>(length, 0xFFFD);
-  // EM_GETLINE takes the buffer's size in its first word; room is left for
-  // the paragraph mark some controls copy along.
-  std::vector<char> buffer(static_cast<size_t>(length) + 2, '\0');
-  uint16_t capacity = static_cast<uint16_t>(buffer.size());
+  // EM_LINELENGTH counts characters and EM_GETLINE copies bytes, so the
+  // buffer has room for the code page's widest characters, and for the
+  // paragraph mark the control copies along at the end of a text line. Its
+  // size goes in its first word: at most 65,535 bytes.
+  const size_t wanted = CodePage().BytesFor(static_cast<size_t>(length)) + 1;
+  std::vector<char> buffer(std::min<size_t>(wanted, 0xFFFF), '\0');
+  const auto capacity = static_cast<uint16_t>(buffer.size());
   std::memcpy(buffer.data(), &capacity, sizeof capacity);
+  // The count is of bytes (TCHARs of an ANSI window), never past the buffer.
   intptr_t copied = self->Perform(EM_GETLINE_T, static_cast<uintptr_t>(index),
                                   reinterpret_cast<intptr_t>(buffer.data()));
-  copied = std::clamp<intptr_t>(copied, 0, length);
-  return std::string(buffer.data(), static_cast<size_t>(copied));
+  auto n = static_cast<size_t>(std::clamp<intptr_t>(copied, 0, capacity));
+  // A trail byte is never a line break: what ends the copy is the mark.
+  while (n > 0 && IsBreak(buffer[n - 1])) --n;
+  return std::string(buffer.data(), n);
 }
 
 size_t TRichEdit::TextOffsetOfLine(int index) const {
   auto* self = const_cast<TRichEdit*>(this);
   const intptr_t at = self->Perform(EM_LINEINDEX_T, static_cast<uintptr_t>(index), 0);
   if (at < 0) return text_.size();
-  // Without a native control the model answers in offsets of Text(); the
-  // control counts a CR LF as one character.
-  if (!peer_) return std::min(static_cast<size_t>(at), text_.size());
+  if (!peer_) return ByteIndex(at);
+  const TAnsiCodePage page = CodePage();
   size_t i = 0;
-  for (intptr_t cp = 0; cp < at && i < text_.size(); ++cp)
-    i += (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') ? 2 : 1;
+  for (intptr_t cp = 0; cp < at && i < text_.size(); ++cp) i += ControlCharSize(text_, i, page);
+  return i;
+}
+
+int TRichEdit::ControlPosition(size_t offset) const {
+  offset = std::min(offset, text_.size());
+  const TAnsiCodePage page = CodePage();
+  int cp = 0;
+  // A position inside a CR LF or a two-byte character is the one after it.
+  for (size_t i = 0; i < offset; ++cp) i += ControlCharSize(text_, i, page);
+  return cp;
+}
+
+TAnsiCodePage TRichEdit::CodePage() const {
+  return Owner() ? Application().Backend().AnsiCodePage() : TAnsiCodePage::Western();
+}
+
+int TRichEdit::CharIndex(size_t offset) const {
+  offset = std::min(offset, text_.size());
+  const TAnsiCodePage page = CodePage();
+  if (!page.DoubleByte()) return static_cast<int>(offset);
+  int chars = 0;
+  for (size_t i = 0; i < offset; ++chars) i += page.CharSize(text_, i);
+  return chars;
+}
+
+size_t TRichEdit::ByteIndex(intptr_t position) const {
+  const TAnsiCodePage page = CodePage();
+  if (!page.DoubleByte())
+    return static_cast<size_t>(std::clamp<intptr_t>(position, 0, static_cast<intptr_t>(text_.size())));
+  size_t i = 0;
+  for (intptr_t n = 0; n < position && i < text_.size(); ++n) i += page.CharSize(text_, i);
   return i;
 }
 
@@ -172,11 +214,12 @@ const std::vector<TRichEdit::TLineSpan>& TRichEdit::LineSpans() const {
   std::vector<TLineSpan>& spans = spans_;
   const int columns = WrapColumns();
   const int size = static_cast<int>(text_.size());
+  const TAnsiCodePage page = CodePage();
   // Text added since the index was made is indexed from the start of the
   // last text line on (it may have grown); anything else rebuilds it. A
   // lone CR at the old end could pair with an LF added after it.
-  if (columns != spansColumns_ || spansSize_ < 0 || spansSize_ > size ||
-      (spansSize_ > 0 && text_[spansSize_ - 1] == '\r')) {
+  if (columns != spansColumns_ || page.id != spansCodePage_ || spansSize_ < 0 ||
+      spansSize_ > size || (spansSize_ > 0 && text_[spansSize_ - 1] == '\r')) {
     spans.clear();
     spansLastLine_ = 0;
   } else if (spansSize_ == size) {
@@ -185,18 +228,27 @@ const std::vector<TRichEdit::TLineSpan>& TRichEdit::LineSpans() const {
     while (!spans.empty() && spans.back().start >= spansLastLine_) spans.pop_back();
   }
   spansColumns_ = columns;
+  spansCodePage_ = page.id;
   spansSize_ = size;
+  // The byte after `columns` characters from `pos` (a two-byte character is
+  // one, and is never split).
+  auto edgeOf = [&](int pos, int end) {
+    if (!page.DoubleByte()) return std::min(pos + columns, end);
+    for (int n = 0; n < columns && pos < end; ++n)
+      pos += static_cast<int>(page.CharSize(text_, static_cast<size_t>(pos)));
+    return std::min(pos, end);
+  };
   auto addWrapped = [&](int pos, int end) {
     // Break at the last space that still fits; the space stays on the line it
     // ends, so the pieces put together give back the text line.
-    while (columns > 0 && end - pos > columns) {
+    for (int edge; columns > 0 && (edge = edgeOf(pos, end)) < end;) {
       int cut = -1;
-      for (int i = pos + columns; i > pos; --i)
+      for (int i = edge; i > pos; --i)
         if (text_[i] == ' ') {
           cut = i + 1;
           break;
         }
-      if (cut < 0) cut = pos + columns;  // one long word: cut it at the edge
+      if (cut < 0) cut = edge;  // one long word: cut it at the edge
       spans.push_back({pos, cut - pos});
       pos = cut;
     }
@@ -253,6 +305,21 @@ void TRichEdit::SetSelection(int start, int length) {
   Notify(TPeerChange::Selection);
 }
 
+std::string TRichEdit::ReadSelection() {
+  TCharRange selected;
+  Perform(EM_EXGETSEL_T, 0, reinterpret_cast<intptr_t>(&selected));
+  const int chars = selected.cpMax > selected.cpMin ? selected.cpMax - selected.cpMin : 0;
+  // EM_GETSELTEXT takes no size: it writes the selection's bytes and a
+  // terminator, and returns characters. The buffer holds two bytes a
+  // character at least (a paragraph mark may come out as CR LF), more when
+  // the code page's characters take more.
+  TAnsiCodePage page = CodePage();
+  page.maxCharSize = std::max(page.maxCharSize, 2);
+  std::vector<char> buffer(page.BytesFor(static_cast<size_t>(chars)), '\0');
+  Perform(EM_GETSELTEXT_T, 0, reinterpret_cast<intptr_t>(buffer.data()));
+  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+}
+
 // ---- links ----
 
 std::vector<TCharRange> TRichEdit::DetectedLinks() const {
@@ -276,7 +343,7 @@ std::vector<TCharRange> TRichEdit::DetectedLinks() const {
     }
     size_t end = i + matched;
     while (end < size && !IsBlank(text_[end])) ++end;
-    links.push_back({static_cast<int32_t>(i), static_cast<int32_t>(end)});
+    links.push_back({CharIndex(i), CharIndex(end)});
     i = end;
   }
   return links;
@@ -296,7 +363,7 @@ void TRichEdit::MouseDownAt(int position) {
     }
   }
   // The control's own handling of the press: the caret goes there.
-  SetSelection(position, 0);
+  SetSelection(static_cast<int>(ByteIndex(position)), 0);
 }
 
 // ---- messages without a native control ----
@@ -316,26 +383,30 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
     case EM_EXSETSEL_T: {
       if (!lParam) return 0;
       const auto* range = reinterpret_cast<const TCharRange*>(lParam);
-      const int size = static_cast<int>(text_.size());
+      const int size = CharIndex(text_.size());
       // cpMax -1 reaches to the end of the text.
       int lo = std::clamp(range->cpMin, 0, size);
       int hi = range->cpMax < 0 ? size : std::clamp(range->cpMax, 0, size);
       if (hi < lo) std::swap(lo, hi);
-      SetSelection(lo, hi - lo);
+      const auto from = static_cast<int>(ByteIndex(lo));
+      SetSelection(from, static_cast<int>(ByteIndex(hi)) - from);
       return hi;
     }
     case EM_EXGETSEL_T: {
       if (!lParam) return 0;
       auto* range = reinterpret_cast<TCharRange*>(lParam);
-      range->cpMin = selStart_;
-      range->cpMax = selStart_ + selLength_;
+      range->cpMin = CharIndex(static_cast<size_t>(selStart_));
+      range->cpMax = CharIndex(static_cast<size_t>(selStart_ + selLength_));
       return 0;
     }
     case EM_GETSELTEXT_T: {
+      // The selection's bytes and a terminator, however small the buffer;
+      // the result counts characters.
       if (!lParam) return 0;
       std::string text = SelText();
       std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), text.size() + 1);
-      return static_cast<intptr_t>(text.size());
+      return CharIndex(static_cast<size_t>(selStart_ + selLength_)) -
+             CharIndex(static_cast<size_t>(selStart_));
     }
     case EM_SCROLLCARET_T:
       ++scrollCarets_;
@@ -359,26 +430,43 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
           if (spans[i].start <= selStart_) line = static_cast<intptr_t>(i);
       }
       if (line < 0 || line >= static_cast<intptr_t>(spans.size())) return -1;
-      return spans[static_cast<size_t>(line)].start;
+      return CharIndex(static_cast<size_t>(spans[static_cast<size_t>(line)].start));
     }
     case EM_LINELENGTH_T: {
-      intptr_t at = static_cast<intptr_t>(wParam);
+      // Characters, whatever bytes they take.
+      auto at = static_cast<intptr_t>(wParam);
       if (at < 0) return 0;
       // The last line that starts at or before the position.
       const std::vector<TLineSpan>& spans = LineSpans();
+      at = static_cast<intptr_t>(ByteIndex(at));
       auto after = std::upper_bound(spans.begin(), spans.end(), at,
                                     [](intptr_t a, const TLineSpan& s) { return a < s.start; });
-      return after == spans.begin() ? 0 : std::prev(after)->length;
+      if (after == spans.begin()) return 0;
+      const TLineSpan& s = *std::prev(after);
+      return CharIndex(static_cast<size_t>(s.start + s.length)) -
+             CharIndex(static_cast<size_t>(s.start));
     }
     case EM_GETLINE_T: {
+      // Bytes, as many whole characters as the size in the buffer's first
+      // word allows, then the paragraph mark at the end of a text line when
+      // there is room for it. No terminator, unless nothing was copied.
       if (!lParam) return 0;
       const std::vector<TLineSpan>& spans = LineSpans();
       if (wParam >= spans.size()) return 0;
       uint16_t capacity = 0;
       std::memcpy(&capacity, reinterpret_cast<const void*>(lParam), sizeof capacity);
       const TLineSpan& s = spans[wParam];
-      size_t n = std::min<size_t>(static_cast<size_t>(s.length), capacity);
-      std::memcpy(reinterpret_cast<char*>(lParam), text_.data() + s.start, n);
+      const TAnsiCodePage page = CodePage();
+      const auto start = static_cast<size_t>(s.start), end = start + static_cast<size_t>(s.length);
+      size_t n = 0;
+      while (start + n < end && n + page.CharSize(text_, start + n) <= capacity)
+        n += page.CharSize(text_, start + n);
+      auto* out = reinterpret_cast<char*>(lParam);
+      std::memcpy(out, text_.data() + start, n);
+      if (n == static_cast<size_t>(s.length) && end < text_.size() && IsBreak(text_[end]) &&
+          n < capacity)
+        out[n++] = '\r';
+      if (n == 0 && capacity > 0) out[0] = '\0';
       return static_cast<intptr_t>(n);
     }
     default:

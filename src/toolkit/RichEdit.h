@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "toolkit/CodePage.h"
 #include "toolkit/Controls.h"
 
 // Rich-edit messages and notifications (the platform's values).
@@ -33,6 +34,10 @@ enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 // A rich-text pane. Its lines are the lines as the pane shows them: with
 // word wrap on, a text line wider than the pane counts as several.
 //
+// The control counts characters and hands its text out in bytes of the ANSI
+// code page, where a character may take two: every buffer that receives text
+// from it is sized for the code page's widest characters.
+//
 // Like the control it stands for, the pane holds no more characters than its
 // text limit (32,767 until one is set): what an added line would put past it
 // is cut off, and once full, nothing more is added and no change is raised.
@@ -49,11 +54,15 @@ class TRichEdit : public TWinControl {
   // pane lines removed. Raises no change: the caller knows what it dropped.
   int DropOldestLines(int paneLines);
   int LineCount() const;
+  // Pane line `index` as the control hands it out, whole.
   std::string Line(int index) const;
   // The logical text as added, lines ended with CR LF.
   const std::string& Text() const { return text_; }
-  // Characters as the control counts them (a CR LF is one).
+  // Characters as the control counts them (a CR LF and a two-byte
+  // character are one each).
   int TextLength() const { return textLength_; }
+  // Where a position in Text() lies in the native control, counted the same way.
+  int ControlPosition(size_t offset) const;
 
   // The most characters the pane holds (EM_EXLIMITTEXT; 0 asks for 64K).
   // Set it through here: the model and the native control keep the same one.
@@ -78,8 +87,11 @@ class TRichEdit : public TWinControl {
 
   int SelStart() const { return selStart_; }
   int SelLength() const { return selLength_; }
+  // The model's selection, in bytes of Text().
   std::string SelText() const;
   void SetSelection(int start, int length);
+  // The control's selected text as it hands it out (EM_GETSELTEXT).
+  std::string ReadSelection();
 
   // The parent reflected a notification of this control back to it (EN_LINK).
   // The result is the parent's answer: non-zero tells the control that the
@@ -88,6 +100,10 @@ class TRichEdit : public TWinControl {
   // Headless: a left-button press over character `position` of the text; it
   // raises EN_LINK when link detection is on, ENM_LINK is in the event mask
   // and the position lies in an address the pane recognises.
+  //
+  // Without a native control the pane's character positions are those of
+  // Text() with each two-byte character of the code page counted as one (a
+  // CR LF stays two): messages take and give these, as the control does its own.
   void MouseDownAt(int position);
   // Headless: the character ranges the pane shows as links.
   std::vector<TCharRange> DetectedLinks() const;
@@ -106,6 +122,12 @@ class TRichEdit : public TWinControl {
   int WrapColumns() const;
   // Where pane line `index` starts in Text().
   size_t TextOffsetOfLine(int index) const;
+  // The code page the text is in; a pane without an application is Western.
+  TAnsiCodePage CodePage() const;
+  // Without a native control: the character position of a byte of Text(),
+  // and the byte where a character position lies (cut to the text).
+  int CharIndex(size_t offset) const;
+  size_t ByteIndex(intptr_t position) const;
 
   // Text is only ever added at the end, dropped from the start by whole text
   // lines, or cleared: the line index is kept, extended and shifted, so that
@@ -114,6 +136,7 @@ class TRichEdit : public TWinControl {
   mutable int spansSize_ = -1;     // text size the index covers (-1: none)
   mutable int spansColumns_ = -1;  // wrap width it was made for
   mutable int spansLastLine_ = 0;  // start of its last text line
+  mutable unsigned spansCodePage_ = 0;
 
   std::string text_;
   int textLength_ = 0;

@@ -126,10 +126,14 @@ TEST(MainWindow, OnlyWebAddressesClickedInThePaneAreOpened) {
   q.form1->Memo1URLClick(q.form1->Memo1, "http://games.example.org/quest");
   q.form1->Memo1URLClick(q.form1->Memo1, "file:///C:/windows/system32/calc.exe");
   q.form1->Memo1URLClick(q.form1->Memo1, "C:\\windows\\notepad.exe");
-  ASSERT_EQ(q.world.shell.executes.size(), 1u);
+  q.form1->Memo1URLClick(q.form1->Memo1, "www.quest.example.com\\..\\quest.exe");
+  q.form1->Memo1URLClick(q.form1->Memo1, "www.quest.example.com");
+  ASSERT_EQ(q.world.shell.executes.size(), 2u);
   EXPECT_EQ(q.world.shell.executes[0].verb, "open");
   EXPECT_EQ(q.world.shell.executes[0].file, "http://games.example.org/quest");
   EXPECT_EQ(q.world.shell.executes[0].show, SW_SHOWNORMAL_T);
+  // A www. address goes to the shell as a web page, never as a file name.
+  EXPECT_EQ(q.world.shell.executes[1].file, "http://www.quest.example.com");
 }
 
 TEST(MainWindow, WithoutTheRasLibraryStartUpEndsWithTheMonitorsMessage) {

@@ -75,6 +75,22 @@ TEST_F(RichEditURLTest, EveryPressReportsTheLinkUnderIt) {
   EXPECT_EQ(memo->SelText(), "www.one.example");
 }
 
+TEST_F(RichEditURLTest, ALinkOfTwoByteCharactersIsReadWholeIntoABufferThatHoldsIt) {
+  // Japanese (932): positions count characters, the selected text comes out
+  // in bytes, two for each of these; the control writes all of it, so a
+  // buffer sized by characters would overflow.
+  w.backend.ansiCodePage = TAnsiCodePage::Japanese();
+  const std::string link = "http://\x93\xFA\x96\x7B.example/\x83\x79\x81\x5B\x83\x57";
+  memo->AddLine("\x90\xDA\x91\xB1 " + link);
+  const int position = memo->ControlPosition(memo->Text().find(".example"));
+  memo->MouseDownAt(position);
+  EXPECT_EQ(clicked, (std::vector<std::string>{link}));
+  TCharRange selected;
+  memo->Perform(EM_EXGETSEL_T, 0, reinterpret_cast<intptr_t>(&selected));
+  EXPECT_EQ(selected.cpMin, 3);
+  EXPECT_EQ(selected.cpMax, 3 + 7 + 2 + 9 + 3);
+}
+
 TEST_F(RichEditURLTest, PlainTextRaisesNothing) {
   memo->AddLine("Connection attempt #1 at 10:00, see file://c:/x");
   memo->MouseDownAt(PositionOf("attempt"));
@@ -132,16 +148,26 @@ TEST_F(RichEditURLTest, PaneWithoutAWindowReportsNothing) {
   EXPECT_TRUE(bare->DetectedLinks().empty());
 }
 
-TEST(IsWebAddress, AcceptsOnlyWebPages) {
-  for (const char* yes : {"http://example.org", "https://example.org/a?b=c", "ftp://f.example/x",
-                          "www.example.org", "HTTP://EXAMPLE.ORG", "Www.example.org"})
-    EXPECT_TRUE(IsWebAddress(yes)) << yes;
+TEST(WebAddressToOpen, OpensOnlyWebPagesAndNeverAFileNamedLikeOne) {
+  const std::pair<const char*, const char*> opened[] = {
+      {"http://example.org", "http://example.org"},
+      {"https://example.org/a?b=c", "https://example.org/a?b=c"},
+      {"HTTP://EXAMPLE.ORG", "HTTP://EXAMPLE.ORG"},
+      {"ftp://f.example/x", "ftp://f.example/x"},
+      // The shell tries a bare www. address as a file name first.
+      {"www.quest.example.com", "http://www.quest.example.com"},
+      {"Www.example.org/a/../b", "http://Www.example.org/a/../b"},
+  };
+  for (auto [link, address] : opened) EXPECT_EQ(WebAddressToOpen(link), address) << link;
   for (const char* no :
        {"", "http://", "www.", "file:///c:/windows/system32/calc.exe", "c:\\windows\\notepad.exe",
         "mailto:a@example.org", "javascript:alert(1)", "shell:startup", "\\\\server\\share",
         "ms-settings:", "http://example.org/a b", "www.example.org\r\n", " http://example.org",
-        "xhttp://example.org", "news:example"})
-    EXPECT_FALSE(IsWebAddress(no)) << no;
+        "xhttp://example.org", "news:example",
+        // File names that look like web addresses.
+        "www.quest.example.com\\..\\..\\quest.exe", "http://..\\quest.exe", "www..\\quest.exe",
+        "https://c:\\windows\\notepad.exe", "ftp://../quest.exe", "http:///quest.exe"})
+    EXPECT_EQ(WebAddressToOpen(no), "") << no;
 }
 
 }  // namespace

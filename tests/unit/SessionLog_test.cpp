@@ -2,6 +2,8 @@
 // pane line once, real files in a temporary folder, and real write faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 #include <fstream>
@@ -185,6 +187,32 @@ TEST(SessionLog, NameWithoutAFolderLandsInTheProgramsFolder) {
   std::filesystem::current_path(cwd);
   EXPECT_GE(FileLines(program.File("plain.log")).size(), 5u);
   EXPECT_FALSE(std::filesystem::exists(current.File("plain.log")));
+}
+
+TEST(SessionLog, LinesOfTwoByteCharactersReachTheFileWhole) {
+  TTempDir dir;
+  const std::string log = dir.File("session.txt");
+  TQuindleWorld q(kBook);
+  // Japanese (932): the control counts each of these characters as one, and
+  // hands them out as two bytes each.
+  q.world.backend.ansiCodePage = TAnsiCodePage::Japanese();
+  EnableLogging(q, log);
+  q.Start();
+  const std::string pm = "\x8C\xDF\x8C\xE3";  // "afternoon" in Shift-JIS
+  const std::string connected = "Connected " + pm + " 10:15:30 (2026/12/08)";
+  // A line wider than the pane breaks between characters, never inside one.
+  std::string wide = "Error: ";
+  for (int i = 0; i < 60; ++i) wide += pm;
+  q.form1->Memo1->AddLine(connected);
+  q.form1->Memo1->AddLine(wide);
+  auto body = BodyLines(FileLines(log));
+  auto at = std::find(body.begin(), body.end(), connected);
+  ASSERT_NE(at, body.end());
+  // The wide line follows in pieces (it wraps in the pane), none cut.
+  ASSERT_GT(body.end() - at, 2);
+  std::string joined;
+  for (++at; at != body.end(); ++at) joined += *at;
+  EXPECT_EQ(joined, wide);
 }
 
 TEST(SessionLog, LoggingOnWithoutANameWritesNothing) {

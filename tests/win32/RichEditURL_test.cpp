@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "ToolkitWin32World.h"
@@ -54,7 +55,8 @@ class Win32RichEditURL : public ::testing::Test {
     CHARRANGE r{};
     SendMessageA(pane, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
     if (r.cpMax <= r.cpMin) return {};
-    std::string text(static_cast<size_t>(r.cpMax - r.cpMin) + 1, '\0');
+    // Bytes: a character of a double-byte code page takes two.
+    std::string text(2 * static_cast<size_t>(r.cpMax - r.cpMin) + 1, '\0');
     LRESULT n = SendMessageA(pane, EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(n));
     return text;
@@ -62,7 +64,7 @@ class Win32RichEditURL : public ::testing::Test {
 
   // The control's own text, with CR LF between paragraphs as the model keeps it.
   std::string ControlText() {
-    GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_USECRLF | GTL_PRECISE, CP_ACP};
+    GETTEXTLENGTHEX length{GTL_NUMBYTES | GTL_USECRLF | GTL_PRECISE, CP_ACP};
     LRESULT n = SendMessageA(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
     std::string text(static_cast<size_t>(std::max<LRESULT>(n, 0)) + 1, '\0');
     GETTEXTEX get{};
@@ -85,7 +87,9 @@ class Win32RichEditURL : public ::testing::Test {
     const std::string& text = form->Memo1->Text();
     int cp = 0;
     for (size_t i = 0; i < at; ++i, ++cp)
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if ((text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ||
+          IsDBCSLeadByte(static_cast<BYTE>(text[i])))
+        ++i;
     return cp;
   }
 
@@ -201,6 +205,53 @@ TEST_F(Win32RichEditURL, TheControlFollowsTheDropsOfTheOldestLines) {
   w.backend.ProcessMessages();
   ClickAt(ControlPosition(memo.Text().rfind("www.")) + 3);
   EXPECT_EQ(clicked, (std::vector<std::string>{"www.example.org"}));
+}
+
+// Again under a locale whose ANSI code page is double-byte (scripts/test runs
+// this suite under Japanese, code page 932, and names it in
+// QUINDLE_EXPECT_CODEPAGE): the control counts characters but hands its text
+// out in bytes, two for each of these.
+class CodePageWin32 : public Win32RichEditURL {
+ protected:
+  void SetUp() override {
+    if (const char* expected = std::getenv("QUINDLE_EXPECT_CODEPAGE"))
+      ASSERT_EQ(GetACP(), std::stoul(expected));
+    CPINFO info{};
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2)
+      GTEST_SKIP() << "code page " << GetACP() << " is single-byte";
+    Win32RichEditURL::SetUp();
+  }
+};
+
+TEST_F(CodePageWin32, ALinkAndEveryLineComeOutWhole) {
+  TRichEditURL& memo = *form->Memo1;
+  std::vector<std::string> clicked;
+  memo.OnURLClick = [&](TObject*, const std::string& url) { clicked.push_back(url); };
+  const std::string link = "http://\x93\xFA\x96\x7B.example/\x83\x79\x81\x5B\x83\x57";
+  const std::string pm = "\x8C\xDF\x8C\xE3";  // "afternoon"
+  std::string wide = "Error: ";
+  for (int i = 0; i < 40; ++i) wide += pm;
+  memo.AddLine("\x90\xDA\x91\xB1 " + link);
+  memo.AddLine("Connected " + pm + " 10:15:30 (2026/12/08)");
+  memo.AddLine(wide);
+  w.backend.ProcessMessages();
+  ASSERT_EQ(ControlText(), memo.Text());
+
+  ClickAt(ControlPosition(memo.Text().find(".example")));
+  EXPECT_EQ(clicked, (std::vector<std::string>{link}));
+  EXPECT_EQ(ControlSelection(), link);
+
+  // The pane's lines, as the log reads them, put together give the text.
+  std::string lines;
+  for (int i = 0; i < memo.LineCount(); ++i) lines += memo.Line(i) + "|";
+  EXPECT_NE(lines.find("|Connected " + pm + " 10:15:30 (2026/12/08)|"), std::string::npos)
+      << lines;
+  std::string joined;
+  for (char c : memo.Text())
+    if (c != '\r' && c != '\n') joined += c;
+  lines.erase(std::remove(lines.begin(), lines.end(), '|'), lines.end());
+  EXPECT_EQ(lines, joined);
+  EXPECT_GT(memo.LineCount(), 3);  // the wide line wraps
 }
 
 }  // namespace

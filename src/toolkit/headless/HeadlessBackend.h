@@ -59,6 +59,8 @@ class THeadlessBackend : public IBackend {
   int screenWidth = 1024, screenHeight = 768;
   TRect workArea{0, 0, 1024, 738};
   THandle focusWindow = 0;
+  // The system's ANSI code page, in which the controls hand out their text.
+  TAnsiCodePage ansiCodePage = TAnsiCodePage::Western();
   std::map<std::pair<THandle, int>, std::pair<unsigned, unsigned>> hotKeys;
   bool refuseHotKeys = false;
   int liveIcons() const { return liveIcons_; }
@@ -103,6 +105,7 @@ class THeadlessBackend : public IBackend {
   bool IsWindowVisible(THandle window) override;
   bool IsIconic(THandle window) override;
   THandle GetFocus() override { return focusWindow; }
+  TAnsiCodePage AnsiCodePage() override { return ansiCodePage; }
   int ScreenWidth() override { return screenWidth; }
   int ScreenHeight() override { return screenHeight; }
   TRect WorkArea() override { return workArea; }

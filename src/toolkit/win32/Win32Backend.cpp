@@ -414,6 +414,21 @@ THandle TWin32Backend::GetFocus() {
   return T(::GetFocus());
 }
 
+TAnsiCodePage TWin32Backend::AnsiCodePage() {
+  // The ANSI code page is the system's for the life of the process.
+  static const TAnsiCodePage page = [] {
+    TAnsiCodePage p;
+    CPINFO info{};
+    p.id = GetACP();
+    if (!GetCPInfo(CP_ACP, &info)) return p;
+    p.maxCharSize = static_cast<int>(info.MaxCharSize);
+    static_assert(sizeof p.leadBytes == MAX_LEADBYTES);
+    for (int i = 0; i < MAX_LEADBYTES; ++i) p.leadBytes[i] = info.LeadByte[i];
+    return p;
+  }();
+  return page;
+}
+
 int TWin32Backend::ScreenWidth() {
   return GetSystemMetrics(SM_CXSCREEN);
 }

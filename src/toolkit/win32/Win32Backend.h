@@ -60,6 +60,7 @@ class TWin32Backend : public IBackend {
   bool IsWindowVisible(THandle window) override;
   bool IsIconic(THandle window) override;
   THandle GetFocus() override;
+  TAnsiCodePage AnsiCodePage() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
   TRect WorkArea() override;
