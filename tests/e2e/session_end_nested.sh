@@ -37,19 +37,6 @@ e2e_end_session_now() {
   e2e_stop_server
 }
 
-# e2e_move_main DX DY: drags the main window by its title bar.
-e2e_move_main() {
-  e2e_pointer $((E2E_X + 120)) $((E2E_Y + 10))
-  xdotool mousedown 1
-  for _ in $(seq 1 8); do
-    xdotool mousemove_relative -- "$1" "$2"
-    sleep 0.05
-  done
-  xdotool mouseup 1
-  sleep 0.5
-  e2e_measure_frame
-}
-
 # --- 1. With the Settings dialog open ----------------------------------------
 e2e_start
 sleep 0.5

@@ -59,15 +59,7 @@ e2e_type_into() {
 e2e_start
 sleep 0.5
 # Move the window by dragging its title bar.
-e2e_pointer $((E2E_X + 120)) $((E2E_Y + 10))
-xdotool mousedown 1
-for _ in $(seq 1 10); do
-  xdotool mousemove_relative -- -15 6
-  sleep 0.05
-done
-xdotool mouseup 1
-sleep 0.5
-e2e_measure_frame
+e2e_move_main -15 6 10
 moved_x=$E2E_X moved_y=$E2E_Y
 e2e_check "the window moved by its title bar (now at $moved_x,$moved_y)" \
   test "$moved_x" -ne 295 -o "$moved_y" -ne 172

@@ -19,15 +19,7 @@ dsep="$(e2e_reg_data "$intl" sDate)" || dsep="/"
 e2e_start
 sleep 0.5
 # Moved by its title bar.
-e2e_pointer $((E2E_X + 120)) $((E2E_Y + 10))
-xdotool mousedown 1
-for _ in $(seq 1 8); do
-  xdotool mousemove_relative -- 15 10
-  sleep 0.05
-done
-xdotool mouseup 1
-sleep 0.5
-e2e_measure_frame
+e2e_move_main 15 10
 moved_x=$E2E_X moved_y=$E2E_Y
 e2e_check "the window moved (now at $moved_x,$moved_y)" test "$moved_x" -ne 295 -o "$moved_y" -ne 172
 

@@ -7,6 +7,7 @@
 #   e2e_phonebook <<'EOF' ... EOF        # the check's own phone book
 #   e2e_start                            # Quindle.exe, waits for its window
 #   e2e_click_main 40 193                # a click at client coordinates
+#   e2e_move_main 20 -8                  # the window dragged by its title bar
 #   e2e_wait_log 'Connected ' 20         # a pane line reached the log file
 #   e2e_tray_menu exit                   # right click on the icon, then Exit
 #   e2e_wait_exit 20
@@ -359,6 +360,20 @@ e2e_click() {
   top=$((G_H - ch - b))
   e2e_pointer $((G_X + b + x)) $((G_Y + top + y))
   xdotool click "$button"
+}
+
+# e2e_move_main DX DY [STEPS]: drags the main window by its title bar, STEPS
+# moves of DX, DY pixels (8 unless given), then measures where it went.
+e2e_move_main() {
+  e2e_pointer $((E2E_X + 120)) $((E2E_Y + 10))
+  xdotool mousedown 1
+  for _ in $(seq 1 "${3:-8}"); do
+    xdotool mousemove_relative -- "$1" "$2"
+    sleep 0.05
+  done
+  xdotool mouseup 1
+  sleep 0.5
+  e2e_measure_frame
 }
 
 e2e_click_main() { e2e_click "$E2E_MAIN" $E2E_MAIN_CW $E2E_MAIN_CH "$@"; }
