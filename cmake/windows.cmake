@@ -13,7 +13,12 @@ endif()
 # std::min and std::max rather than the macros of windows.h.
 add_compile_definitions(NOMINMAX)
 
-target_link_libraries(quindle_platform PUBLIC advapi32 shell32 version ws2_32)
+# Only libraries Windows protects as known are imported, so that the loader
+# never looks for them in the program's folder; the others (version,
+# riched20) are loaded at run time from the system folder. comctl32 is the
+# exception: the manifest names the common controls 6, and the loader takes
+# that library from the side-by-side store before looking in any folder.
+target_link_libraries(quindle_platform PUBLIC advapi32 shell32 ws2_32)
 target_link_libraries(quindle_toolkit PUBLIC user32 gdi32 comctl32 shell32)
 
 set(QUINDLE_RESOURCES ${CMAKE_SOURCE_DIR}/resources)
@@ -33,7 +38,7 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
     ${QUINDLE_RESOURCES}/connected.ico ${QUINDLE_RESOURCES}/dial1.ico
     ${QUINDLE_RESOURCES}/dial2.ico)
   target_link_libraries(Quindle PRIVATE quindle_core
-    comctl32 shell32 version ws2_32 advapi32 user32 gdi32)
+    comctl32 shell32 ws2_32 advapi32 user32 gdi32)
   if(MSVC)
     # The manifest comes from the resource script.
     target_link_options(Quindle PRIVATE /MANIFEST:NO)

@@ -10,6 +10,9 @@
 #include "toolkit/win32/Win32Backend.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything loads a library: none is ever taken from the program's
+  // folder or the current folder.
+  TWin32LibraryLoader::RestrictDefaultSearch();
   TWin32Platform platform;
   TWin32Backend backend;
   TApplication app(backend, platform.Seams());

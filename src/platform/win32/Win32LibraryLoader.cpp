@@ -2,32 +2,18 @@
 
 #include <windows.h>
 
-#include <vector>
+#include "platform/win32/Win32LateBound.h"
+#include "platform/win32/Win32System.h"
 
 // windows.h maps these names to their ANSI or wide functions.
 #undef LoadLibrary
-
-namespace {
-
-std::string SystemDirectoryPath() {
-  std::vector<char> buffer(MAX_PATH + 1);
-  UINT n = GetSystemDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-  if (n >= buffer.size()) {
-    buffer.resize(n + 1);
-    n = GetSystemDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-  }
-  if (n == 0 || n >= buffer.size()) return {};
-  return std::string(buffer.data(), n);
-}
-
-}  // namespace
 
 HMODULE_T TWin32LibraryLoader::LoadLibrary(const std::string& name) {
   if (name.empty() || name.find_first_of("\\/:") != std::string::npos) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
   }
-  std::string directory = SystemDirectoryPath();
+  std::string directory = TWin32System().SystemDirectory();
   if (directory.empty()) return nullptr;
   if (directory.back() != '\\') directory += '\\';
   // A full path, so the loader looks nowhere else for the library itself; its
@@ -49,4 +35,17 @@ void* TWin32LibraryLoader::GetProcAddress(HMODULE_T library, const std::string& 
 
 bool TWin32LibraryLoader::FreeLibrary(HMODULE_T library) {
   return library && ::FreeLibrary(static_cast<HMODULE>(library)) != 0;
+}
+
+bool TWin32LibraryLoader::RestrictDefaultSearch() {
+  // kernel32 is in every process already; its handle involves no search.
+  TWin32LibraryLoader loader;
+  HMODULE_T kernel = GetModuleHandleA(LateBound::SetDefaultDllDirectories.library);
+  if (auto setDefault = Bind(loader, kernel, LateBound::SetDefaultDllDirectories)) {
+    if (setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
+  }
+  // Older systems: the program's folder stays in the search, the current
+  // folder leaves it.
+  if (auto setDirectory = Bind(loader, kernel, LateBound::SetDllDirectoryA)) setDirectory("");
+  return false;
 }

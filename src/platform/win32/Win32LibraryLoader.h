@@ -10,4 +10,10 @@ class TWin32LibraryLoader : public ILibraryLoader {
   HMODULE_T LoadLibrary(const std::string& name) override;
   void* GetProcAddress(HMODULE_T library, const std::string& name) override;
   bool FreeLibrary(HMODULE_T library) override;
+
+  // Restricts the search for libraries loaded by bare name, for the rest of
+  // the process, to the system folder where the system offers it (true);
+  // elsewhere takes the current folder out of the search. Called first thing
+  // at start-up.
+  static bool RestrictDefaultSearch();
 };

@@ -5,6 +5,9 @@
 
 #include <vector>
 
+#include "platform/win32/Win32LateBound.h"
+#include "platform/win32/Win32LibraryLoader.h"
+
 // windows.h maps this name to the ANSI or wide function.
 #undef ShellExecute
 
@@ -31,14 +34,23 @@ intptr_t TWin32Shell::ShellExecute(uintptr_t parent, const std::string& verb,
 }
 
 bool TWin32Shell::FileVersion(const std::string& path, TFixedFileVersion& info) {
+  // The version library is not one Windows protects as known: it is loaded
+  // from the system folder by its full path, once, and kept.
+  static TWin32LibraryLoader loader;
+  static const HMODULE_T library = loader.LoadLibrary(LateBound::GetFileVersionInfoSizeA.library);
+  static const auto getSize = Bind(loader, library, LateBound::GetFileVersionInfoSizeA);
+  static const auto getInfo = Bind(loader, library, LateBound::GetFileVersionInfoA);
+  static const auto queryValue = Bind(loader, library, LateBound::VerQueryValueA);
+  if (!getSize || !getInfo || !queryValue) return false;
+
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  DWORD size = getSize(path.c_str(), &ignored);
   if (size == 0) return false;
   std::vector<char> block(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
+  if (!getInfo(path.c_str(), 0, size, block.data())) return false;
   void* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\", &fixed, &length) || !fixed ||
+  if (!queryValue(block.data(), "\\", &fixed, &length) || !fixed ||
       length < sizeof(VS_FIXEDFILEINFO)) {
     return false;
   }

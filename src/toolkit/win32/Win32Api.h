@@ -1,6 +1,7 @@
 // The Windows headers as the toolkit's Win32 backend uses them: ANSI calls
 // only, and without the macros that would rename the backend's own methods
-// (MessageBox, SendMessage, ...) to their A or W variants.
+// (MessageBox, SendMessage, ...) to their A or W variants; and the loader
+// that takes the system libraries the backend needs from the system folder.
 #pragma once
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -18,3 +19,6 @@
 #undef RegisterWindowMessage
 #undef CreateWindow
 #undef LoadIcon
+#undef LoadLibrary
+
+#include "platform/win32/Win32LibraryLoader.h"

@@ -1,0 +1,47 @@
+// The functions of system libraries that the program binds at run time
+// instead of importing them: those older systems lack, and those of a
+// library Windows does not protect as a known library, which is loaded from
+// the system folder by its full path rather than found by the loader's
+// search, which looks in the program's folder first. Each entry names its
+// library and takes its type from the system header's own declaration, so
+// that a call through it has the real signature.
+#pragma once
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winver.h>
+
+// The library loader's own method, not the ANSI or wide function.
+#undef LoadLibrary
+
+#include "platform/LibraryLoader.h"
+
+template <class Fn>
+struct TLateBound {
+  const char* library;
+  const char* name;
+};
+
+// The function in `library` (loaded by the caller from the system folder);
+// null when the library is not loaded or lacks the function.
+template <class Fn>
+Fn Bind(ILibraryLoader& loader, HMODULE_T library, const TLateBound<Fn>& function) {
+  return ProcAs<Fn>(loader.GetProcAddress(library, function.name));
+}
+
+#define QUINDLE_LATE_BOUND(library, function) \
+  inline constexpr TLateBound<decltype(&::function)> function { library, #function }
+
+namespace LateBound {
+// Windows 8, and Windows 7 and Vista with update KB2533623.
+QUINDLE_LATE_BOUND("kernel32.dll", SetDefaultDllDirectories);
+// Windows XP SP1 and later.
+QUINDLE_LATE_BOUND("kernel32.dll", SetDllDirectoryA);
+// The file version of shell32.dll, which picks the tray icon's record.
+QUINDLE_LATE_BOUND("version.dll", GetFileVersionInfoSizeA);
+QUINDLE_LATE_BOUND("version.dll", GetFileVersionInfoA);
+QUINDLE_LATE_BOUND("version.dll", VerQueryValueA);
+}  // namespace LateBound
+
+#undef QUINDLE_LATE_BOUND
