@@ -244,6 +244,53 @@ TEST_F(SettingsWin32, KeysTypedIntoTheDialogPassThroughItsFilters) {
   EXPECT_EQ(w.host->Timer->Interval(), 500u);
 }
 
+// Escape closes the dialog at its key-down; the character the loop already
+// made from the key must not reach the field it was pressed in, whose key
+// filter would mark the settings changed, and the save at exit would then
+// rewrite them and remove a Run value the user never touched.
+TEST_F(SettingsWin32, EscapeFromAnyFieldLeavesTheSettingsAndTheRunValueAlone) {
+  const char sep = TWin32Locale().TimeSeparator();
+  registry.PutDword("RetryInt", 3000);
+  registry.PutDword("EnableTimer", 1);
+  registry.PutText("Time", std::string("10") + sep + "15 PM");
+  registry.PutText("Date", "24/12/30");
+  registry.PutDword("WinBoot", 0);
+  const std::string other = "\"C:\\Tools\\Quindle.exe\" /other-user";
+  registry.Put(registry.RunKey(), "Quindle", REG_SZ_T,
+               std::vector<uint8_t>(other.c_str(), other.c_str() + other.size() + 1));
+  {
+    TSettingsWin32World w(registry);
+    auto& s = *w.settings;
+    ASSERT_FALSE(s.SettingsChanged);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(Hwnd(s.AmPmBox->Handle()), &info));
+    const std::pair<TWinControl*, HWND> fields[] = {
+        {s.EveryEdit, Hwnd(s.EveryEdit->Handle())},
+        {s.AttemptsEdit, Hwnd(s.AttemptsEdit->Handle())},
+        {s.TimeEdit, Hwnd(s.TimeEdit->Handle())},
+        {s.DateEdit, Hwnd(s.DateEdit->Handle())},
+        {s.AmPmBox, info.hwndItem},
+        {s.UEdit, Hwnd(s.UEdit->Handle())},
+        {s.PMask, Hwnd(s.PMask->Handle())},
+    };
+    for (auto [field, window] : fields) {
+      s.Show();
+      w.backend.ProcessMessages();
+      field->SetFocus();
+      ASSERT_EQ(GetFocus(), window) << field->Name();
+      PostKey(window, VK_ESCAPE);
+      w.backend.ProcessMessages();
+      EXPECT_FALSE(IsWindowVisible(Hwnd(s.Handle()))) << field->Name();
+      EXPECT_FALSE(s.SettingsChanged) << field->Name();
+    }
+    w.Exit();
+  }
+  auto [type, data] = registry.Get(registry.RunKey(), "Quindle");
+  EXPECT_EQ(type, REG_SZ_T);
+  EXPECT_EQ(TScratchRegistry::AsText(data), other);
+}
+
 TEST_F(SettingsWin32, TheStoreReadsAndWritesTheRealRegistry) {
   const char sep = TWin32Locale().TimeSeparator();
   const std::string time = std::string("10") + sep + "15";

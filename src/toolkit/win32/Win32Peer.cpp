@@ -87,8 +87,30 @@ bool StillOurs(HWND window, const TWin32Peer* peer) {
   return IsWindow(window) && GetPropA(window, kPeerProp) == peer;
 }
 
+// A key whose handler dropped it and took the focus from the window leaves
+// no character behind there: the loop's TranslateMessage queued the key's
+// character message before the key-down was dispatched, and it would still
+// reach the window (Escape closes the settings dialog at its key-down; its
+// character would then reach the hidden field's key filter). A dropped key
+// that leaves the focus where it was still gets its character, as handlers
+// that take a key at its character expect. The character carries the
+// key-down's scan code; typed keys are translated one at a time, so it is the
+// first character waiting for the window. Keys posted in a batch are
+// translated ahead of their characters: another key's character first is
+// left alone.
+void DiscardCharOfKey(HWND window, UINT keyDown, LPARAM keyData) {
+  const UINT first = keyDown == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
+  constexpr LPARAM kScanAndExtended = 0x01FF0000;
+  MSG queued;
+  if (PeekMessageA(&queued, window, first, first + 1, PM_NOREMOVE | PM_NOYIELD) &&
+      (queued.lParam & kScanAndExtended) == (keyData & kScanAndExtended))
+    PeekMessageA(&queued, window, first, first + 1, PM_REMOVE | PM_NOYIELD);
+}
+
 bool RichEditLoaded() {
-  static HMODULE library = LoadLibraryA("riched20.dll");
+  // From the system folder by its full path, once, and kept: a library of
+  // the same name beside the program or in the current folder is never taken.
+  static HMODULE_T library = TWin32LibraryLoader().LoadLibrary("riched20.dll");
   return library != nullptr;
 }
 
@@ -512,7 +534,10 @@ void TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
     WORD_T key = static_cast<WORD_T>(wParam);
     TShiftState shift = ShiftState();
     if (message == WM_SYSKEYDOWN) shift |= ssAlt;
-    if (!win->KeyDown(key, shift)) return;
+    if (!win->KeyDown(key, shift)) {
+      if (GetFocus() != window) DiscardCharOfKey(window, message, lParam);
+      return;
+    }
     if (!StillOurs(window, this)) return;
     if (message == WM_KEYDOWN && key == VK_TAB && kind_ != TKind::Form) {
       MoveFocus(window, (shift & ssShift) != 0);
