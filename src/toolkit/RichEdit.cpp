@@ -194,7 +194,8 @@ int TRichEdit::CharIndex(size_t offset) const {
 size_t TRichEdit::ByteIndex(intptr_t position) const {
   const TAnsiCodePage page = CodePage();
   if (!page.DoubleByte())
-    return static_cast<size_t>(std::clamp<intptr_t>(position, 0, static_cast<intptr_t>(text_.size())));
+    return static_cast<size_t>(
+        std::clamp<intptr_t>(position, 0, static_cast<intptr_t>(text_.size())));
   size_t i = 0;
   for (intptr_t n = 0; n < position && i < text_.size(); ++n) i += page.CharSize(text_, i);
   return i;

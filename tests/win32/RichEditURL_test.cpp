@@ -244,8 +244,7 @@ TEST_F(CodePageWin32, ALinkAndEveryLineComeOutWhole) {
   // The pane's lines, as the log reads them, put together give the text.
   std::string lines;
   for (int i = 0; i < memo.LineCount(); ++i) lines += memo.Line(i) + "|";
-  EXPECT_NE(lines.find("|Connected " + pm + " 10:15:30 (2026/12/08)|"), std::string::npos)
-      << lines;
+  EXPECT_NE(lines.find("|Connected " + pm + " 10:15:30 (2026/12/08)|"), std::string::npos) << lines;
   std::string joined;
   for (char c : memo.Text())
     if (c != '\r' && c != '\n') joined += c;

@@ -30,8 +30,10 @@ Fn Bind(ILibraryLoader& loader, HMODULE_T library, const TLateBound<Fn>& functio
   return ProcAs<Fn>(loader.GetProcAddress(library, function.name));
 }
 
-#define QUINDLE_LATE_BOUND(library, function) \
-  inline constexpr TLateBound<decltype(&::function)> function { library, #function }
+#define QUINDLE_LATE_BOUND(library, function)                   \
+  inline constexpr TLateBound<decltype(&::function)> function { \
+    library, #function                                          \
+  }
 
 namespace LateBound {
 // Windows 8, and Windows 7 and Vista with update KB2533623.
