@@ -16,7 +16,7 @@ if(QUINDLE_TSAN)
     ${CMAKE_SOURCE_DIR}/tests/unit/Soak_test.cpp)
   add_executable(quindle_tsan_tests ${TSAN_TEST_SRC})
   target_include_directories(quindle_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(quindle_tsan_tests PRIVATE quindle_core rassim_core GTest::gtest
+  target_link_libraries(quindle_tsan_tests PRIVATE quindle_app rassim_core GTest::gtest
     GTest::gtest_main)
   # One test for ctest: the first report ends the run and fails it (exit code
   # 66); the suppressions list names only code that is not ours.
@@ -29,7 +29,7 @@ endif()
 quindle_glob(UNIT_TEST_SRC ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(quindle_tests ${UNIT_TEST_SRC})
 target_include_directories(quindle_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(quindle_tests PRIVATE quindle_core rassim_core GTest::gtest GTest::gtest_main)
+target_link_libraries(quindle_tests PRIVATE quindle_app rassim_core GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(quindle_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 
@@ -38,5 +38,5 @@ foreach(src ${BENCH_SRC})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE quindle_core rassim_core)
+  target_link_libraries(${name} PRIVATE quindle_app rassim_core)
 endforeach()

@@ -6,7 +6,8 @@ if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++)
 elseif(MSVC)
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
-  set_property(TARGET quindle_platform quindle_toolkit quindle_core rassim_core
+  set_property(TARGET quindle_platform quindle_toolkit quindle_components quindle_dialup
+    quindle_rasmonitor quindle_settings quindle_app rassim_core
     PROPERTY MSVC_RUNTIME_LIBRARY "${CMAKE_MSVC_RUNTIME_LIBRARY}")
 endif()
 
@@ -24,46 +25,42 @@ target_link_libraries(quindle_toolkit PUBLIC user32 gdi32 comctl32 shell32)
 set(QUINDLE_RESOURCES ${CMAKE_SOURCE_DIR}/resources)
 
 # ---- the program ----------------------------------------------------------
-if(EXISTS ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
-  add_executable(Quindle WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${QUINDLE_RESOURCES}/Quindle.rc)
-  target_include_directories(Quindle PRIVATE ${QUINDLE_RESOURCES})
-  target_compile_definitions(Quindle PRIVATE
-    QUINDLE_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
-    QUINDLE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
-    QUINDLE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-  # The icons and the manifest are read by the resource compiler.
-  set_property(SOURCE ${QUINDLE_RESOURCES}/Quindle.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_RESOURCES}/ResourceIds.h
-    ${QUINDLE_RESOURCES}/app.ico ${QUINDLE_RESOURCES}/disconnected.ico
-    ${QUINDLE_RESOURCES}/connected.ico ${QUINDLE_RESOURCES}/dial1.ico
-    ${QUINDLE_RESOURCES}/dial2.ico)
-  target_link_libraries(Quindle PRIVATE quindle_core
-    comctl32 shell32 ws2_32 advapi32 user32 gdi32)
-  if(MSVC)
-    # The manifest comes from the resource script.
-    target_link_options(Quindle PRIVATE /MANIFEST:NO)
-  elseif(MINGW)
-    target_link_options(Quindle PRIVATE $<$<CONFIG:Release>:-s>)
-  endif()
+add_executable(Quindle WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp ${QUINDLE_RESOURCES}/Quindle.rc)
+target_include_directories(Quindle PRIVATE ${QUINDLE_RESOURCES})
+target_compile_definitions(Quindle PRIVATE
+  QUINDLE_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  QUINDLE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  QUINDLE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+# The icons and the manifest are read by the resource compiler.
+set_property(SOURCE ${QUINDLE_RESOURCES}/Quindle.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_RESOURCES}/ResourceIds.h
+  ${QUINDLE_RESOURCES}/app.ico ${QUINDLE_RESOURCES}/disconnected.ico
+  ${QUINDLE_RESOURCES}/connected.ico ${QUINDLE_RESOURCES}/dial1.ico
+  ${QUINDLE_RESOURCES}/dial2.ico)
+target_link_libraries(Quindle PRIVATE quindle_app
+  comctl32 shell32 ws2_32 advapi32 user32 gdi32)
+if(MSVC)
+  # The manifest comes from the resource script.
+  target_link_options(Quindle PRIVATE /MANIFEST:NO)
+elseif(MINGW)
+  target_link_options(Quindle PRIVATE $<$<CONFIG:Release>:-s>)
 endif()
 
 # ---- the simulated RAS service ----------------------------------------------
 # Built under the system's own name, in a folder of its own, so that it is
 # installed on purpose (scripts/run) and never found by accident.
-if(EXISTS ${CMAKE_SOURCE_DIR}/src/rassim/dll/rasapi32.def)
-  quindle_glob(RASSIM_DLL_SRC ${CMAKE_SOURCE_DIR}/src/rassim/dll/*.cpp)
-  add_library(rasapi32 SHARED ${RASSIM_DLL_SRC} ${CMAKE_SOURCE_DIR}/src/rassim/dll/rasapi32.def)
-  set_target_properties(rasapi32 PROPERTIES
-    PREFIX "" OUTPUT_NAME rasapi32
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
-    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim)
-  if(MINGW)
-    # The exports come from the .def file, undecorated on 32-bit too.
-    target_link_options(rasapi32 PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
-  endif()
-  target_link_libraries(rasapi32 PRIVATE rassim_core)
+quindle_glob(RASSIM_DLL_SRC ${CMAKE_SOURCE_DIR}/src/rassim/dll/*.cpp)
+add_library(rasapi32 SHARED ${RASSIM_DLL_SRC} ${CMAKE_SOURCE_DIR}/src/rassim/dll/rasapi32.def)
+set_target_properties(rasapi32 PROPERTIES
+  PREFIX "" OUTPUT_NAME rasapi32
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim
+  ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim)
+if(MINGW)
+  # The exports come from the .def file, undecorated on 32-bit too.
+  target_link_options(rasapi32 PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
 endif()
+target_link_libraries(rasapi32 PRIVATE rassim_core)
 
 # ---- Windows test suites ----------------------------------------------------
 quindle_glob(WIN_TEST_SRC ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
@@ -79,6 +76,8 @@ if(QUINDLE_COMPILE_ONLY)
     add_library(quindle_wintests_objects OBJECT ${WIN_TEST_SRC})
     target_include_directories(quindle_wintests_objects PRIVATE
       ${CMAKE_SOURCE_DIR}/tests ${GTEST_SOURCE_DIR}/googletest/include)
+    # For the headers: the suites see every library.
+    target_link_libraries(quindle_wintests_objects PRIVATE quindle_app rassim_core)
   endif()
 elseif(WIN_TEST_SRC)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -89,7 +88,7 @@ elseif(WIN_TEST_SRC)
 
   add_executable(quindle_wintests ${WIN_TEST_SRC})
   target_include_directories(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_link_libraries(quindle_wintests PRIVATE quindle_core rassim_core gtest gtest_main)
+  target_link_libraries(quindle_wintests PRIVATE quindle_app rassim_core gtest gtest_main)
 
   # A library that lives only beside the test runner: the loader must not
   # find it there.
@@ -114,10 +113,8 @@ if(NOT QUINDLE_COMPILE_ONLY)
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} EXCLUDE_FROM_ALL ${src})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    target_link_libraries(${name} PRIVATE quindle_core rassim_core)
+    target_link_libraries(${name} PRIVATE quindle_app rassim_core)
   endforeach()
   # Stands beside Quindle.exe in the start-up figure: a window program like it.
-  if(TARGET minimal_win)
-    set_target_properties(minimal_win PROPERTIES WIN32_EXECUTABLE ON)
-  endif()
+  set_target_properties(minimal_win PROPERTIES WIN32_EXECUTABLE ON)
 endif()

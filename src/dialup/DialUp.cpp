@@ -62,7 +62,8 @@ std::mutex gCurrentMutex;
 std::shared_ptr<TDialSlot> gCurrentDialer;
 }  // namespace
 
-TDialUp::TDialUp(TComponent* owner) : TComponent(owner), slot_(std::make_shared<TDialSlot>()) {
+TDialUp::TDialUp(TComponent* owner)
+    : TComponent(owner), ras_(TRasBinding::Of(*this)), slot_(std::make_shared<TDialSlot>()) {
   slot_->dialer = this;
   GetStats();
 }
@@ -104,11 +105,10 @@ int TDialUp::Dial() {
     return r;
   }
   handle_ = 0;
-  TRasBinding& ras = TRasBinding::Of(*this);
 
   if (dialMode_ == dmSync) {
     OnDialing(this);
-    r = static_cast<int>(ras.RasDialA(nullptr, nullptr, &params.rec, 0, nullptr, &handle_));
+    r = static_cast<int>(ras_.RasDialA(nullptr, nullptr, &params.rec, 0, nullptr, &handle_));
     SecureZero(&params.rec, sizeof params.rec);
     if (r == 0) {
       OnConnect(this);
@@ -130,7 +130,7 @@ int TDialUp::Dial() {
   OnDialing(this);
   RASDIALFUNC notifier = &TDialUp::DialNotifier;
   r = static_cast<int>(
-      ras.RasDialA(nullptr, nullptr, &params.rec, 0, reinterpret_cast<void*>(notifier), &handle_));
+      ras_.RasDialA(nullptr, nullptr, &params.rec, 0, reinterpret_cast<void*>(notifier), &handle_));
   SecureZero(&params.rec, sizeof params.rec);
   if (r != 0) {
     OnError(this, r, ErrorText(r));
@@ -214,7 +214,7 @@ bool TDialUp::Dialing() {
   std::memset(&status, 0, sizeof status);
   status.dwSize = sizeof status;
   try {
-    if (TRasBinding::Of(*this).RasGetConnectStatusA(handle_, &status) != 0) return false;
+    if (ras_.RasGetConnectStatusA(handle_, &status) != 0) return false;
   } catch (const EQuindleError&) {
     return false;  // without the status function nothing can be known to be under way
   }
@@ -229,7 +229,9 @@ int TDialUp::HangUp() {
 }
 
 int TDialUp::HangUpConnection(HRASCONN handle) {
-  TRasBinding& ras = TRasBinding::Of(*this);
+  // The binding is the application's: it outlives this dialer, which the
+  // wait below may see freed.
+  TRasBinding& ras = ras_;
   int r = static_cast<int>(ras.RasHangUpA(handle));
   if (r != 0) return r;
   // Wait until the service lets the handle go, keeping the GUI alive; a
@@ -258,8 +260,7 @@ int TDialUp::GetEntries() {
   names[0].dwSize = sizeof(RASENTRYNAMEA);
   uint32_t bytes = kEntriesBuffered * sizeof(RASENTRYNAMEA);
   uint32_t count = 0;
-  int r = static_cast<int>(
-      TRasBinding::Of(*this).RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count));
+  int r = static_cast<int>(ras_.RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count));
   if (r != 0) return r;
   if (count > kEntriesBuffered) count = kEntriesBuffered;
   for (uint32_t i = 0; i < count; ++i) {
@@ -280,7 +281,7 @@ int TDialUp::ReadParams(RASDIALPARAMSA& params, int32_t* passwordSaved) {
   std::memcpy(params.szEntryName, entry_.data(), entry_.size());
   params.szEntryName[entry_.size()] = '\0';
   int32_t saved = 0;
-  int r = static_cast<int>(TRasBinding::Of(*this).RasGetEntryDialParamsA(nullptr, &params, &saved));
+  int r = static_cast<int>(ras_.RasGetEntryDialParamsA(nullptr, &params, &saved));
   if (passwordSaved) *passwordSaved = saved;
   return r;
 }
@@ -295,7 +296,7 @@ int TDialUp::StoreCredential(const std::string& value, bool password) {
   char* field = password ? params.rec.szPassword : params.rec.szUserName;
   std::memset(field, 0, (password ? PWLEN : UNLEN) + 1);
   std::memcpy(field, value.data(), value.size());
-  return static_cast<int>(TRasBinding::Of(*this).RasSetEntryDialParamsA(nullptr, &params.rec, 0));
+  return static_cast<int>(ras_.RasSetEntryDialParamsA(nullptr, &params.rec, 0));
 }
 
 int TDialUp::SetUsername(const std::string& userName) {
@@ -328,8 +329,7 @@ int TDialUp::GetPassword(std::string& password) {
 std::string TDialUp::ErrorText(int32_t code) {
   char buffer[100];
   std::memset(buffer, 0, sizeof buffer);
-  uint32_t r =
-      TRasBinding::Of(*this).RasGetErrorStringA(static_cast<uint32_t>(code), buffer, sizeof buffer);
+  uint32_t r = ras_.RasGetErrorStringA(static_cast<uint32_t>(code), buffer, sizeof buffer);
   // No text, or one that filled the buffer without its terminator: none.
   size_t len = strnlen(buffer, sizeof buffer);
   if (r != 0 || len == sizeof buffer) return "";

@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 #include "toolkit/Component.h"
 #include "toolkit/Strings.h"
 
 // The hand-off slot between the service's notifier thread and the GUI thread.
 struct TDialSlot;
+class TRasBinding;
 
 enum TDialMode { dmAsync = 0, dmSync = 1 };
 enum TLanguage { English = 0, Czech = 1, Portuguese = 2 };
@@ -85,6 +86,8 @@ class TDialUp : public TComponent {
   // The service's text for an error code; empty when it has none that fits.
   std::string ErrorText(int32_t code);
 
+  // The application's RAS binding, found when the dialer is built.
+  TRasBinding& ras_;
   HRASCONN handle_ = 0;
   bool inDial_ = false;
   std::shared_ptr<TDialSlot> slot_;

@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include "dialup/RasTypes.h"
 #include "platform/LibraryLoader.h"
+#include "ras/RasTypes.h"
 #include "toolkit/Component.h"
 
 class TRasBinding : public TComponent {

@@ -1,6 +1,6 @@
 #include "dialup/StatusTexts.h"
 
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 
 namespace {
 

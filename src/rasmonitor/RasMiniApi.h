@@ -6,9 +6,9 @@
 // when the application goes; every monitor of the application shares it. A
 // test gets a fresh binding with each fresh application.
 #pragma once
-#include "dialup/RasTypes.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Sockets.h"
+#include "ras/RasTypes.h"
 #include "toolkit/Component.h"
 
 class TRasMiniApi : public TComponent {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 #include "toolkit/Component.h"
 
 class TTimer;

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 #include "rassim/PhoneBook.h"
 #include "rassim/SimScheduler.h"
 

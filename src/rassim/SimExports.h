@@ -2,7 +2,7 @@
 // names, arguments and calling convention), bound to one installed service.
 // The library build exports them; tests register them with an in-memory loader.
 #pragma once
-#include "dialup/RasTypes.h"
+#include "ras/RasTypes.h"
 
 class TRasSimService;
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "TestWorld.h"
-#include "dialup/RasTypes.h"
 #include "platform/Errors.h"
 #include "platform/memory/MemoryLibraryLoader.h"
+#include "ras/RasTypes.h"
 #include "rasmonitor/RasMonitor.h"
 
 // The service: plain functions over static state (reset by Install for each
