@@ -20,6 +20,26 @@ const char* const kSessionRule = "---------------------------------------";  // 
 constexpr int kFirstLogBatch = 16, kMostLogBatch = 1024;
 }  // namespace
 
+void TForm1::AddLine(const std::string& line) {
+  Memo1->AddLine(line);
+}
+
+std::string TForm1::TimeText() {
+  const TPlatform& p = Application().Platform();
+  return p.locale->LongTime(p.clock->Now());
+}
+
+std::string TForm1::DateText() {
+  const TPlatform& p = Application().Platform();
+  return p.locale->ShortDate(p.clock->Now());
+}
+
+void TForm1::CloseLogFile() {
+  // Closed here only; the next pane change opens it again when logging is on.
+  Shared.LogFile.Close();
+  Shared.LogFileOpen = false;
+}
+
 void TForm1::Memo1Change(TObject*) {
   const bool logging = !Shared.LogFileName.empty() && Shared.LoggingEnabled;
   if (logging) {
@@ -80,8 +100,7 @@ void TForm1::WriteLogLines(int first, int count) {
     // is reported once per fault, not once per line, and only after the
     // handler that added the line has returned: a redial must neither wait
     // for the user's OK nor stop over a full disk.
-    Shared.LogFile.Close();
-    Shared.LogFileOpen = false;
+    CloseLogFile();
     if (!logFaultReported_) {
       logFaultReported_ = true;
       Application().HandleExceptionLater(e);

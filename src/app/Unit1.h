@@ -105,6 +105,9 @@ class TForm1 : public TForm {
 
   // ---- the session log ----
   void Memo1Change(TObject* sender);
+  // The one place the log file is closed: at exit, after a failed write, and
+  // when the settings dialog switches logging off.
+  void CloseLogFile();
 
   // ---- the timed event ----
   void DisTimerTimer(TObject* sender);

@@ -1,6 +1,7 @@
 // The run-time values the settings dialog hands to the main window, and what
 // the dialog may touch of it. The main window's unit owns the one instance.
 #pragma once
+#include <functional>
 #include <string>
 #include "platform/Files.h"
 
@@ -16,7 +17,7 @@ struct TSharedValues {
   std::string LogFileName;
   bool NewSession = true;
   bool LogFileOpen = false;
-  TAppendFile LogFile;    // open while LogFileOpen
+  TAppendFile LogFile;    // open while LogFileOpen; opened and closed by the main window only
   std::string TimedTime;  // "hh:mm AM" with the locale's time separator
   std::string TimedDate;  // "dd/mm/yy" with the locale's date separator
   bool DisconnectAtTime = false;
@@ -29,4 +30,7 @@ struct TMainWindowLink {
   TTimer* DisTimer = nullptr;  // the timed-event timer
   TDialUp* DialUp1 = nullptr;
   TForm* MainForm = nullptr;
+  // Closes the log file (logging switched off); the main window opens it
+  // again at its next line once logging is back on.
+  std::function<void()> CloseLogFile;
 };

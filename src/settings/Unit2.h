@@ -124,6 +124,15 @@ class TSettingsForm : public TForm {
   static void DigitsOnly(char& key);
   bool AmSelected() const { return AmPmBox->Text() == "AM"; }
 
+  // Marks a change of field text as the program's own, not the user's.
+  struct TFilling {
+    int& depth;
+    explicit TFilling(int& d) : depth(d) { ++depth; }
+    ~TFilling() { --depth; }
+  };
+  // The shortest redial interval the dialog lets through, in milliseconds.
+  static constexpr int kMinInterval = 500;
+
   TMainWindowLink link_;
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field

@@ -1,0 +1,200 @@
+// The connection controller: Connect and Disconnect, the redial timer, the
+// dialer's progress and error events turned into pane lines, and the
+// monitor's reports of a connection come up or gone, with the status panel,
+// the buttons and the tray icon kept in step.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "app/TrayHints.h"
+#include "app/Unit1.h"
+#include "settings/Unit2.h"
+#include "toolkit/Application.h"
+
+namespace {
+const char* const kChooseConnection = "Choose a connection in Settings";
+
+// A text the dialer could not fill sensibly: empty, or holding bytes that no
+// message would (what a too-small or missing error text leaves behind). The
+// line break that system texts end with does not count.
+bool Unreadable(const std::string& text) {
+  std::string_view t = text;
+  while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+  if (t.empty()) return true;
+  return std::any_of(t.begin(), t.end(), [](char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u < 32 && c != '\t';
+  });
+}
+}  // namespace
+
+void TForm1::SetTray(TImageList* list, int index, const std::string& hint) {
+  TrayIcon->SetImageList(list);
+  TrayIcon->SetAnimate(false);
+  TrayIcon->SetImageIndex(-1);
+  TrayIcon->SetImageIndex(index);
+  TrayIcon->SetHint(hint);
+}
+
+void TForm1::RefreshState() {
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details))
+    ShowConnected();
+  else
+    ShowDisconnected();
+}
+
+void TForm1::RefreshStateAndRedial() {
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details)) {
+    ShowConnected();
+    return;
+  }
+  Timer->SetEnabled(SettingsForm && SettingsForm->AutoReconBox->Checked());
+  ShowDisconnected();
+}
+
+void TForm1::ShowConnected() {
+  Panel1->SetCaption("Connected to " + ConnectedEntryName);
+  Panel1->Repaint();
+  ConButton->SetEnabled(false);
+  DisButton->SetEnabled(true);
+  SetTray(IconList, 1, kHintConnected);
+  if (FormHasFocus()) DisButton->SetFocus();
+}
+
+void TForm1::ShowDisconnected() {
+  Panel1->SetCaption("Disconnected");
+  Panel1->Repaint();
+  ConButton->SetEnabled(true);
+  DisButton->SetEnabled(false);
+  SetTray(IconList, 0, kHintDisconnected);
+  ConButton->SetFocus();
+}
+
+void TForm1::ConButtonClick(TObject*) {
+  // A dial on its way is never replaced by a second one: the connection it
+  // makes would be left behind, never hung up, holding the line.
+  if (DialUp1->Dialing()) return;
+  AttemptNo = 1;
+  ConButton->SetEnabled(false);
+  DisButton->SetEnabled(false);
+  Timer->SetEnabled(false);
+  if (!SettingsForm || SettingsForm->ComboBox1->Items().Count() == 0) {
+    AddLine("Make sure you have a connection set up");
+    RefreshState();
+    return;
+  }
+  StartDial();
+}
+
+void TForm1::StartDial() {
+  // No entry selected (the stored choice is gone from the phone book): an
+  // entry the user never chose, maybe another provider's, is not dialled.
+  const TComboBox& combo = *SettingsForm->ComboBox1;
+  if (combo.ItemIndex() < 0 || combo.ItemIndex() >= combo.Items().Count()) {
+    AddLine(kChooseConnection);
+    RefreshState();
+    return;
+  }
+  if (SettingsForm->AsyncButton->Checked()) {
+    SyncDial = false;
+    DialUp1->SetDialMode(dmAsync);
+  } else {
+    Panel1->SetCaption("Connecting...");
+    Panel1->Repaint();
+    TrayIcon->SetHint(kHintConnecting);
+    SyncDial = true;
+    DialUp1->SetDialMode(dmSync);
+  }
+  DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
+  DialUp1->Dial();
+}
+
+void TForm1::DisButtonClick(TObject*) {
+  UserHangUp = true;
+  Timer->SetEnabled(false);
+  RasMonitor1->HangUpConnection(RasMonitor1->ConnectionDetails().Handle);
+}
+
+void TForm1::TimerTimer(TObject*) {
+  Timer->SetEnabled(false);
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details)) return;
+  // A tick that comes while a dial is on its way (from Connect, or out of a
+  // wait inside the dial) makes none: that dial's outcome decides what next.
+  if (DialUp1->Dialing()) return;
+  ++AttemptNo;
+  if (AttemptNo > Shared.MaxAttempts) return;
+  if (!SettingsForm || SettingsForm->ComboBox1->Items().Count() == 0) return;
+  StartDial();
+}
+
+void TForm1::DialUp1Dialing(TObject*) {
+  Application().ProcessMessages();
+  TrayIcon->SetImageList(AniList);
+  TrayIcon->SetAnimate(true);
+  AddLine(std::string(SyncDial ? "Connection Sync attempt #" : "Connection attempt #") +
+          std::to_string(AttemptNo) + " (" + TimeText() + ")");
+  Panel1->SetCaption("Connecting...");
+  Panel1->Repaint();
+  TrayIcon->SetHint(kHintConnecting);
+}
+
+void TForm1::DialUp1AsyncEvent(TObject*, int32_t, int32_t error, const std::string& text) {
+  if (text == "Opening port" || text == "Port opened" || text == "Connecting device" ||
+      text == "Device connected" || text == "Authenticated")
+    AddLine(text);
+  if (text == "Start authenticating") AddLine("Verifying user name and password..");
+  if (text.find("Access was denied because the") != std::string::npos) {
+    AddLine("Error: " + text);
+    RefreshState();
+  }
+  if (error == 0) return;
+  RefreshStateAndRedial();
+  switch (error) {
+    case 797:
+      AddLine("Unable to establish a connection");
+      break;
+    case 680:
+      AddLine("Unable to connect device");
+      break;
+    case 691:
+      break;
+    default:
+      AddLine("Error: " + std::to_string(error));
+      break;
+  }
+  RefreshStateAndRedial();
+}
+
+void TForm1::DialUp1Error(TObject*, int32_t code, const std::string& message) {
+  if (message == "GetEntryDialParams failed")
+    AddLine("Error: No connections available");
+  else if (Unreadable(message))
+    AddLine("Error: " + std::to_string(code));  // as for the codes the service has no text for
+  else
+    AddLine("Error: " + message);
+  RefreshState();
+}
+
+void TForm1::DialUp1NotConnected(TObject*, int32_t, const std::string& message) {
+  RefreshStateAndRedial();
+  AddLine(Unreadable(message) ? "Unable to establish a connection" : "Error: " + message);
+}
+
+void TForm1::RasMonitor1RasConnected(TObject*, TRasConnectionDetails details) {
+  if (SettingsForm && SettingsForm->MiniBox->Checked()) Application().Minimize();
+  ConnectedEntryName.assign(details.EntryName,
+                            strnlen(details.EntryName, sizeof details.EntryName));
+  ShowConnected();
+  AddLine("Connected " + TimeText() + " (" + DateText() + ")");
+}
+
+void TForm1::RasMonitor1RasDisconnected(TObject*, TRasConnectionDetails) {
+  ShowDisconnected();
+  AddLine("Disconnected " + TimeText() + " (" + DateText() + ")");
+  if (!UserHangUp && SettingsForm && SettingsForm->AutoReconBox->Checked()) ConButtonClick(this);
+  UserHangUp = false;
+}

@@ -1,0 +1,104 @@
+// The timed event: at the set moment the connection is hung up, or hung up
+// and Windows shut down after everything the orderly exit saves is saved.
+// One set moment acts at most once, also across a restart.
+#include <cctype>
+
+#include "app/Unit1.h"
+#include "settings/SettingsStore.h"
+#include "settings/Unit2.h"
+#include "toolkit/Application.h"
+
+std::optional<TDateTime> TForm1::TimedDeadline(const std::string& text) {
+  if (text.size() < 17) return std::nullopt;
+  auto number = [&](size_t pos) -> int {
+    char a = text[pos - 1], b = text[pos];
+    if (!std::isdigit(static_cast<unsigned char>(a)) ||
+        !std::isdigit(static_cast<unsigned char>(b)))
+      return -1;
+    return (a - '0') * 10 + (b - '0');
+  };
+  int hour = number(1), minute = number(4), day = number(10), month = number(13), year = number(16);
+  if (hour < 0 || minute < 0 || day < 0 || month < 0 || year < 0) return std::nullopt;
+  bool afternoon = text[6] == 'P';
+  if (afternoon) {
+    if (hour != 12) hour += 12;
+  } else if (hour == 12) {
+    hour = 0;
+  }
+  year += 2000;
+  if (hour > 23 || minute > 59 || !IsValidDate(year, month, day)) return std::nullopt;
+  return IncMinutes(EncodeDateTime({year, month, day, hour, minute, 0, 0}), 2);
+}
+
+void TForm1::DisTimerTimer(TObject*) {
+  const TPlatform& p = Application().Platform();
+  const std::string moment = Shared.TimedTime + " " + Shared.TimedDate;
+  // A moment acts once: not again when the clock is set back, when Settings
+  // arms the timer again, or after a restart inside the set minute. A moment
+  // changed in Settings is a new one.
+  if (!TimedEventDone.empty() && moment != TimedEventDone) ForgetTimedEvent();
+  if (moment == TimedEventDone) {
+    DisTimer->SetEnabled(false);
+    return;
+  }
+  std::optional<TDateTime> deadline = TimedDeadline(moment);
+  TDateTime now = p.clock->Now();
+  // A moment that is no real time or date can never come: stop as if missed.
+  if (!deadline || now > *deadline) {
+    DisTimer->SetEnabled(false);
+    return;
+  }
+  if (FormatTimeAmPm(now, p.locale->TimeSeparator()) != Shared.TimedTime ||
+      FormatDateDdMmYy(now, p.locale->DateSeparator()) != Shared.TimedDate)
+    return;
+  DisTimer->SetEnabled(false);
+  RecordTimedEvent(moment);
+  DisButtonClick(this);
+  if (Shared.DisconnectAtTime) return;
+  TApplication& app = Application();
+  app.ProcessMessages();
+  app.Backend().Sleep(5000);
+  // A forced shutdown ends the program without asking it: what the orderly
+  // exit saves is saved now. A refused shutdown leaves the program running.
+  SaveBeforeShutdown();
+  if (!ShutDownWindows(EWX_SHUTDOWN_T | EWX_FORCE_T))
+    app.MessageBox("Error shutting down Windows", app.Title(), MB_OK_T | MB_ICONERROR_T);
+}
+
+void TForm1::RecordTimedEvent(const std::string& moment) {
+  TimedEventDone = moment;
+  // Stored at once: the shutdown that follows may end the program any moment.
+  // A refused write is reported later; within this run the moment is known.
+  try {
+    TSettingsWriter(*Application().Platform().registry).Text("TimedDone", moment);
+  } catch (const std::exception& e) {
+    Application().HandleExceptionLater(e);
+  }
+}
+
+void TForm1::ForgetTimedEvent() {
+  TimedEventDone.clear();
+  try {
+    TSettingsWriter(*Application().Platform().registry).Remove("TimedDone");
+  } catch (const std::exception& e) {
+    Application().HandleExceptionLater(e);
+  }
+}
+
+void TForm1::SaveBeforeShutdown() {
+  TApplication& app = Application();
+  // Shown later: a box now would hold up the shutdown until someone answers.
+  auto report = [&app](const std::exception& e) { app.HandleExceptionLater(e); };
+  if (SettingsForm) SettingsForm->SaveStoredSettings(report);
+  try {
+    SaveWindowState();
+  } catch (const std::exception& e) {
+    report(e);
+  }
+}
+
+bool TForm1::ShutDownWindows(uint32_t flags) {
+  ISystem& system = *Application().Platform().system;
+  if (system.PlatformId() == VER_PLATFORM_WIN32_NT_T) system.EnableShutdownPrivilege();
+  return system.ExitWindowsEx(flags, 0) != 0;
+}

@@ -1,0 +1,334 @@
+// The settings dialog as the user works it: the entry's user name and
+// password, the checks made on closing and what each close applies to the
+// main window, the click rules that mark a setting changed, and the key
+// filters of the fields.
+#include "settings/Unit2.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "dialup/DialUp.h"
+#include "platform/DateTime.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "settings/LogFileName.h"
+#include "toolkit/Application.h"
+#include "toolkit/Timer.h"
+
+namespace {
+constexpr const char* kFallbackLogFile = "SessionLog.log";
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string BlanksToZeros(std::string s) {
+  std::replace(s.begin(), s.end(), ' ', '0');
+  return s;
+}
+}  // namespace
+
+void TSettingsForm::SetFieldText(TEdit* edit, const std::string& text) {
+  TFilling filling(filling_);
+  edit->SetText(text);
+}
+
+void TSettingsForm::ShowError(const std::string& text) {
+  Application().MessageBox(text, Application().Title(), MB_OK_T | MB_ICONERROR_T);
+}
+
+bool TSettingsForm::SelectedEntry(std::string& name) const {
+  int index = ComboBox1->ItemIndex();
+  if (!hasEntries_ || index < 0 || index >= ComboBox1->Items().Count()) return false;
+  name = ComboBox1->Items().Get(index);
+  return true;
+}
+
+void TSettingsForm::FetchCredentials() {
+  std::string user, password, entry;
+  if (link_.DialUp1 && SelectedEntry(entry)) {
+    link_.DialUp1->SetEntry(entry);
+    if (link_.DialUp1->GetUsername(user) != 0) user.clear();
+    if (link_.DialUp1->GetPassword(password) != 0) password.clear();
+  }
+  SetFieldText(UEdit, user);
+  SetFieldText(PMask, password);
+}
+
+std::string TSettingsForm::LogPath(const std::string& name) const {
+  return LogFilePath(name, Application().Platform().system->ModuleFileName());
+}
+
+void TSettingsForm::CheckLogFile() {
+  const std::string name = LogEdit->Text();
+  const std::string path = LogPath(name);
+  bool usable = !RefusedLogName(name) && (FileExists(path) || CreateEmptyFile(path));
+  if (usable) return;
+  ShowError("Invalid log file name: " + name);
+  SetFieldText(LogEdit, kFallbackLogFile);
+  const std::string fallback = LogPath(kFallbackLogFile);
+  if (!FileExists(fallback)) CreateEmptyFile(fallback);
+}
+
+bool TSettingsForm::CheckTimeDate(const std::string& text) {
+  if (text.size() < 17) return false;
+  auto number = [&text](size_t at, int& out) {
+    if (!IsDigit(text[at]) || !IsDigit(text[at + 1])) return false;
+    out = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    return true;
+  };
+  int hour, minute, day, month, year;
+  if (!number(0, hour) || !number(3, minute) || !number(9, day) || !number(12, month) ||
+      !number(15, year))
+    return false;
+  // Only hours the 12-hour clock shows (01 to 12) can ever match the time of
+  // day the timed event compares with.
+  if (hour < 1 || hour > 12) return false;
+  if (text[6] == 'P') {
+    if (hour != 12) hour += 12;
+  } else if (hour == 12) {
+    hour = 0;
+  }
+  bool timeValid = hour <= 23 && minute <= 59;
+  bool dateValid = month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(2000 + year, month);
+  return timeValid && dateValid;
+}
+
+// ---- show, activate, hide ----
+
+void TSettingsForm::FormShow(TObject* sender) {
+  CredentialsChanged = false;
+  FetchCredentials();
+  ComboBox1->SetFocus();
+  if (!TimerBox->Checked()) {
+    const TPlatform& p = Application().Platform();
+    TDateTime now = p.clock->Now();
+    SetFieldText(DateEdit, FormatDateDdMmYy(now, p.locale->DateSeparator()));
+    std::string time = FormatTimeAmPm(now, p.locale->TimeSeparator());
+    AmPmBox->SetItemIndex(time.find("AM") != std::string::npos ? 0 : 1);
+    SetFieldText(TimeEdit, time.substr(0, 5));
+  }
+}
+
+void TSettingsForm::FormActivate(TObject* sender) {
+  IBackend& backend = Application().Backend();
+  const int screenWidth = backend.ScreenWidth();
+  const TRect work = backend.WorkArea();
+  if (Left() + Width() > screenWidth) SetLeft(screenWidth - Width());
+  if (Top() + Height() > work.bottom) SetTop(work.bottom - Height());
+  if (Top() < 0) SetTop(0);
+}
+
+void TSettingsForm::FormHide(TObject* sender) {
+  if (CredentialsChanged) {
+    std::string entry;
+    if (link_.DialUp1 && SelectedEntry(entry)) {
+      // The dialer's answers are not examined: a refused store changes nothing here.
+      link_.DialUp1->SetEntry(entry);
+      link_.DialUp1->SetUsername(UEdit->Text());
+      link_.DialUp1->SetPassword(PMask->Text());
+    }
+  }
+  TSharedValues& v = *link_.values;
+  try {
+    if (EveryEdit->Text().empty()) SetFieldText(EveryEdit, "3000");
+    if (AttemptsEdit->Text().empty()) SetFieldText(AttemptsEdit, "99999");
+    v.MaxAttempts = StrToInt(AttemptsEdit->Text());
+    int interval = StrToInt(EveryEdit->Text());
+    if (interval < kMinInterval) {
+      SetFieldText(EveryEdit, std::to_string(kMinInterval));
+      link_.Timer->SetInterval(kMinInterval);
+      ShowError("Interval can not be less than 500 milliseconds.");
+    } else {
+      link_.Timer->SetInterval(static_cast<unsigned>(interval));
+    }
+  } catch (const EConvertError& e) {
+    // A number too long for the field: reported, and this close applies nothing more.
+    Application().HandleException(e);
+    return;
+  }
+  v.LoggingEnabled = LogBox->Checked();
+  if (LogBox->Checked()) {
+    CheckLogFile();
+    v.LogFileName = LogPath(LogEdit->Text());
+  }
+  if (!TimerBox->Checked()) {
+    link_.DisTimer->SetEnabled(false);
+    return;
+  }
+  v.DisconnectAtTime = RButtonDis->Checked();
+  v.TimedDate = BlanksToZeros(DateEdit->Text());
+  v.TimedTime = BlanksToZeros(TimeEdit->Text()) + (AmSelected() ? " AM" : " PM");
+  if (CheckTimeDate(v.TimedTime + " " + v.TimedDate)) {
+    // Blanks were read as zeros: the fields (and so the stored values) say so.
+    SetFieldText(DateEdit, v.TimedDate);
+    SetFieldText(TimeEdit, v.TimedTime.substr(0, 5));
+    link_.DisTimer->SetEnabled(true);
+  } else {
+    link_.DisTimer->SetEnabled(false);
+    TimerBox->SetChecked(false);
+    ShowError("Invalid time or date: " + v.TimedDate + " " + v.TimedTime);
+  }
+}
+
+void TSettingsForm::FormKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
+  if (key == VK_ESCAPE_T) {
+    key = 0;
+    Close();
+  }
+}
+
+void TSettingsForm::ComboBox1Change(TObject* sender) {
+  FetchCredentials();
+  if (ComboBox1->Items().Count() > 0) SettingsChanged = true;
+}
+
+void TSettingsForm::Button1Click(TObject* sender) {
+  Close();
+}
+
+// ---- click rules ----
+
+void TSettingsForm::AutoReconBoxClick(TObject* sender) {
+  const bool on = AutoReconBox->Checked();
+  for (TControl* c :
+       std::initializer_list<TControl*>{Label1, Label2, Label3, EveryEdit, AttemptsEdit})
+    c->SetEnabled(on);
+  SettingsChanged = true;
+}
+
+void TSettingsForm::TimerBoxClick(TObject* sender) {
+  SettingsChanged = true;
+  const bool on = TimerBox->Checked();
+  for (TControl* c : std::initializer_list<TControl*>{Label5, Label6, TimeEdit, AmPmBox, DateEdit,
+                                                      RButtonDis, RButtonShut, Label7, Label8})
+    c->SetEnabled(on);
+}
+
+void TSettingsForm::LogBoxClick(TObject* sender) {
+  TSharedValues& v = *link_.values;
+  SettingsChanged = true;
+  v.NewSession = LogBox->Checked();
+  if (LogBox->Checked()) {
+    LogEdit->SetEnabled(true);
+    Label4->SetEnabled(true);
+    // Checked on close; a name that would make the log an executable or an
+    // archive is not put in force even for the moments until then.
+    if (!RefusedLogName(LogEdit->Text())) v.LogFileName = LogPath(LogEdit->Text());
+  } else {
+    // The main window owns the file: it closes it, and opens it afresh at
+    // the next line once logging is on again.
+    if (link_.CloseLogFile) link_.CloseLogFile();
+    LogEdit->SetEnabled(false);
+    Label4->SetEnabled(false);
+  }
+}
+
+void TSettingsForm::AsyncButtonClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::SyncButtonClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::RButtonDisClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::RButtonShutClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::CheckBox1Click(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::CheckBox2Click(TObject* sender) {
+  SettingsChanged = true;
+  winBootUnread_ = false;  // the user has said what the Run value must be
+}
+void TSettingsForm::MiniBoxClick(TObject* sender) {
+  SettingsChanged = true;
+}
+void TSettingsForm::ZimBoxClick(TObject* sender) {
+  SettingsChanged = true;
+}
+
+// ---- keys ----
+
+void TSettingsForm::DigitsOnly(char& key) {
+  if (!IsDigit(key)) key = 0;
+}
+
+void TSettingsForm::EveryEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+  if (key != '\b') DigitsOnly(key);
+}
+
+void TSettingsForm::AttemptsEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+  if (key != '\b') DigitsOnly(key);
+}
+
+void TSettingsForm::TimeEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
+  if (key == VK_BACK_T) key = 0;
+}
+
+void TSettingsForm::TimeEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+  DigitsOnly(key);
+}
+
+void TSettingsForm::DateEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
+  if (key == VK_BACK_T) key = 0;
+}
+
+void TSettingsForm::DateEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+  DigitsOnly(key);
+}
+
+void TSettingsForm::AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
+  switch (key) {
+    case VK_UP_T:
+    case VK_DOWN_T:
+    case VK_LEFT_T:
+    case VK_RIGHT_T:
+    case VK_PRIOR_T:
+    case VK_NEXT_T:
+      AmPmBox->SetItemIndex(AmSelected() ? 1 : 0);
+      SettingsChanged = true;
+      break;
+    case VK_TAB_T:
+      return;  // moving on to the next field stays possible
+    default:
+      break;
+  }
+  key = 0;
+}
+
+void TSettingsForm::AmPmBoxKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+  if (key == 'p' || key == 'P') {
+    AmPmBox->SetItemIndex(1);
+    AmPmBox->SetSelStart(0);
+  } else if (key == 'a' || key == 'A') {
+    AmPmBox->SetItemIndex(0);
+    AmPmBox->SetSelStart(0);
+  }
+  key = 0;
+}
+
+void TSettingsForm::UEditKeyPress(TObject* sender, char& key) {
+  CredentialsChanged = true;
+}
+void TSettingsForm::PMaskKeyPress(TObject* sender, char& key) {
+  CredentialsChanged = true;
+}
+void TSettingsForm::LogEditKeyPress(TObject* sender, char& key) {
+  SettingsChanged = true;
+}
+
+void TSettingsForm::CredentialsEditChange(TObject* sender) {
+  if (!filling_) CredentialsChanged = true;
+}
+
+void TSettingsForm::SettingEditChange(TObject* sender) {
+  if (!filling_) SettingsChanged = true;
+}

@@ -1,0 +1,185 @@
+// The settings dialog's load and save: every setting read from the registry
+// into the controls when the dialog is created and applied to the main
+// window, and written back at program end (the Run value always, the rest
+// only when a setting was changed during the run).
+#include "dialup/DialUp.h"
+#include "platform/Errors.h"
+#include "settings/SettingsStore.h"
+#include "settings/Unit2.h"
+#include "toolkit/Application.h"
+#include "toolkit/Timer.h"
+
+namespace {
+constexpr const char* kNoEntries = "No connections available";
+}  // namespace
+
+// ---- creation: load and apply ----
+
+void TSettingsForm::FormCreate(TObject* sender) {
+  {
+    ILocale& locale = *Application().Platform().locale;
+    TFilling filling(filling_);
+    TimeEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
+    DateEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
+  }
+  ComboBox1->Items().Clear();
+  const TStrings* entries = link_.values ? link_.values->EntryList : nullptr;
+  hasEntries_ = entries && entries->Count() > 0;
+  if (hasEntries_)
+    for (int i = 0; i < entries->Count(); ++i) ComboBox1->Items().Add(entries->Get(i));
+  else
+    ComboBox1->Items().Add(kNoEntries);
+  ComboBox1->SetItemIndex(0);
+
+  bool typeErrors = false;
+  try {
+    LoadSettings();
+  } catch (const ERegistryException& e) {
+    typeErrors = true;
+    Application().HandleException(e);
+  }
+  typeErrors = typeErrors || loadTypeErrors_;
+  try {
+    ApplyAtLoad();
+  } catch (const EQuindleError& e) {
+    Application().HandleException(e);
+  }
+  // A badly typed value kept its design value: store well-typed ones at exit.
+  if (typeErrors) SettingsChanged = true;
+}
+
+void TSettingsForm::LoadSettings() {
+  TSettingsReader reader(*Application().Platform().registry,
+                         [this](const std::exception& e) { Application().HandleException(e); });
+  loadTypeErrors_ = false;
+  if (!reader.Open()) return;
+  if (auto v = reader.Integer("DialMode")) (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
+  if (auto v = reader.Boolean("AutoRecon")) AutoReconBox->SetChecked(*v);
+  if (AutoReconBox->Checked()) {
+    if (auto v = reader.Integer("RetryInt")) SetFieldText(EveryEdit, std::to_string(*v));
+    if (auto v = reader.Integer("AttempsInt")) SetFieldText(AttemptsEdit, std::to_string(*v));
+  }
+  if (auto v = reader.Boolean("EnableTimer")) TimerBox->SetChecked(*v);
+  if (TimerBox->Checked()) {
+    int errorsBefore = reader.TypeErrors();
+    auto time = reader.Text("Time");
+    if (time || reader.TypeErrors() == errorsBefore) {  // absent reads as empty text
+      std::string t = time.value_or("");
+      AmPmBox->SetItemIndex(t.find("AM") != std::string::npos ? 0 : 1);
+      SetFieldText(TimeEdit, t.substr(0, 5));
+    }
+    if (auto v = reader.Text("Date")) SetFieldText(DateEdit, *v);
+    if (auto v = reader.Boolean("DisOrShut")) (*v ? RButtonDis : RButtonShut)->SetChecked(true);
+  }
+  if (auto v = reader.Boolean("LogEnabled")) LogBox->SetChecked(*v);
+  if (LogBox->Checked())
+    if (auto v = reader.Text("LogFile")) SetFieldText(LogEdit, *v);
+  {
+    const int errorsBefore = reader.TypeErrors();
+    if (auto v = reader.Boolean("WinBoot")) CheckBox2->SetChecked(*v);
+    // Unreadable: the box says nothing about the Run value, which is left
+    // as it is unless the user sets the box.
+    winBootUnread_ = reader.TypeErrors() > errorsBefore;
+  }
+  if (auto v = reader.Boolean("AutoCon")) CheckBox1->SetChecked(*v);
+  // An index outside the list selects nothing.
+  if (auto v = reader.Integer("ConInt")) ComboBox1->SetItemIndex(*v);
+  if (auto v = reader.Boolean("MiniStart")) MiniBox->SetChecked(*v);
+  if (auto v = reader.Boolean("ZimAdvt")) ZimBox->SetChecked(*v);
+  loadTypeErrors_ = reader.TypeErrors() > 0;
+}
+
+void TSettingsForm::ApplyAtLoad() {
+  TSharedValues& v = *link_.values;
+  SettingsChanged = false;
+  v.LoggingEnabled = LogBox->Checked();
+  if (LogBox->Checked()) {
+    CheckLogFile();
+    v.LogFileName = LogPath(LogEdit->Text());
+  }
+  v.MaxAttempts = StrToInt(AttemptsEdit->Text());
+  if (AutoReconBox->Checked()) {
+    int interval = StrToInt(EveryEdit->Text());
+    // The dialog never lets an interval below 500 ms through; one stored by
+    // other means is raised the same way.
+    if (interval < kMinInterval) {
+      interval = kMinInterval;
+      SetFieldText(EveryEdit, std::to_string(kMinInterval));
+    }
+    link_.Timer->SetInterval(static_cast<unsigned>(interval));
+  }
+  if (TimerBox->Checked()) {
+    v.TimedDate = DateEdit->Text();
+    v.TimedTime = TimeEdit->Text() + (AmSelected() ? " AM" : " PM");
+    v.DisconnectAtTime = RButtonDis->Checked();
+    link_.DisTimer->SetEnabled(true);
+  }
+  if (CheckBox1->Checked()) link_.Timer->SetEnabled(true);
+}
+
+// ---- destruction: save ----
+
+void TSettingsForm::FormDestroy(TObject* sender) {
+  SaveStoredSettings([this](const std::exception& e) { Application().HandleException(e); });
+}
+
+void TSettingsForm::SaveStoredSettings(const TReport& report) {
+  // A refused Run value must not cost the user's settings: report it and go on.
+  try {
+    SaveRunValue();
+  } catch (const EQuindleError& e) {
+    report(e);
+  }
+  if (!SettingsChanged) return;
+  try {
+    SaveSettings();
+  } catch (const EQuindleError& e) {
+    report(e);
+  }
+}
+
+void TSettingsForm::SaveRunValue() {
+  if (winBootUnread_) return;
+  const TPlatform& p = Application().Platform();
+  UpdateRunValue(*p.registry, p.system->ModuleFileName(), CheckBox2->Checked());
+}
+
+bool TSettingsForm::RunValueNamesProgram() const {
+  const TPlatform& p = Application().Platform();
+  TRegistry reg(*p.registry, KEY_READ_T);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  if (!reg.OpenKeyReadOnly(kRunKey) || !reg.ValueExists(kRunValue)) return false;
+  try {
+    return RunValueNames(reg.ReadString(kRunValue), p.system->ModuleFileName());
+  } catch (const ERegistryException&) {
+    return false;
+  }
+}
+
+void TSettingsForm::SaveSettings() {
+  IRegistryApi& api = *Application().Platform().registry;
+  {
+    TSettingsWriter w(api);
+    w.Integer("DialMode", AsyncButton->Checked() ? 0 : 1);
+    w.Boolean("AutoRecon", AutoReconBox->Checked());
+    if (AutoReconBox->Checked()) {
+      w.Integer("RetryInt", StrToInt(EveryEdit->Text()));
+      w.Integer("AttempsInt", StrToInt(AttemptsEdit->Text()));
+    }
+    w.Boolean("EnableTimer", TimerBox->Checked());
+    if (TimerBox->Checked()) {
+      w.Text("Time", TimeEdit->Text() + (AmSelected() ? " AM" : " PM"));
+      w.Text("Date", DateEdit->Text());
+      w.Boolean("DisOrShut", RButtonDis->Checked());
+    }
+    w.Boolean("LogEnabled", LogBox->Checked());
+    if (LogBox->Checked()) w.Text("LogFile", LogEdit->Text());
+    // An unreadable value is replaced by what the Run value says.
+    w.Boolean("WinBoot", winBootUnread_ ? RunValueNamesProgram() : CheckBox2->Checked());
+    w.Boolean("AutoCon", CheckBox1->Checked());
+    if (ComboBox1->Items().Count() > 0) w.Integer("ConInt", ComboBox1->ItemIndex());
+    w.Boolean("MiniStart", MiniBox->Checked());
+    w.Boolean("ZimAdvt", ZimBox->Checked());
+  }
+  if (!CheckBox2->Checked() && !winBootUnread_) RemoveRunValue(api);
+}
