@@ -7,7 +7,7 @@
 #include "toolkit/ImgList.h"
 #include "toolkit/Menus.h"
 #include "toolkit/win32/Win32Api.h"
-#include "toolkit/win32/Win32Peer.h"
+#include "toolkit/win32/Win32FormPeer.h"
 
 #include <commctrl.h>
 
@@ -64,7 +64,7 @@ void RegisterClasses() {
   RegisterClassExA(&wc);
 
   wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = TWin32Peer::FormProc;
+  wc.lpfnWndProc = TWin32FormPeer::FormProc;
   wc.lpszClassName = "QuindleForm";
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -267,11 +267,7 @@ int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std:
   return MessageBoxA(window, text.c_str(), caption.c_str(), flags);
 }
 
-// ---- peers and menus ----
-
-std::unique_ptr<IControlPeer> TWin32Backend::CreatePeer(TControl& control) {
-  return TWin32Peer::Create(*this, control);
-}
+// ---- menus ----
 
 TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) {
   HMENU popup = CreatePopupMenu();

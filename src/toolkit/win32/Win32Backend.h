@@ -12,7 +12,7 @@
 #include "toolkit/Backend.h"
 
 class TApplication;
-class TWin32Peer;
+class TWin32FormPeer;
 
 class TWin32Backend : public IBackend {
  public:
@@ -75,9 +75,9 @@ class TWin32Backend : public IBackend {
   uintptr_t FontFor(const std::string& name, int height, bool bold);
   uintptr_t BrushFor(uint32_t colorRef);
   // Forms with a native window, for the modal disabling of the others.
-  void AddForm(TWin32Peer* peer) { forms_.insert(peer); }
-  void RemoveForm(TWin32Peer* peer) { forms_.erase(peer); }
-  const std::set<TWin32Peer*>& Forms() const { return forms_; }
+  void AddForm(TWin32FormPeer* peer) { forms_.insert(peer); }
+  void RemoveForm(TWin32FormPeer* peer) { forms_.erase(peer); }
+  const std::set<TWin32FormPeer*>& Forms() const { return forms_; }
   // True while a peer's window is being destroyed: its messages are not
   // routed to models that may be half gone.
   bool Destroying() const { return destroying_ > 0; }
@@ -115,6 +115,6 @@ class TWin32Backend : public IBackend {
 
   std::map<std::string, uintptr_t> fonts_;
   std::map<uint32_t, uintptr_t> brushes_;
-  std::set<TWin32Peer*> forms_;
+  std::set<TWin32FormPeer*> forms_;
   int destroying_ = 0;
 };

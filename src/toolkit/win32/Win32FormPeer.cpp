@@ -1,0 +1,222 @@
+#include "toolkit/win32/Win32FormPeer.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "toolkit/Application.h"
+#include "toolkit/Forms.h"
+#include "toolkit/win32/Win32Backend.h"
+
+TWin32FormPeer::TWin32FormPeer(TWin32Backend& backend, TForm& form)
+    : TWin32Peer(backend, form, &form), form_(form) {}
+
+TWin32FormPeer::~TWin32FormPeer() {
+  EnableOthersForModal(true);
+  backend_.RemoveForm(this);
+}
+
+void TWin32FormPeer::CreateNativeWindow() {
+  DWORD style = WS_CAPTION | WS_CLIPCHILDREN;
+  DWORD exStyle = WS_EX_CONTROLPARENT;
+  if (form_.BorderIcons() & biSystemMenu) style |= WS_SYSMENU;
+  if (form_.BorderIcons() & biMinimize) style |= WS_MINIMIZEBOX;
+  switch (form_.BorderStyle()) {
+    case bsNone:
+      style = WS_POPUP | WS_CLIPCHILDREN;
+      break;
+    case bsSizeable:
+      style |= WS_THICKFRAME;
+      if (form_.BorderIcons() & biMaximize) style |= WS_MAXIMIZEBOX;
+      break;
+    case bsDialog:
+      exStyle |= WS_EX_DLGMODALFRAME;
+      break;
+    case bsToolWindow:
+      exStyle |= WS_EX_TOOLWINDOW;
+      break;
+    case bsSingle:
+      break;
+  }
+  if (form_.FormStyle() == fsStayOnTop) exStyle |= WS_EX_TOPMOST;
+  // Every form but the main one belongs to the main window: no button of its
+  // own on the taskbar, always above it.
+  HWND owner = nullptr;
+  if (TApplication* app = backend_.Application())
+    if (app->MainForm() && app->MainForm() != &form_)
+      owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
+
+  hwnd_ = CreateWindowExA(exStyle, "QuindleForm", form_.Caption().c_str(), style, form_.Left(),
+                          form_.Top(), std::max(form_.Width(), 1), std::max(form_.Height(), 1),
+                          owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!hwnd_) throw std::runtime_error("Cannot create the window \"" + form_.Caption() + "\"");
+  SetPropA(hwnd_, kPeerProp, this);
+  backend_.AddForm(this);
+  if (form_.Position() == poScreenCenter) {
+    TRect area = backend_.WorkArea();
+    RECT r{};
+    ApplyBounds();
+    GetWindowRect(hwnd_, &r);
+    ++syncing_;
+    form_.SetBounds(area.left + (area.right - area.left - (r.right - r.left)) / 2,
+                    area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2, form_.Width(),
+                    form_.Height());
+    --syncing_;
+  }
+  ApplyBounds();
+  if (form_.Visible()) ApplyVisible();
+}
+
+// ---- the form's window procedure ----
+
+LRESULT CALLBACK TWin32FormPeer::FormProc(HWND window, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+  // Only form peers name windows of this class.
+  auto* peer = static_cast<TWin32FormPeer*>(FromWindow(window));
+  if (message == WM_NCDESTROY) {
+    RemovePropA(window, kPeerProp);
+    if (peer) peer->Detach(window);
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  if (!peer || peer->backend_.Destroying()) return DefWindowProcA(window, message, wParam, lParam);
+  // `handled` is set before the model is called, so that a message whose
+  // handler threw is not passed on as if nobody had seen it.
+  bool handled = false;
+  LRESULT result = 0;
+  peer->backend_.Guard(
+      [&] { result = peer->FormMessage(window, message, wParam, lParam, handled); });
+  return handled ? result : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    bool& handled) {
+  TApplication* app = backend_.Application();
+  bool isMain = app && app->MainForm() == &form_;
+  LRESULT result = 0;
+  if (ReflectFromChild(message, wParam, lParam, result)) {
+    handled = true;
+    return result;
+  }
+  switch (message) {
+    case WM_CLOSE:
+      // The model decides: a refused close, a hide, a modal result.
+      handled = true;
+      form_.Close();
+      return 0;
+    case WM_SYSCOMMAND:
+      if (!isMain) break;
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        handled = true;
+        app->Minimize();
+        return 0;
+      }
+      if ((wParam & 0xFFF0) == SC_RESTORE && IsIconic(window)) {
+        handled = true;
+        app->Restore();
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) break;
+      handled = true;
+      if (!HIWORD(wParam)) FocusActiveControl();
+      // Our own show raises the model's activation itself.
+      if (!showing_) form_.Activate();
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Never hold up the end of the session.
+      handled = true;
+      return TRUE;
+    case WM_ENDSESSION:
+      handled = true;
+      // The orderly exit, completed before the system ends the process; the
+      // window is gone afterwards, so nothing of this peer is touched.
+      if (wParam && app) app->EndSession();
+      return 0;
+    case WM_WINDOWPOSCHANGED: {
+      if (!IsIconic(window)) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        ++syncing_;
+        form_.SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        --syncing_;
+      }
+      break;
+    }
+    case WM_ERASEBKGND:
+      handled = true;
+      EraseBackground(window, reinterpret_cast<HDC>(wParam));
+      return 1;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+      KeyMessage(window, nullptr, message, wParam, lParam, result, handled);
+      return result;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void TWin32FormPeer::FocusActiveControl() {
+  TWinControl* active = form_.ActiveControl();
+  HWND target = active ? reinterpret_cast<HWND>(active->Handle()) : nullptr;
+  if (target && !IsWindowVisible(target)) target = nullptr;
+  if (!target) target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  ::SetFocus(target ? target : hwnd_);
+}
+
+// ---- following the model ----
+
+void TWin32FormPeer::Follow(TPeerChange what) {
+  if (what != TPeerChange::TopMost) {
+    TWin32Peer::Follow(what);
+    return;
+  }
+  ::SetWindowPos(hwnd_, form_.FormStyle() == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0,
+                 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// A form's size comes from its client area; the model learns the outer size.
+void TWin32FormPeer::ApplyBounds() {
+  int width = form_.Width(), height = form_.Height();
+  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0) {
+    RECT r{0, 0, form_.ClientWidth(), form_.ClientHeight()};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+  }
+  ++syncing_;
+  ::SetWindowPos(hwnd_, nullptr, form_.Left(), form_.Top(), width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  form_.SetBounds(form_.Left(), form_.Top(), width, height);
+  --syncing_;
+}
+
+void TWin32FormPeer::ApplyVisible() {
+  if (form_.Visible()) {
+    if (form_.Modal()) EnableOthersForModal(false);
+    showing_ = true;
+    ::ShowWindow(hwnd_, SW_SHOW);
+    showing_ = false;
+  } else {
+    // The owner is enabled first, so that it becomes the active window.
+    EnableOthersForModal(true);
+    ::ShowWindow(hwnd_, SW_HIDE);
+  }
+}
+
+void TWin32FormPeer::EnableOthersForModal(bool enable) {
+  if (enable) {
+    for (HWND w : disabledForModal_)
+      if (IsWindow(w)) EnableWindow(w, TRUE);
+    disabledForModal_.clear();
+    return;
+  }
+  for (TWin32FormPeer* other : backend_.Forms())
+    if (other != this && other->hwnd_ && IsWindowEnabled(other->hwnd_)) {
+      EnableWindow(other->hwnd_, FALSE);
+      disabledForModal_.push_back(other->hwnd_);
+    }
+}
