@@ -48,9 +48,7 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   imageIndex_ = kDefaultImageIndex;
   window_ = backend_.CreateHiddenWindow(
       [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
-        intptr_t result = 0;
-        app_->Guard([&] { result = TrayWndProc(message, wParam, lParam); });
-        return result;
+        return TrayWndProc(message, wParam, lParam);
       });
   // The shell broadcasts this after it has been restarted; the icon must then
   // be added again or it is gone for good.
@@ -63,14 +61,14 @@ TTrayIcon::TTrayIcon(TComponent* owner)
 
   animationTimer_ = new TTimer(this);
   animationTimer_->SetEnabled(false);
-  animationTimer_->SetOnTimer([this](TObject*) { app_->Guard([this] { UpdateIcon(); }); });
+  animationTimer_->SetOnTimer([this](TObject*) { UpdateIcon(); });
 
   // At logon the shell may refuse the add, and nothing tells the program when
   // it would take it: the icon is offered again on this timer until it is in.
   addRetryTimer_ = new TTimer(this);
   addRetryTimer_->SetEnabled(false);
   addRetryTimer_->SetInterval(kAddRetryInterval);
-  addRetryTimer_->SetOnTimer([this](TObject*) { app_->Guard([this] { RetryAdd(); }); });
+  addRetryTimer_->SetOnTimer([this](TObject*) { RetryAdd(); });
 
   defaultIcon_ = backend_.LoadSystemIcon(SystemIconId(idiWINLOGO));
   winIcon_ = idiWINLOGO;

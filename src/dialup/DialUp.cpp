@@ -173,8 +173,7 @@ void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state,
 void TDialUp::DeliverFromSlot(const std::shared_ptr<TDialSlot>& slot) {
   // On the GUI thread, the only one that clears `alive`.
   if (!slot->alive) return;
-  TDialUp* dialer = slot->dialer;
-  dialer->Application().Guard([dialer] { dialer->DeliverDialEvent(); });
+  slot->dialer->DeliverDialEvent();
 }
 
 void TDialUp::DeliverDialEvent() {

@@ -33,8 +33,7 @@ TRasMonitor::TRasMonitor(TComponent* owner) : TComponent(owner) {
   timer_ = new TTimer(this);
   timer_->SetEnabled(false);
   timer_->SetInterval(1000);
-  // A tick is a callback boundary: what a handler raises goes to the application.
-  timer_->SetOnTimer([this](TObject*) { Application().Guard([this] { Poll(); }); });
+  timer_->SetOnTimer([this](TObject*) { Poll(); });
 
   api_ = &TRasMiniApi::Of(Application());
   FreeNotification(api_);

@@ -3,12 +3,15 @@
 #include <algorithm>
 
 TApplication::TApplication(IBackend& backend, const TPlatform& platform)
-    : TComponent(nullptr), backend_(backend), platform_(platform) {}
+    : TComponent(nullptr), backend_(backend), platform_(platform) {
+  backend_.SetApplication(this);
+}
 
 TApplication::~TApplication() {
   DestroyForms();
   // Free what is left while the application can still answer its components.
   while (!Components().empty()) delete Components().back();
+  if (backend_.Application() == this) backend_.SetApplication(nullptr);
 }
 
 void TApplication::InitializeForm(TForm* form) {

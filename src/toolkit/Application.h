@@ -64,7 +64,9 @@ class TApplication : public TComponent {
   // The same report, shown once the handler that is running has returned:
   // for faults that must not block the code that met them.
   void HandleExceptionLater(const std::exception& e);
-  // Runs `fn` at a callback boundary: whatever escapes goes to HandleException.
+  // Runs `fn` and reports whatever escapes, so that the steps after it still
+  // run (each form's saving steps). Callbacks need none: the backend's
+  // dispatch reports what escapes them (IBackend::Guard).
   template <class Fn>
   void Guard(Fn&& fn) noexcept {
     try {

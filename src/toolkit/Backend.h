@@ -9,6 +9,7 @@
 #include <string>
 #include "toolkit/CodePage.h"
 
+class TApplication;
 class TControl;
 class TForm;
 class TPopupMenu;
@@ -84,6 +85,17 @@ class IBackend {
  public:
   virtual ~IBackend() = default;
 
+  // The application whose HandleException receives what escapes a callback
+  // (the application sets itself while it lives; none: what escapes is dropped).
+  void SetApplication(TApplication* app) { app_ = app; }
+  TApplication* Application() const { return app_; }
+  // The one callback boundary, which each backend's dispatch runs every
+  // callback through (a timer tick, posted work, a window's or a hidden
+  // window's handler): what escapes goes to the application's
+  // HandleException, and the loop goes on. Nothing unwinds into the loop or
+  // through the system.
+  void Guard(const std::function<void()>& fn) noexcept;
+
   // Timers: `tick` runs on the GUI thread every `intervalMs` until stopped.
   virtual uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) = 0;
   virtual void StopTimer(uintptr_t id) = 0;
@@ -147,4 +159,7 @@ class IBackend {
   virtual THandle IconFromImageList(TImageList& list, int index) = 0;
   virtual THandle ApplicationIcon() = 0;
   virtual void DestroyIcon(THandle icon) = 0;
+
+ private:
+  TApplication* app_ = nullptr;
 };

@@ -42,9 +42,8 @@ void TTimer::UpdateTimer() {
   }
 }
 
-// A tick is a callback boundary: what escapes its handler is reported and
-// the loop goes on.
+// What escapes the handler goes to the backend's callback boundary, which
+// reports it; the timer keeps ticking.
 void TTimer::Tick() {
-  TApplication& app = Application();
-  app.Guard([this] { onTimer_(this); });
+  onTimer_(this);
 }

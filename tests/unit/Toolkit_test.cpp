@@ -235,4 +235,24 @@ TEST(Toolkit, GuardShowsWhatEscapesInAnErrorBox) {
   EXPECT_EQ(w.backend.messageBoxes[0].caption, "Quindle");
 }
 
+// The backend's dispatch is the one boundary, natively as on Windows: a
+// timer's tick and a posted work item that throw are each reported once, and
+// the loop goes on with the rest.
+TEST(Toolkit, ThrowingTickAndPostedWorkAreEachReportedOnceAndTheLoopGoesOn) {
+  TTestWorld w;
+  auto* t = new TTimer(w.app.get());
+  int ticks = 0, ranAfter = 0;
+  t->SetInterval(100);
+  t->SetOnTimer([&](TObject*) {
+    ++ticks;
+    throw EQuindleError("tick failed");
+  });
+  w.backend.PostToGui([] { throw EQuindleError("work failed"); });
+  w.backend.PostToGui([&] { ++ranAfter; });
+  w.backend.Advance(250);
+  EXPECT_EQ(ticks, 2);
+  EXPECT_EQ(ranAfter, 1);
+  EXPECT_EQ(w.MessageTexts(), (std::vector<std::string>{"work failed", "tick failed", "tick failed"}));
+}
+
 }  // namespace

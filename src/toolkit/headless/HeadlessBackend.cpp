@@ -69,19 +69,28 @@ bool THeadlessBackend::FireOneDueTimer() {
   while (t.due <= now);
   t.seq = timerSeq_++;
   auto tick = t.tick;  // the tick may stop or restart its own timer
-  tick();
+  // Another process's timer has no boundary of the program's.
+  if (t.external)
+    tick();
+  else
+    Guard(tick);
   return true;
 }
 
 bool THeadlessBackend::RunPosted() {
   std::function<void()> work;
+  bool external = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (queue_.empty()) return false;
+    external = queue_.front().first;
     work = std::move(queue_.front().second);
     queue_.pop_front();
   }
-  work();
+  if (external)
+    work();
+  else
+    Guard(work);
   return true;
 }
 
@@ -226,8 +235,10 @@ intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t messag
                                                  intptr_t lParam) {
   auto it = hidden_.find(window);
   if (it == hidden_.end() || callbacksStopped_) return 0;
-  auto proc = it->second;
-  return proc(message, wParam, lParam);
+  auto proc = it->second;  // the handler may destroy its own window
+  intptr_t result = 0;
+  Guard([&] { result = proc(message, wParam, lParam); });
+  return result;
 }
 
 intptr_t THeadlessBackend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,

@@ -1,5 +1,7 @@
 // The backend for tests: no windows, a virtual clock, real nested loops,
-// recorded message boxes and scripted modal dialogs and menus.
+// recorded message boxes and scripted modal dialogs and menus. Timer ticks,
+// posted work and hidden windows' handlers pass the same callback boundary
+// as on Windows, so a test sees the report Windows would show.
 #pragma once
 #include <condition_variable>
 #include <deque>

@@ -111,19 +111,6 @@ TWin32Backend::~TWin32Backend() {
   for (auto& [color, brush] : brushes_) DeleteObject(reinterpret_cast<HGDIOBJ>(brush));
 }
 
-void TWin32Backend::Guard(const std::function<void()>& fn) noexcept {
-  try {
-    fn();
-  } catch (...) {
-    if (!app_) return;
-    try {
-      app_->HandleCurrentException();
-    } catch (...) {
-      // The report itself failed; nothing may unwind into the system.
-    }
-  }
-}
-
 // ---- timers and posted work ----
 
 uintptr_t TWin32Backend::StartTimer(unsigned intervalMs, std::function<void()> tick) {
@@ -286,7 +273,7 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle
     if (item->Default()) SetMenuDefaultItem(popup, id, FALSE);
   }
   HWND window = H(owner);
-  if (!window && app_) window = H(app_->Handle());
+  if (!window && Application()) window = H(Application()->Handle());
   HWND temporary = nullptr;
   if (!window) {
     // A menu needs a top-level window to report to.

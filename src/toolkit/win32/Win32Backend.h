@@ -21,14 +21,6 @@ class TWin32Backend : public IBackend {
   TWin32Backend(const TWin32Backend&) = delete;
   TWin32Backend& operator=(const TWin32Backend&) = delete;
 
-  // The application whose HandleException receives what escapes a callback.
-  void SetApplication(TApplication* app) { app_ = app; }
-  TApplication* Application() const { return app_; }
-
-  // Runs `fn` at a callback boundary: an exception goes to the application's
-  // HandleException and never unwinds through Windows.
-  void Guard(const std::function<void()>& fn) noexcept;
-
   // ---- IBackend ----
   uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) override;
   void StopTimer(uintptr_t id) override;
@@ -101,7 +93,6 @@ class TWin32Backend : public IBackend {
   static constexpr uintptr_t kWakeTimer = ~uintptr_t{0} - 1;
   void RunPosted();
 
-  TApplication* app_ = nullptr;
   uintptr_t utility_ = 0;  // message-only window: timers and posted work
   unsigned long guiThread_ = 0;
   std::map<uintptr_t, std::shared_ptr<std::function<void()>>> timers_;
