@@ -8,8 +8,7 @@
 
 #include "ResourceIds.h"
 #include "app/TrayHints.h"
-#include "platform/Errors.h"
-#include "platform/Registry.h"
+#include "settings/SettingsStore.h"
 #include "settings/Unit2.h"
 #include "toolkit/Application.h"
 
@@ -186,32 +185,18 @@ void TForm1::FormCreate(TObject*) {
 void TForm1::ReadWindowSettings() {
   TApplication& app = Application();
   bool advert = true;
-  TRegistry reg(*app.Platform().registry);
-  reg.SetRootKey(HKEY_CURRENT_USER_T);
-  if (reg.OpenKey("SOFTWARE", false) && reg.KeyExists("Quindle") && reg.OpenKey("Quindle", false)) {
+  {
     // A value of the wrong type is reported and skipped; it must not keep
     // the program from starting.
-    auto guarded = [&app](auto read) {
-      try {
-        read();
-      } catch (const ERegistryException& e) {
-        app.HandleException(e);
-      }
-    };
-    guarded([&] {
-      if (reg.ValueExists("SLeft")) SetLeft(reg.ReadInteger("SLeft"));
-    });
-    guarded([&] {
-      if (reg.ValueExists("STop")) SetTop(reg.ReadInteger("STop"));
-    });
-    guarded([&] {
-      if (reg.ValueExists("ZimAdvt") && reg.ReadBool("ZimAdvt")) advert = false;
-    });
-    guarded([&] {
-      if (reg.ValueExists("TimedDone")) TimedEventDone = reg.ReadString("TimedDone");
-    });
-  }
-  reg.CloseKey();
+    TSettingsReader reader(*app.Platform().registry,
+                           [&app](const std::exception& e) { app.HandleException(e); });
+    if (reader.Open()) {
+      if (auto v = reader.Integer(Stored::kSLeft)) SetLeft(*v);
+      if (auto v = reader.Integer(Stored::kSTop)) SetTop(*v);
+      if (auto v = reader.Boolean(Stored::kZimAdvt); v && *v) advert = false;
+      if (auto v = reader.Text(Stored::kTimedDone)) TimedEventDone = *v;
+    }
+  }  // the key is closed before the pane's first line
   if (advert) AddLine(kAdvertLine);
 }
 
@@ -225,13 +210,11 @@ void TForm1::FormDestroy(TObject*) {
 
 void TForm1::SaveWindowState() {
   CloseLogFile();
-  TRegistry reg(*Application().Platform().registry);
-  reg.SetRootKey(HKEY_CURRENT_USER_T);
-  if (!reg.OpenKey("SOFTWARE", false)) return;
-  if (!reg.KeyExists("Quindle")) reg.CreateKey("Quindle");
-  if (!reg.OpenKey("Quindle", true)) return;
-  reg.WriteInteger("SLeft", Left());
-  reg.WriteInteger("STop", Top());
+  // A key that cannot be opened for writing leaves the position unwritten,
+  // without a word; one that cannot be created, or a refused write, raises.
+  TSettingsWriter w(*Application().Platform().registry, TSettingsWriter::kSkipWhenClosed);
+  w.Integer(Stored::kSLeft, Left());
+  w.Integer(Stored::kSTop, Top());
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {

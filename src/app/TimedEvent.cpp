@@ -70,7 +70,7 @@ void TForm1::RecordTimedEvent(const std::string& moment) {
   // Stored at once: the shutdown that follows may end the program any moment.
   // A refused write is reported later; within this run the moment is known.
   try {
-    TSettingsWriter(*Application().Platform().registry).Text("TimedDone", moment);
+    TSettingsWriter(*Application().Platform().registry).Text(Stored::kTimedDone, moment);
   } catch (const std::exception& e) {
     Application().HandleExceptionLater(e);
   }
@@ -79,7 +79,7 @@ void TForm1::RecordTimedEvent(const std::string& moment) {
 void TForm1::ForgetTimedEvent() {
   TimedEventDone.clear();
   try {
-    TSettingsWriter(*Application().Platform().registry).Remove("TimedDone");
+    TSettingsWriter(*Application().Platform().registry).Remove(Stored::kTimedDone);
   } catch (const std::exception& e) {
     Application().HandleExceptionLater(e);
   }

@@ -53,39 +53,39 @@ void TSettingsForm::LoadSettings() {
                          [this](const std::exception& e) { Application().HandleException(e); });
   loadTypeErrors_ = false;
   if (!reader.Open()) return;
-  if (auto v = reader.Integer("DialMode")) (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
-  if (auto v = reader.Boolean("AutoRecon")) AutoReconBox->SetChecked(*v);
+  if (auto v = reader.Integer(Stored::kDialMode)) (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
+  if (auto v = reader.Boolean(Stored::kAutoRecon)) AutoReconBox->SetChecked(*v);
   if (AutoReconBox->Checked()) {
-    if (auto v = reader.Integer("RetryInt")) SetFieldText(EveryEdit, std::to_string(*v));
-    if (auto v = reader.Integer("AttempsInt")) SetFieldText(AttemptsEdit, std::to_string(*v));
+    if (auto v = reader.Integer(Stored::kRetryInt)) SetFieldText(EveryEdit, std::to_string(*v));
+    if (auto v = reader.Integer(Stored::kAttempsInt)) SetFieldText(AttemptsEdit, std::to_string(*v));
   }
-  if (auto v = reader.Boolean("EnableTimer")) TimerBox->SetChecked(*v);
+  if (auto v = reader.Boolean(Stored::kEnableTimer)) TimerBox->SetChecked(*v);
   if (TimerBox->Checked()) {
     int errorsBefore = reader.TypeErrors();
-    auto time = reader.Text("Time");
+    auto time = reader.Text(Stored::kTime);
     if (time || reader.TypeErrors() == errorsBefore) {  // absent reads as empty text
       std::string t = time.value_or("");
       AmPmBox->SetItemIndex(t.find("AM") != std::string::npos ? 0 : 1);
       SetFieldText(TimeEdit, t.substr(0, 5));
     }
-    if (auto v = reader.Text("Date")) SetFieldText(DateEdit, *v);
-    if (auto v = reader.Boolean("DisOrShut")) (*v ? RButtonDis : RButtonShut)->SetChecked(true);
+    if (auto v = reader.Text(Stored::kDate)) SetFieldText(DateEdit, *v);
+    if (auto v = reader.Boolean(Stored::kDisOrShut)) (*v ? RButtonDis : RButtonShut)->SetChecked(true);
   }
-  if (auto v = reader.Boolean("LogEnabled")) LogBox->SetChecked(*v);
+  if (auto v = reader.Boolean(Stored::kLogEnabled)) LogBox->SetChecked(*v);
   if (LogBox->Checked())
-    if (auto v = reader.Text("LogFile")) SetFieldText(LogEdit, *v);
+    if (auto v = reader.Text(Stored::kLogFile)) SetFieldText(LogEdit, *v);
   {
     const int errorsBefore = reader.TypeErrors();
-    if (auto v = reader.Boolean("WinBoot")) CheckBox2->SetChecked(*v);
+    if (auto v = reader.Boolean(Stored::kWinBoot)) CheckBox2->SetChecked(*v);
     // Unreadable: the box says nothing about the Run value, which is left
     // as it is unless the user sets the box.
     winBootUnread_ = reader.TypeErrors() > errorsBefore;
   }
-  if (auto v = reader.Boolean("AutoCon")) CheckBox1->SetChecked(*v);
+  if (auto v = reader.Boolean(Stored::kAutoCon)) CheckBox1->SetChecked(*v);
   // An index outside the list selects nothing.
-  if (auto v = reader.Integer("ConInt")) ComboBox1->SetItemIndex(*v);
-  if (auto v = reader.Boolean("MiniStart")) MiniBox->SetChecked(*v);
-  if (auto v = reader.Boolean("ZimAdvt")) ZimBox->SetChecked(*v);
+  if (auto v = reader.Integer(Stored::kConInt)) ComboBox1->SetItemIndex(*v);
+  if (auto v = reader.Boolean(Stored::kMiniStart)) MiniBox->SetChecked(*v);
+  if (auto v = reader.Boolean(Stored::kZimAdvt)) ZimBox->SetChecked(*v);
   loadTypeErrors_ = reader.TypeErrors() > 0;
 }
 
@@ -148,9 +148,9 @@ bool TSettingsForm::RunValueNamesProgram() const {
   const TPlatform& p = Application().Platform();
   TRegistry reg(*p.registry, KEY_READ_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKeyReadOnly(kRunKey) || !reg.ValueExists(kRunValue)) return false;
+  if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue)) return false;
   try {
-    return RunValueNames(reg.ReadString(kRunValue), p.system->ModuleFileName());
+    return RunValueNames(reg.ReadString(Stored::kRunValue), p.system->ModuleFileName());
   } catch (const ERegistryException&) {
     return false;
   }
@@ -160,26 +160,26 @@ void TSettingsForm::SaveSettings() {
   IRegistryApi& api = *Application().Platform().registry;
   {
     TSettingsWriter w(api);
-    w.Integer("DialMode", AsyncButton->Checked() ? 0 : 1);
-    w.Boolean("AutoRecon", AutoReconBox->Checked());
+    w.Integer(Stored::kDialMode, AsyncButton->Checked() ? 0 : 1);
+    w.Boolean(Stored::kAutoRecon, AutoReconBox->Checked());
     if (AutoReconBox->Checked()) {
-      w.Integer("RetryInt", StrToInt(EveryEdit->Text()));
-      w.Integer("AttempsInt", StrToInt(AttemptsEdit->Text()));
+      w.Integer(Stored::kRetryInt, StrToInt(EveryEdit->Text()));
+      w.Integer(Stored::kAttempsInt, StrToInt(AttemptsEdit->Text()));
     }
-    w.Boolean("EnableTimer", TimerBox->Checked());
+    w.Boolean(Stored::kEnableTimer, TimerBox->Checked());
     if (TimerBox->Checked()) {
-      w.Text("Time", TimeEdit->Text() + (AmSelected() ? " AM" : " PM"));
-      w.Text("Date", DateEdit->Text());
-      w.Boolean("DisOrShut", RButtonDis->Checked());
+      w.Text(Stored::kTime, TimeEdit->Text() + (AmSelected() ? " AM" : " PM"));
+      w.Text(Stored::kDate, DateEdit->Text());
+      w.Boolean(Stored::kDisOrShut, RButtonDis->Checked());
     }
-    w.Boolean("LogEnabled", LogBox->Checked());
-    if (LogBox->Checked()) w.Text("LogFile", LogEdit->Text());
+    w.Boolean(Stored::kLogEnabled, LogBox->Checked());
+    if (LogBox->Checked()) w.Text(Stored::kLogFile, LogEdit->Text());
     // An unreadable value is replaced by what the Run value says.
-    w.Boolean("WinBoot", winBootUnread_ ? RunValueNamesProgram() : CheckBox2->Checked());
-    w.Boolean("AutoCon", CheckBox1->Checked());
-    if (ComboBox1->Items().Count() > 0) w.Integer("ConInt", ComboBox1->ItemIndex());
-    w.Boolean("MiniStart", MiniBox->Checked());
-    w.Boolean("ZimAdvt", ZimBox->Checked());
+    w.Boolean(Stored::kWinBoot, winBootUnread_ ? RunValueNamesProgram() : CheckBox2->Checked());
+    w.Boolean(Stored::kAutoCon, CheckBox1->Checked());
+    if (ComboBox1->Items().Count() > 0) w.Integer(Stored::kConInt, ComboBox1->ItemIndex());
+    w.Boolean(Stored::kMiniStart, MiniBox->Checked());
+    w.Boolean(Stored::kZimAdvt, ZimBox->Checked());
   }
   if (!CheckBox2->Checked() && !winBootUnread_) RemoveRunValue(api);
 }

@@ -11,8 +11,8 @@ TSettingsReader::TSettingsReader(IRegistryApi& api, TReport report)
 
 bool TSettingsReader::Open() {
   // Full access even for reading; only the test for the subkey is read-only.
-  open_ = reg_.OpenKey(kSettingsParentKey, false) && reg_.KeyExists(kSettingsKey) &&
-          reg_.OpenKey(kSettingsKey, false);
+  open_ = reg_.OpenKey(Stored::kSettingsParentKey, false) && reg_.KeyExists(Stored::kSettingsKey) &&
+          reg_.OpenKey(Stored::kSettingsKey, false);
   if (!open_) reg_.CloseKey();
   return open_;
 }
@@ -43,18 +43,24 @@ std::optional<std::string> TSettingsReader::Text(const std::string& name) {
 
 // ---- TSettingsWriter ----
 
-TSettingsWriter::TSettingsWriter(IRegistryApi& api) : reg_(api, KEY_ALL_ACCESS_T) {
+TSettingsWriter::TSettingsWriter(IRegistryApi& api, TClosedKey closed)
+    : reg_(api, KEY_ALL_ACCESS_T) {
   reg_.SetRootKey(HKEY_CURRENT_USER_T);
-  const std::string path = std::string(kSettingsParentKey) + "\\" + kSettingsKey;
   // SOFTWARE itself is never created: without it the settings have no home.
-  if (!reg_.OpenKey(kSettingsParentKey, false))
+  open_ = reg_.OpenKey(Stored::kSettingsParentKey, false);
+  if (open_) {
+    if (!reg_.KeyExists(Stored::kSettingsKey)) reg_.CreateKey(Stored::kSettingsKey);
+    open_ = reg_.OpenKey(Stored::kSettingsKey, true);
+  }
+  if (!open_ && closed == kRaiseWhenClosed) {
+    const std::string path =
+        std::string(Stored::kSettingsParentKey) + "\\" + Stored::kSettingsKey;
     throw ERegistryException(FormatMessage1("Failed to create key %s", path));
-  if (!reg_.KeyExists(kSettingsKey)) reg_.CreateKey(kSettingsKey);
-  if (!reg_.OpenKey(kSettingsKey, true))
-    throw ERegistryException(FormatMessage1("Failed to create key %s", path));
+  }
 }
 
 void TSettingsWriter::Remove(const std::string& name) {
+  if (!open_) return;
   if (reg_.ValueExists(name) && !reg_.DeleteValue(name))
     throw ERegistryException(FormatMessage1("Failed to set data for '%s'", name));
 }
@@ -63,16 +69,16 @@ void TSettingsWriter::Remove(const std::string& name) {
 
 namespace {
 [[noreturn]] void RunValueFailed() {
-  throw ERegistryException(FormatMessage1("Failed to set data for '%s'", kRunValue));
+  throw ERegistryException(FormatMessage1("Failed to set data for '%s'", Stored::kRunValue));
 }
 
 // The Run value's text when it can be read, also where it cannot be written.
 std::optional<std::string> ReadRunValue(IRegistryApi& api) {
   TRegistry reg(api, KEY_READ_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKeyReadOnly(kRunKey) || !reg.ValueExists(kRunValue)) return std::nullopt;
+  if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue)) return std::nullopt;
   try {
-    return reg.ReadString(kRunValue);
+    return reg.ReadString(Stored::kRunValue);
   } catch (const ERegistryException&) {
     return std::string();  // present but unusable: it does not name the program
   }
@@ -93,7 +99,7 @@ bool RunValueNames(const std::string& value, const std::string& programPath) {
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows) {
   TRegistry reg(api, KEY_ALL_ACCESS_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKey(kRunKey, false)) {
+  if (!reg.OpenKey(Stored::kRunKey, false)) {
     // A user without the right to change the machine-wide key: fine as long
     // as the value there already names this program.
     if (startWithWindows) {
@@ -104,10 +110,10 @@ void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool star
   }
   if (!startWithWindows) return;
   const std::string command = RunCommand(programPath);
-  if (reg.ValueExists(kRunValue)) {
+  if (reg.ValueExists(Stored::kRunValue)) {
     std::string current;
     try {
-      current = reg.ReadString(kRunValue);
+      current = reg.ReadString(Stored::kRunValue);
     } catch (const ERegistryException&) {
       current.clear();  // a value of another type is replaced by a proper one
     }
@@ -115,14 +121,14 @@ void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool star
     // rewritten quoted.
     if (current == command) return;
   }
-  reg.WriteString(kRunValue, command);
+  reg.WriteString(Stored::kRunValue, command);
 }
 
 void RemoveRunValue(IRegistryApi& api) {
   TRegistry reg(api, KEY_ALL_ACCESS_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (reg.OpenKey(kRunKey, false)) {
-    if (reg.ValueExists(kRunValue) && !reg.DeleteValue(kRunValue)) RunValueFailed();
+  if (reg.OpenKey(Stored::kRunKey, false)) {
+    if (reg.ValueExists(Stored::kRunValue) && !reg.DeleteValue(Stored::kRunValue)) RunValueFailed();
     return;
   }
   if (ReadRunValue(api)) RunValueFailed();

@@ -7,11 +7,7 @@
 #include <optional>
 #include <string>
 #include "platform/Registry.h"
-
-inline constexpr const char* kSettingsParentKey = "SOFTWARE";
-inline constexpr const char* kSettingsKey = "Quindle";
-inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr const char* kRunValue = "Quindle";
+#include "settings/StoredNames.h"
 
 // Reads the settings key value by value. Integers and booleans are REG_DWORD
 // (any non-zero reads as true), texts REG_SZ or REG_EXPAND_SZ taken as they
@@ -45,15 +41,30 @@ class TSettingsReader {
 // raises ERegistryException with the registry's message.
 class TSettingsWriter {
  public:
-  explicit TSettingsWriter(IRegistryApi& api);
-  void Integer(const std::string& name, int value) { reg_.WriteInteger(name, value); }
-  void Boolean(const std::string& name, bool value) { reg_.WriteBool(name, value); }
-  void Text(const std::string& name, const std::string& value) { reg_.WriteString(name, value); }
+  // A settings key that cannot be opened for writing (or SOFTWARE missing):
+  // the settings' save raises "Failed to create key SOFTWARE\Quindle", the
+  // window's position is simply not written. A key that cannot be created
+  // raises "Failed to create key Quindle" either way.
+  enum TClosedKey { kRaiseWhenClosed, kSkipWhenClosed };
+  explicit TSettingsWriter(IRegistryApi& api, TClosedKey closed = kRaiseWhenClosed);
+  // False only when kSkipWhenClosed met a key it could not open: every
+  // write and removal is then skipped.
+  bool IsOpen() const { return open_; }
+  void Integer(const std::string& name, int value) {
+    if (open_) reg_.WriteInteger(name, value);
+  }
+  void Boolean(const std::string& name, bool value) {
+    if (open_) reg_.WriteBool(name, value);
+  }
+  void Text(const std::string& name, const std::string& value) {
+    if (open_) reg_.WriteString(name, value);
+  }
   // Deletes a value when it is there; raises when it stays behind.
   void Remove(const std::string& name);
 
  private:
   TRegistry reg_;
+  bool open_ = false;
 };
 
 // The Run value's text for the program: its path, in double quotes when it

@@ -66,6 +66,20 @@ TEST(MainWindow, PositionOfTheWrongTypeIsReportedAndTheProgramStillStarts) {
   EXPECT_EQ(q.world.backend.messageBoxes[0].text, "Invalid data type for 'SLeft'");
 }
 
+TEST(MainWindow, AKeyClosedToWritingLeavesThePositionUnwrittenWithoutAWord) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "SLeft", 50);
+  q.world.registry.deniedKeys.insert("HKCU\\SOFTWARE\\QUINDLE");
+  q.Start();
+  q.form1->SetLeft(10);
+  q.settings->MiniBox->Click();
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 50u);
+  // Only the changed settings' save speaks of the key.
+  EXPECT_EQ(q.world.MessageTexts(),
+            std::vector<std::string>{"Failed to create key SOFTWARE\\Quindle"});
+}
+
 TEST(MainWindow, CloseBoxAndEscapeOnlyMinimiseAndExitEndsTheProgram) {
   TQuindleWorld q(kBook);
   q.Start();
