@@ -1,33 +1,16 @@
 // The timed event: at the set moment the connection is hung up, or hung up
 // and Windows shut down after everything the orderly exit saves is saved.
 // One set moment acts at most once, also across a restart.
-#include <cctype>
-
 #include "app/Unit1.h"
 #include "settings/SettingsStore.h"
+#include "settings/TimedMoment.h"
 #include "settings/Unit2.h"
 #include "toolkit/Application.h"
 
 std::optional<TDateTime> TForm1::TimedDeadline(const std::string& text) {
-  if (text.size() < 17) return std::nullopt;
-  auto number = [&](size_t pos) -> int {
-    char a = text[pos - 1], b = text[pos];
-    if (!std::isdigit(static_cast<unsigned char>(a)) ||
-        !std::isdigit(static_cast<unsigned char>(b)))
-      return -1;
-    return (a - '0') * 10 + (b - '0');
-  };
-  int hour = number(1), minute = number(4), day = number(10), month = number(13), year = number(16);
-  if (hour < 0 || minute < 0 || day < 0 || month < 0 || year < 0) return std::nullopt;
-  bool afternoon = text[6] == 'P';
-  if (afternoon) {
-    if (hour != 12) hour += 12;
-  } else if (hour == 12) {
-    hour = 0;
-  }
-  year += 2000;
-  if (hour > 23 || minute > 59 || !IsValidDate(year, month, day)) return std::nullopt;
-  return IncMinutes(EncodeDateTime({year, month, day, hour, minute, 0, 0}), 2);
+  const std::optional<TTimedMoment> m = ReadTimedMoment(text);
+  if (!m || !m->IsReal()) return std::nullopt;
+  return IncMinutes(EncodeDateTime({m->year, m->month, m->day, m->Hour24(), m->minute, 0, 0}), 2);
 }
 
 void TForm1::DisTimerTimer(TObject*) {

@@ -158,9 +158,7 @@ void TSettingsForm::ApplyDesign() {
   DateEdit->SetEditMask("!99/99/99;1;_");
   DateEdit->SetMaxLength(8);
   RButtonDis->SetChecked(true);
-  for (TControl* c : std::initializer_list<TControl*>{Label5, Label6, TimeEdit, AmPmBox, DateEdit,
-                                                      RButtonDis, RButtonShut, Label7, Label8})
-    c->SetEnabled(false);
+  EnableTimedControls(false);
 
   // Handlers, bound last so that the design states above raise none.
   OnCreate = TNotifyEvent::Bind(this, &TSettingsForm::FormCreate);

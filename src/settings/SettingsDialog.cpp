@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "settings/LogFileName.h"
+#include "settings/TimedMoment.h"
 #include "toolkit/Application.h"
 #include "toolkit/Timer.h"
 
@@ -31,6 +32,11 @@ std::string BlanksToZeros(std::string s) {
 void TSettingsForm::SetFieldText(TEdit* edit, const std::string& text) {
   TFilling filling(filling_);
   edit->SetText(text);
+}
+
+void TSettingsForm::ShowTimedTime(const std::string& time) {
+  AmPmBox->SetItemIndex(time.find("AM") != std::string::npos ? 0 : 1);
+  SetFieldText(TimeEdit, time.substr(0, 5));
 }
 
 void TSettingsForm::ShowError(const std::string& text) {
@@ -59,6 +65,13 @@ std::string TSettingsForm::LogPath(const std::string& name) const {
   return LogFilePath(name, Application().Platform().system->ModuleFileName());
 }
 
+void TSettingsForm::ApplyLogging() {
+  link_.values->LoggingEnabled = LogBox->Checked();
+  if (!LogBox->Checked()) return;
+  CheckLogFile();
+  link_.values->LogFileName = LogPath(LogEdit->Text());
+}
+
 void TSettingsForm::CheckLogFile() {
   const std::string name = LogEdit->Text();
   const std::string path = LogPath(name);
@@ -71,27 +84,10 @@ void TSettingsForm::CheckLogFile() {
 }
 
 bool TSettingsForm::CheckTimeDate(const std::string& text) {
-  if (text.size() < 17) return false;
-  auto number = [&text](size_t at, int& out) {
-    if (!IsDigit(text[at]) || !IsDigit(text[at + 1])) return false;
-    out = (text[at] - '0') * 10 + (text[at + 1] - '0');
-    return true;
-  };
-  int hour, minute, day, month, year;
-  if (!number(0, hour) || !number(3, minute) || !number(9, day) || !number(12, month) ||
-      !number(15, year))
-    return false;
+  const std::optional<TTimedMoment> m = ReadTimedMoment(text);
   // Only hours the 12-hour clock shows (01 to 12) can ever match the time of
   // day the timed event compares with.
-  if (hour < 1 || hour > 12) return false;
-  if (text[6] == 'P') {
-    if (hour != 12) hour += 12;
-  } else if (hour == 12) {
-    hour = 0;
-  }
-  bool timeValid = hour <= 23 && minute <= 59;
-  bool dateValid = month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(2000 + year, month);
-  return timeValid && dateValid;
+  return m && m->hour >= 1 && m->hour <= 12 && m->IsReal();
 }
 
 // ---- show, activate, hide ----
@@ -104,9 +100,7 @@ void TSettingsForm::FormShow(TObject* sender) {
     const TPlatform& p = Application().Platform();
     TDateTime now = p.clock->Now();
     SetFieldText(DateEdit, FormatDateDdMmYy(now, p.locale->DateSeparator()));
-    std::string time = FormatTimeAmPm(now, p.locale->TimeSeparator());
-    AmPmBox->SetItemIndex(time.find("AM") != std::string::npos ? 0 : 1);
-    SetFieldText(TimeEdit, time.substr(0, 5));
+    ShowTimedTime(FormatTimeAmPm(now, p.locale->TimeSeparator()));
   }
 }
 
@@ -147,18 +141,14 @@ void TSettingsForm::FormHide(TObject* sender) {
     Application().HandleException(e);
     return;
   }
-  v.LoggingEnabled = LogBox->Checked();
-  if (LogBox->Checked()) {
-    CheckLogFile();
-    v.LogFileName = LogPath(LogEdit->Text());
-  }
+  ApplyLogging();
   if (!TimerBox->Checked()) {
     link_.DisTimer->SetEnabled(false);
     return;
   }
   v.DisconnectAtTime = RButtonDis->Checked();
   v.TimedDate = BlanksToZeros(DateEdit->Text());
-  v.TimedTime = BlanksToZeros(TimeEdit->Text()) + (AmSelected() ? " AM" : " PM");
+  v.TimedTime = BlanksToZeros(TimeEdit->Text()) + AmPmSuffix();
   if (CheckTimeDate(v.TimedTime + " " + v.TimedDate)) {
     // Blanks were read as zeros: the fields (and so the stored values) say so.
     SetFieldText(DateEdit, v.TimedDate);
@@ -199,7 +189,10 @@ void TSettingsForm::AutoReconBoxClick(TObject* sender) {
 
 void TSettingsForm::TimerBoxClick(TObject* sender) {
   SettingsChanged = true;
-  const bool on = TimerBox->Checked();
+  EnableTimedControls(TimerBox->Checked());
+}
+
+void TSettingsForm::EnableTimedControls(bool on) {
   for (TControl* c : std::initializer_list<TControl*>{Label5, Label6, TimeEdit, AmPmBox, DateEdit,
                                                       RButtonDis, RButtonShut, Label7, Label8})
     c->SetEnabled(on);

@@ -53,23 +53,24 @@ void TSettingsForm::LoadSettings() {
                          [this](const std::exception& e) { Application().HandleException(e); });
   loadTypeErrors_ = false;
   if (!reader.Open()) return;
-  if (auto v = reader.Integer(Stored::kDialMode)) (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
+  if (auto v = reader.Integer(Stored::kDialMode))
+    (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
   if (auto v = reader.Boolean(Stored::kAutoRecon)) AutoReconBox->SetChecked(*v);
   if (AutoReconBox->Checked()) {
     if (auto v = reader.Integer(Stored::kRetryInt)) SetFieldText(EveryEdit, std::to_string(*v));
-    if (auto v = reader.Integer(Stored::kAttempsInt)) SetFieldText(AttemptsEdit, std::to_string(*v));
+    if (auto v = reader.Integer(Stored::kAttempsInt))
+      SetFieldText(AttemptsEdit, std::to_string(*v));
   }
   if (auto v = reader.Boolean(Stored::kEnableTimer)) TimerBox->SetChecked(*v);
   if (TimerBox->Checked()) {
     int errorsBefore = reader.TypeErrors();
     auto time = reader.Text(Stored::kTime);
     if (time || reader.TypeErrors() == errorsBefore) {  // absent reads as empty text
-      std::string t = time.value_or("");
-      AmPmBox->SetItemIndex(t.find("AM") != std::string::npos ? 0 : 1);
-      SetFieldText(TimeEdit, t.substr(0, 5));
+      ShowTimedTime(time.value_or(""));
     }
     if (auto v = reader.Text(Stored::kDate)) SetFieldText(DateEdit, *v);
-    if (auto v = reader.Boolean(Stored::kDisOrShut)) (*v ? RButtonDis : RButtonShut)->SetChecked(true);
+    if (auto v = reader.Boolean(Stored::kDisOrShut))
+      (*v ? RButtonDis : RButtonShut)->SetChecked(true);
   }
   if (auto v = reader.Boolean(Stored::kLogEnabled)) LogBox->SetChecked(*v);
   if (LogBox->Checked())
@@ -92,11 +93,7 @@ void TSettingsForm::LoadSettings() {
 void TSettingsForm::ApplyAtLoad() {
   TSharedValues& v = *link_.values;
   SettingsChanged = false;
-  v.LoggingEnabled = LogBox->Checked();
-  if (LogBox->Checked()) {
-    CheckLogFile();
-    v.LogFileName = LogPath(LogEdit->Text());
-  }
+  ApplyLogging();
   v.MaxAttempts = StrToInt(AttemptsEdit->Text());
   if (AutoReconBox->Checked()) {
     int interval = StrToInt(EveryEdit->Text());
@@ -110,7 +107,7 @@ void TSettingsForm::ApplyAtLoad() {
   }
   if (TimerBox->Checked()) {
     v.TimedDate = DateEdit->Text();
-    v.TimedTime = TimeEdit->Text() + (AmSelected() ? " AM" : " PM");
+    v.TimedTime = TimeEdit->Text() + AmPmSuffix();
     v.DisconnectAtTime = RButtonDis->Checked();
     link_.DisTimer->SetEnabled(true);
   }
@@ -144,20 +141,9 @@ void TSettingsForm::SaveRunValue() {
   UpdateRunValue(*p.registry, p.system->ModuleFileName(), CheckBox2->Checked());
 }
 
-bool TSettingsForm::RunValueNamesProgram() const {
-  const TPlatform& p = Application().Platform();
-  TRegistry reg(*p.registry, KEY_READ_T);
-  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue)) return false;
-  try {
-    return RunValueNames(reg.ReadString(Stored::kRunValue), p.system->ModuleFileName());
-  } catch (const ERegistryException&) {
-    return false;
-  }
-}
-
 void TSettingsForm::SaveSettings() {
-  IRegistryApi& api = *Application().Platform().registry;
+  const TPlatform& p = Application().Platform();
+  IRegistryApi& api = *p.registry;
   {
     TSettingsWriter w(api);
     w.Integer(Stored::kDialMode, AsyncButton->Checked() ? 0 : 1);
@@ -168,14 +154,16 @@ void TSettingsForm::SaveSettings() {
     }
     w.Boolean(Stored::kEnableTimer, TimerBox->Checked());
     if (TimerBox->Checked()) {
-      w.Text(Stored::kTime, TimeEdit->Text() + (AmSelected() ? " AM" : " PM"));
+      w.Text(Stored::kTime, TimeEdit->Text() + AmPmSuffix());
       w.Text(Stored::kDate, DateEdit->Text());
       w.Boolean(Stored::kDisOrShut, RButtonDis->Checked());
     }
     w.Boolean(Stored::kLogEnabled, LogBox->Checked());
     if (LogBox->Checked()) w.Text(Stored::kLogFile, LogEdit->Text());
     // An unreadable value is replaced by what the Run value says.
-    w.Boolean(Stored::kWinBoot, winBootUnread_ ? RunValueNamesProgram() : CheckBox2->Checked());
+    w.Boolean(Stored::kWinBoot, winBootUnread_
+                                    ? RunValueNamesProgram(api, p.system->ModuleFileName())
+                                    : CheckBox2->Checked());
     w.Boolean(Stored::kAutoCon, CheckBox1->Checked());
     if (ComboBox1->Items().Count() > 0) w.Integer(Stored::kConInt, ComboBox1->ItemIndex());
     w.Boolean(Stored::kMiniStart, MiniBox->Checked());

@@ -53,8 +53,7 @@ TSettingsWriter::TSettingsWriter(IRegistryApi& api, TClosedKey closed)
     open_ = reg_.OpenKey(Stored::kSettingsKey, true);
   }
   if (!open_ && closed == kRaiseWhenClosed) {
-    const std::string path =
-        std::string(Stored::kSettingsParentKey) + "\\" + Stored::kSettingsKey;
+    const std::string path = std::string(Stored::kSettingsParentKey) + "\\" + Stored::kSettingsKey;
     throw ERegistryException(FormatMessage1("Failed to create key %s", path));
   }
 }
@@ -76,7 +75,8 @@ namespace {
 std::optional<std::string> ReadRunValue(IRegistryApi& api) {
   TRegistry reg(api, KEY_READ_T);
   reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue)) return std::nullopt;
+  if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue))
+    return std::nullopt;
   try {
     return reg.ReadString(Stored::kRunValue);
   } catch (const ERegistryException&) {
@@ -94,6 +94,12 @@ std::string RunCommand(const std::string& programPath) {
 
 bool RunValueNames(const std::string& value, const std::string& programPath) {
   return value == programPath || value == "\"" + programPath + "\"";
+}
+
+bool RunValueNamesProgram(IRegistryApi& api, const std::string& programPath) {
+  const std::optional<std::string> value = ReadRunValue(api);
+  // A value of another type reads as empty text, which names no program.
+  return value && !value->empty() && RunValueNames(*value, programPath);
 }
 
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows) {

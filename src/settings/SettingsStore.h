@@ -72,6 +72,9 @@ class TSettingsWriter {
 std::string RunCommand(const std::string& programPath);
 // True when a Run value's text names the program, quoted or not.
 bool RunValueNames(const std::string& value, const std::string& programPath);
+// True when the machine-wide Run value names the program; a missing value,
+// or one of another type, names nothing. Only reads.
+bool RunValueNamesProgram(IRegistryApi& api, const std::string& programPath);
 // Brings the Run value in line with "Start with Windows" being on: written
 // (as RunCommand) when it is missing, names another path, or names this one
 // without the quotes it needs. Nothing is removed here. Raises

@@ -26,11 +26,11 @@ inline constexpr const char* kDate = "Date";                // its date, "dd/mm/
 inline constexpr const char* kDisOrShut = "DisOrShut";      // true: hang up only; false: shut down
 inline constexpr const char* kLogEnabled = "LogEnabled";
 inline constexpr const char* kLogFile = "LogFile";
-inline constexpr const char* kWinBoot = "WinBoot";          // start with Windows
-inline constexpr const char* kAutoCon = "AutoCon";          // connect on start-up
-inline constexpr const char* kConInt = "ConInt";            // index of the chosen entry
-inline constexpr const char* kMiniStart = "MiniStart";      // minimise once connected
-inline constexpr const char* kZimAdvt = "ZimAdvt";          // no advert line in the pane
+inline constexpr const char* kWinBoot = "WinBoot";      // start with Windows
+inline constexpr const char* kAutoCon = "AutoCon";      // connect on start-up
+inline constexpr const char* kConInt = "ConInt";        // index of the chosen entry
+inline constexpr const char* kMiniStart = "MiniStart";  // minimise once connected
+inline constexpr const char* kZimAdvt = "ZimAdvt";      // no advert line in the pane
 
 // The main window's values.
 inline constexpr const char* kSLeft = "SLeft";  // window position

@@ -112,10 +112,15 @@ class TSettingsForm : public TForm {
   // The log file check on load and hide: refused or uncreatable names fall
   // back to "SessionLog.log" after the message.
   void CheckLogFile();
+  // The logging switch and, when it is on, the checked file name, handed to
+  // the main window (at load and on every close).
+  void ApplyLogging();
+  // A "hh:mm AM" text shown in the time field and the AM/PM box.
+  void ShowTimedTime(const std::string& time);
+  // The timed event's fields, usable only while its timer box is checked.
+  void EnableTimedControls(bool on);
   // The file a log name stands for (a relative name in the program's folder).
   std::string LogPath(const std::string& name) const;
-  // True when the machine-wide Run value names this program.
-  bool RunValueNamesProgram() const;
   // The selected phone-book entry, when there is one to show or store.
   bool SelectedEntry(std::string& name) const;
   void FetchCredentials();
@@ -123,6 +128,7 @@ class TSettingsForm : public TForm {
   void SetFieldText(TEdit* edit, const std::string& text);
   static void DigitsOnly(char& key);
   bool AmSelected() const { return AmPmBox->Text() == "AM"; }
+  const char* AmPmSuffix() const { return AmSelected() ? " AM" : " PM"; }
 
   // Marks a change of field text as the program's own, not the user's.
   struct TFilling {
