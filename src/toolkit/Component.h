@@ -21,8 +21,6 @@ class TComponent : public TObject {
   TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name) { name_ = name; }
-  int Tag() const { return tag_; }
-  void SetTag(int tag) { tag_ = tag; }
 
   unsigned ComponentState() const { return state_; }
   bool Loading() const { return (state_ & csLoading) != 0; }
@@ -55,7 +53,6 @@ class TComponent : public TObject {
 
   TComponent* owner_ = nullptr;
   std::string name_;
-  int tag_ = 0;
   unsigned state_ = 0;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> freeNotifies_;

@@ -222,7 +222,7 @@ class TEdit : public TWinControl {
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
-enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+enum TEditCharCase { ecNormal, ecUpperCase };
 
 class TComboBox : public TWinControl {
  public:

@@ -5,10 +5,11 @@
 #include <string>
 #include "toolkit/Controls.h"
 
-enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow };
+// Only the options the program's forms set (and the defaults) are kept.
+enum TBorderStyle { bsSingle, bsSizeable, bsDialog };
 enum TFormStyle { fsNormal, fsStayOnTop };
-enum TPosition { poDesigned, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
-enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TPosition { poDesigned, poMainFormCenter };
+enum TWindowState { wsNormal, wsMinimized };
 enum : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
 

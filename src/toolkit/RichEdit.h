@@ -29,7 +29,7 @@ struct TENLink {
   TCharRange chrg;
 };
 
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TScrollStyle { ssNone, ssVertical };
 
 // A rich-text pane. Its lines are the lines as the pane shows them: with
 // word wrap on, a text line wider than the pane counts as several.

@@ -25,7 +25,6 @@ void TWin32ComboPeer::DescribeWindow(TWindowStyle& window) {
       break;
   }
   if (combo_.CharCase() == ecUpperCase) window.style |= CBS_UPPERCASE;
-  if (combo_.CharCase() == ecLowerCase) window.style |= CBS_LOWERCASE;
   window.text.clear();
 }
 

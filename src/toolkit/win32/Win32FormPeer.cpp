@@ -21,18 +21,12 @@ void TWin32FormPeer::CreateNativeWindow() {
   if (form_.BorderIcons() & biSystemMenu) style |= WS_SYSMENU;
   if (form_.BorderIcons() & biMinimize) style |= WS_MINIMIZEBOX;
   switch (form_.BorderStyle()) {
-    case bsNone:
-      style = WS_POPUP | WS_CLIPCHILDREN;
-      break;
     case bsSizeable:
       style |= WS_THICKFRAME;
       if (form_.BorderIcons() & biMaximize) style |= WS_MAXIMIZEBOX;
       break;
     case bsDialog:
       exStyle |= WS_EX_DLGMODALFRAME;
-      break;
-    case bsToolWindow:
-      exStyle |= WS_EX_TOOLWINDOW;
       break;
     case bsSingle:
       break;
@@ -51,17 +45,6 @@ void TWin32FormPeer::CreateNativeWindow() {
   if (!hwnd_) throw std::runtime_error("Cannot create the window \"" + form_.Caption() + "\"");
   SetPropA(hwnd_, kPeerProp, this);
   backend_.AddForm(this);
-  if (form_.Position() == poScreenCenter) {
-    TRect area = backend_.WorkArea();
-    RECT r{};
-    ApplyBounds();
-    GetWindowRect(hwnd_, &r);
-    ++syncing_;
-    form_.SetBounds(area.left + (area.right - area.left - (r.right - r.left)) / 2,
-                    area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2, form_.Width(),
-                    form_.Height());
-    --syncing_;
-  }
   ApplyBounds();
   if (form_.Visible()) ApplyVisible();
 }

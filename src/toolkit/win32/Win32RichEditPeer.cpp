@@ -34,9 +34,7 @@ void TWin32RichEditPeer::DescribeWindow(TWindowStyle& window) {
   window.cls = RICHEDIT_CLASSA;
   window.style |= ES_MULTILINE | ES_AUTOVSCROLL;
   if (rich_.ReadOnly()) window.style |= ES_READONLY;
-  if (rich_.ScrollBars() == ssVertical || rich_.ScrollBars() == ssBoth) window.style |= WS_VSCROLL;
-  if (rich_.ScrollBars() == ssHorizontal || rich_.ScrollBars() == ssBoth)
-    window.style |= WS_HSCROLL;
+  if (rich_.ScrollBars() == ssVertical) window.style |= WS_VSCROLL;
   if (!rich_.WordWrap()) window.style |= ES_AUTOHSCROLL;
   window.exStyle |= WS_EX_CLIENTEDGE;
   window.text.clear();
