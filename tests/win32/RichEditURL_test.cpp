@@ -214,8 +214,9 @@ TEST_F(Win32RichEditURL, TheControlFollowsTheDropsOfTheOldestLines) {
 class CodePageWin32 : public Win32RichEditURL {
  protected:
   void SetUp() override {
-    if (const char* expected = std::getenv("QUINDLE_EXPECT_CODEPAGE"))
+    if (const char* expected = std::getenv("QUINDLE_EXPECT_CODEPAGE")) {
       ASSERT_EQ(GetACP(), std::stoul(expected));
+    }
     CPINFO info{};
     if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2)
       GTEST_SKIP() << "code page " << GetACP() << " is single-byte";
