@@ -185,7 +185,7 @@ void TDialUp::DeliverDialEvent() {
     state = slot->state;
     error = slot->error;
   }
-  // The slot is freed once the handler has returned, or has raised.
+  // The slot is freed once the handler has returned, or has thrown.
   struct TRelease {
     std::shared_ptr<TDialSlot> slot;
     ~TRelease() {

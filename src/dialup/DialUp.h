@@ -56,7 +56,7 @@ class TDialUp : public TComponent {
 
   // Hangs up the dialer's last connection, then dials Entry. A call made
   // while a dial of this dialer is under way (from a handler run by its
-  // waits) is refused with 756 and raises nothing.
+  // waits) is refused with 756; it throws nothing and raises no event.
   int Dial();
   // True from the start of a dial until its outcome: during Dial itself, and
   // afterwards while the service still reports the connection on its way

@@ -11,7 +11,7 @@ bool DirectoryExists(const std::string& name);
 // Creates an empty file (or leaves an existing one as it is); false on failure.
 bool CreateEmptyFile(const std::string& name);
 
-// A text file opened for appending; every failure raises EInOutError.
+// A text file opened for appending; every failure throws EInOutError.
 class TAppendFile {
  public:
   TAppendFile() = default;
@@ -25,7 +25,7 @@ class TAppendFile {
   void WriteLine(const std::string& line);
   // Writes the lines, each ended by CR LF, and flushes them. A failure takes
   // the file back to its length before the call (so a retry does not write
-  // any line twice) and raises EInOutError.
+  // any line twice) and throws EInOutError.
   void WriteLines(const std::vector<std::string>& lines);
   void Flush();
   void Close();

@@ -43,7 +43,7 @@ struct TRegDataInfo {
   uint32_t size = 0;
 };
 
-// Opens one key at a time under RootKey. Read and write errors raise
+// Opens one key at a time under RootKey. Read and write errors throw
 // ERegistryException with the program's texts ("Invalid data type for '%s'",
 // "Failed to set data for '%s'", "Failed to create key %s").
 class TRegistry {
@@ -65,7 +65,7 @@ class TRegistry {
   bool OpenKeyReadOnly(const std::string& key);
   void CloseKey();
   bool KeyExists(const std::string& key);  // opens read-only, as a test
-  bool CreateKey(const std::string& key);  // raises "Failed to create key %s"
+  bool CreateKey(const std::string& key);  // throws "Failed to create key %s"
   bool ValueExists(const std::string& name);
   bool GetDataInfo(const std::string& name, TRegDataInfo& info);
   bool DeleteValue(const std::string& name);

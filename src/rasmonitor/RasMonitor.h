@@ -28,7 +28,7 @@ class TRasMonitor : public TComponent {
   ~TRasMonitor() override;
 
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value);  // raises when the RAS library is missing
+  void SetEnabled(bool value);  // throws when the RAS library is missing
   int PollInterval() const { return pollInterval_; }
   void SetPollInterval(int ms) { pollInterval_ = ms; }
   bool Online() const { return online_; }

@@ -34,7 +34,7 @@ class TComponent : public TObject {
   const std::vector<TComponent*>& Components() const { return components_; }
   TComponent* FindComponent(const std::string& name) const;
 
-  // The application at the root of the ownership chain; raises when there is none.
+  // The application at the root of the ownership chain; throws when there is none.
   virtual TApplication& Application() const;
 
   // Asks to be told (through Notification) when `other` is removed.

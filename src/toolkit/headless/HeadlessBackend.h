@@ -52,7 +52,7 @@ class THeadlessBackend : public IBackend {
   std::function<int(const TRecordedMessageBox&)> messageBoxAnswer;
   // Runs when a modal or main loop starts waiting; it should act and end the
   // loop (close the dialog). Without a script a loop that cannot finish by
-  // advancing time raises std::logic_error.
+  // advancing time throws std::logic_error.
   std::function<void()> loopScript;
   // Chooses the item of a popup menu (null: the menu is dismissed).
   std::function<TMenuItem*(TPopupMenu&, int, int)> popupScript;
