@@ -26,13 +26,13 @@ uint32_t RASAPI_CALL LegacyGetParams(const char*, RASDIALPARAMSA* p, int32_t* sa
   return 0;
 }
 
-std::string RaisedBy(const std::function<void()>& operation) {
+std::string ThrownBy(const std::function<void()>& operation) {
   try {
     operation();
   } catch (const EQuindleError& e) {
     return e.Message();
   }
-  return "<nothing raised>";
+  return "<nothing thrown>";
 }
 
 class DialUpBindingTest : public ::testing::Test {
@@ -63,8 +63,8 @@ TEST_F(DialUpBindingTest, TheServiceLibraryServesWhenItHasTheFunction) {
 
 TEST_F(DialUpBindingTest, MissingServiceLibraryEndsTheOperationWithoutTryingTheOlderOne) {
   world.libraries.RemoveLibrary("rasapi32.dll");
-  EXPECT_EQ("Error opening rasapi.dll", RaisedBy([&] { dialer->GetEntries(); }));
-  EXPECT_EQ("Error opening rasapi.dll", RaisedBy([&] { dialer->Dial(); }));
+  EXPECT_EQ("Error opening rasapi.dll", ThrownBy([&] { dialer->GetEntries(); }));
+  EXPECT_EQ("Error opening rasapi.dll", ThrownBy([&] { dialer->Dial(); }));
   EXPECT_EQ(0, events);  // no event for an operation that could not reach the service
   EXPECT_EQ(0, world.libraries.LoadCount("rnaph.dll"));
   EXPECT_FALSE(Binding().Bound());
@@ -81,7 +81,7 @@ TEST_F(DialUpBindingTest, AFunctionMissingAtTheFirstLookupSwitchesToTheOlderLibr
   EXPECT_EQ("legacy-user", name);
   // ... and a function it lacks is an error, not a way back.
   EXPECT_EQ("Function RasSetEntryDialParamsA not found!",
-            RaisedBy([&] { dialer->SetUsername("x"); }));
+            ThrownBy([&] { dialer->SetUsername("x"); }));
 }
 
 TEST_F(DialUpBindingTest, TheOlderLibraryIsFreedAtProgramEndTheServiceLibraryIsNot) {
@@ -95,7 +95,7 @@ TEST_F(DialUpBindingTest, TheOlderLibraryIsFreedAtProgramEndTheServiceLibraryIsN
 
 TEST_F(DialUpBindingTest, AFunctionMissingEverywhereLeavesTheBindingOpen) {
   world.libraries.RemoveFunction("rasapi32.dll", "RasHangUpA");
-  EXPECT_EQ("Function RasHangUpA not found!", RaisedBy([&] { dialer->HangUp(); }));
+  EXPECT_EQ("Function RasHangUpA not found!", ThrownBy([&] { dialer->HangUp(); }));
   EXPECT_FALSE(Binding().Bound());
   // The next call starts again from the service library.
   EXPECT_EQ(0, dialer->GetEntries());
@@ -106,7 +106,7 @@ TEST_F(DialUpBindingTest, AFunctionMissingEverywhereLeavesTheBindingOpen) {
 TEST_F(DialUpBindingTest, MissingOlderLibraryIsReportedByName) {
   world.libraries.RemoveLibrary("rnaph.dll");
   world.libraries.RemoveFunction("rasapi32.dll", "RasEnumEntriesA");
-  EXPECT_EQ("Error opening rnaph.dll", RaisedBy([&] { dialer->GetEntries(); }));
+  EXPECT_EQ("Error opening rnaph.dll", ThrownBy([&] { dialer->GetEntries(); }));
 }
 
 TEST_F(DialUpBindingTest, AFunctionMissingAfterTheFirstLookupIsAnErrorNotASwitch) {
@@ -115,7 +115,7 @@ TEST_F(DialUpBindingTest, AFunctionMissingAfterTheFirstLookupIsAnErrorNotASwitch
   world.libraries.Add("rnaph.dll", "RasGetEntryDialParamsA", &LegacyGetParams);
   std::string name;
   EXPECT_EQ("Function RasGetEntryDialParamsA not found!",
-            RaisedBy([&] { dialer->GetUsername(name); }));
+            ThrownBy([&] { dialer->GetUsername(name); }));
   EXPECT_EQ(0, world.libraries.LoadCount("rnaph.dll"));
   EXPECT_FALSE(Binding().Fallback());
 }
@@ -140,7 +140,7 @@ TEST(DialUpBindingWorld, EachApplicationStartsUnbound) {
     if (round == 0) {
       EXPECT_EQ(0, dialer->GetEntries());
     } else {
-      EXPECT_EQ("Error opening rasapi.dll", RaisedBy([&] { dialer->GetEntries(); }));
+      EXPECT_EQ("Error opening rasapi.dll", ThrownBy([&] { dialer->GetEntries(); }));
     }
   }
 }

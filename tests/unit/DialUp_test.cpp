@@ -226,7 +226,7 @@ TEST(DialUpHandOff, ManyRapidNotificationsArriveInOrderOneAtATime) {
   EXPECT_EQ(0, nested);
 }
 
-TEST(DialUpHandOff, AHandlerThatRaisesIsReportedAndTheNextNotificationStillArrives) {
+TEST(DialUpHandOff, AHandlerThatThrowsIsReportedAndTheNextNotificationStillArrives) {
   TTestWorld world;
   TSimHarness sim(world, "[Two]\nScript=0:10,0x2000:10\n");
   auto* dialer = new TDialUp(world.app.get());

@@ -495,7 +495,7 @@ TEST_F(RasMonitorTest, HangUpFromTheConnectedHandlerReportsTheDropInside) {
             1);
 }
 
-TEST_F(RasMonitorTest, AHandlerThatRaisesReachesTheApplicationAndPollingGoesOn) {
+TEST_F(RasMonitorTest, AHandlerThatThrowsReachesTheApplicationAndPollingGoesOn) {
   S().conns = {Conn{0x51, "Office"}};
   TRasMonitor& m = MakeEnabled();
   m.OnRasConnected = [](TObject*, TRasConnectionDetails) { throw EQuindleError("handler broke"); };

@@ -100,7 +100,7 @@ TEST_F(RichEditTest, NoWrapWithoutWidthOrWithWordWrapOff) {
   EXPECT_EQ(Lines(), (std::vector<std::string>{line}));
 }
 
-TEST_F(RichEditTest, LineOutsideThePaneRaises) {
+TEST_F(RichEditTest, LineOutsideThePaneThrows) {
   pane->AddLine("only");
   EXPECT_THROW(pane->Line(1), std::out_of_range);
   EXPECT_THROW(pane->Line(-1), std::out_of_range);
