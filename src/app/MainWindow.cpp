@@ -211,7 +211,7 @@ void TForm1::FormDestroy(TObject*) {
 void TForm1::SaveWindowState() {
   CloseLogFile();
   // A key that cannot be opened for writing leaves the position unwritten,
-  // without a word; one that cannot be created, or a refused write, raises.
+  // without a word; one that cannot be created, or a refused write, throws.
   TSettingsWriter w(*Application().Platform().registry, TSettingsWriter::kSkipWhenClosed);
   w.Integer(Stored::kSLeft, Left());
   w.Integer(Stored::kSTop, Top());

@@ -12,6 +12,6 @@ struct TQuindle {
   TSettingsForm* SettingsForm = nullptr;
 };
 
-// Raises what the creation of either window raises (a missing RAS library
+// Throws what the creation of either window throws (a missing RAS library
 // ends start-up with its message).
 TQuindle CreateQuindle(TApplication& app);

@@ -35,33 +35,33 @@ class TForm1 : public TForm {
   TMainWindowLink Link();
 
   // ---- parts ----
-  TPanel* Panel1;
-  TRichEditURL* Memo1;
-  TButton* ConButton;
-  TButton* DisButton;
-  TButton* SetButton;
-  TRasMonitor* RasMonitor1;
-  TDialUp* DialUp1;
-  TTimer* Timer;
-  TTimer* DisTimer;
-  TImageList* IconList;
-  TImageList* AniList;
-  TTrayIcon* TrayIcon;
-  TPopupMenu* PopupMenu1;
-  TMenuItem* Restore1;
-  TMenuItem* N1;
-  TMenuItem* Connect1;
-  TMenuItem* Disconnect1;
-  TMenuItem* N2;
-  TMenuItem* Exit1;
+  TPanel* Panel1;            // the status panel
+  TRichEditURL* Memo1;       // the read-only log pane; its lines go to the log file
+  TButton* ConButton;        // Connect
+  TButton* DisButton;        // Disconnect
+  TButton* SetButton;        // Settings: the settings dialog, modal
+  TRasMonitor* RasMonitor1;  // polls the RAS connections once a second
+  TDialUp* DialUp1;          // the dialer
+  TTimer* Timer;             // the redial timer: one tick per start
+  TTimer* DisTimer;          // the timed event's timer: every 10 s while it is armed
+  TImageList* IconList;      // tray icons: 0 disconnected, 1 connected
+  TImageList* AniList;       // tray icon frames shown in turn while dialling
+  TTrayIcon* TrayIcon;       // the notification-area icon
+  TPopupMenu* PopupMenu1;    // the tray icon's menu
+  TMenuItem* Restore1;       // shows the window again
+  TMenuItem* N1;             // a separator
+  TMenuItem* Connect1;       // as Connect
+  TMenuItem* Disconnect1;    // as Disconnect
+  TMenuItem* N2;             // a separator
+  TMenuItem* Exit1;          // the one way to end the program
 
   // ---- fields ----
-  std::string ConnectedEntryName;
-  int AttemptNo = 0;
-  bool UserHangUp = false;
-  bool SyncDial = false;
-  bool ExitRequested = false;
-  int LoggedLineCount = 0;
+  std::string ConnectedEntryName;  // the entry the monitor last reported connected
+  int AttemptNo = 0;               // the attempt dialling or last dialled; 1 on Connect
+  bool UserHangUp = false;         // a hang-up was asked for: the next drop is not redialled
+  bool SyncDial = false;           // the dial on its way was started synchronously
+  bool ExitRequested = false;      // Exit was chosen: closing ends the program
+  int LoggedLineCount = 0;         // pane lines handed to the log file so far
   // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
   // kept in the registry too: one set moment acts at most once.
   std::string TimedEventDone;
@@ -84,7 +84,7 @@ class TForm1 : public TForm {
   void Exit1Click(TObject* sender);
   void Memo1URLClick(TObject* sender, const std::string& url);
   // The main window's saving steps of the orderly exit: the log file closed
-  // and the position written. Raises what the registry raises.
+  // and the position written. Throws what the registry throws.
   void SaveWindowState();
 
   // ---- the connection controller ----

@@ -98,7 +98,7 @@ void TSettingsForm::ApplyAtLoad() {
   if (AutoReconBox->Checked()) {
     int interval = StrToInt(EveryEdit->Text());
     // The dialog never lets an interval below 500 ms through; one stored by
-    // other means is raised the same way.
+    // other means is brought up to it the same way.
     if (interval < kMinInterval) {
       interval = kMinInterval;
       SetFieldText(EveryEdit, std::to_string(kMinInterval));

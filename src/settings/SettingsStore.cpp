@@ -52,7 +52,7 @@ TSettingsWriter::TSettingsWriter(IRegistryApi& api, TClosedKey closed)
     if (!reg_.KeyExists(Stored::kSettingsKey)) reg_.CreateKey(Stored::kSettingsKey);
     open_ = reg_.OpenKey(Stored::kSettingsKey, true);
   }
-  if (!open_ && closed == kRaiseWhenClosed) {
+  if (!open_ && closed == kThrowWhenClosed) {
     const std::string path = std::string(Stored::kSettingsParentKey) + "\\" + Stored::kSettingsKey;
     throw ERegistryException(FormatMessage1("Failed to create key %s", path));
   }

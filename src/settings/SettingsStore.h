@@ -38,15 +38,15 @@ class TSettingsReader {
 };
 
 // Writes the settings key, creating it when it is missing. Every failure
-// raises ERegistryException with the registry's message.
+// throws ERegistryException with the registry's message.
 class TSettingsWriter {
  public:
   // A settings key that cannot be opened for writing (or SOFTWARE missing):
-  // the settings' save raises "Failed to create key SOFTWARE\Quindle", the
+  // the settings' save throws "Failed to create key SOFTWARE\Quindle", the
   // window's position is simply not written. A key that cannot be created
-  // raises "Failed to create key Quindle" either way.
-  enum TClosedKey { kRaiseWhenClosed, kSkipWhenClosed };
-  explicit TSettingsWriter(IRegistryApi& api, TClosedKey closed = kRaiseWhenClosed);
+  // throws "Failed to create key Quindle" either way.
+  enum TClosedKey { kThrowWhenClosed, kSkipWhenClosed };
+  explicit TSettingsWriter(IRegistryApi& api, TClosedKey closed = kThrowWhenClosed);
   // False only when kSkipWhenClosed met a key it could not open: every
   // write and removal is then skipped.
   bool IsOpen() const { return open_; }
@@ -59,7 +59,7 @@ class TSettingsWriter {
   void Text(const std::string& name, const std::string& value) {
     if (open_) reg_.WriteString(name, value);
   }
-  // Deletes a value when it is there; raises when it stays behind.
+  // Deletes a value when it is there; throws when it stays behind.
   void Remove(const std::string& name);
 
  private:
@@ -77,9 +77,9 @@ bool RunValueNames(const std::string& value, const std::string& programPath);
 bool RunValueNamesProgram(IRegistryApi& api, const std::string& programPath);
 // Brings the Run value in line with "Start with Windows" being on: written
 // (as RunCommand) when it is missing, names another path, or names this one
-// without the quotes it needs. Nothing is removed here. Raises
+// without the quotes it needs. Nothing is removed here. Throws
 // "Failed to set data for 'Quindle'" when the value is needed and cannot be
 // written, also when the Run key cannot be opened for writing at all.
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows);
-// Removes the Run value when it exists; raises when it stays behind.
+// Removes the Run value when it exists; throws when it stays behind.
 void RemoveRunValue(IRegistryApi& api);

@@ -23,31 +23,41 @@ class TSettingsForm : public TForm {
   TGroupBox* GroupBox5;  // " Minimize setting "
   TGroupBox* GroupBox6;  // " Timed events "
   // Controls, in tab order.
-  TRadioButton* AsyncButton;
-  TRadioButton* SyncButton;
-  TComboBox* ComboBox1;
-  TEdit* UEdit;
-  TEdit* PMask;
-  TCheckBox* AutoReconBox;
-  TEdit* EveryEdit;
-  TEdit* AttemptsEdit;
-  TCheckBox* LogBox;
-  TEdit* LogEdit;
-  TCheckBox* CheckBox2;
-  TCheckBox* CheckBox1;
-  TCheckBox* MiniBox;
-  TCheckBox* TimerBox;
-  TMaskEdit* TimeEdit;
-  TComboBox* AmPmBox;
-  TMaskEdit* DateEdit;
-  TRadioButton* RButtonDis;
-  TRadioButton* RButtonShut;
-  TCheckBox* ZimBox;
-  TButton* Button1;
-  // Labels.
-  TLabel* Lay1;  // "Dial mode:"
-  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10,
-      *Label11, *Label12;
+  TRadioButton* AsyncButton;  // dial mode: asynchronous, with progress lines
+  TRadioButton* SyncButton;   // dial mode: synchronous, the window waits for the dial
+  TComboBox* ComboBox1;       // the phone-book entry to dial
+  TEdit* UEdit;               // the entry's stored user name
+  TEdit* PMask;               // the entry's stored password, shown as '*'
+  TCheckBox* AutoReconBox;    // "Auto reconnect": redial failures and unasked drops
+  TEdit* EveryEdit;           // the redial interval, milliseconds (at least 500)
+  TEdit* AttemptsEdit;        // the most redial attempts
+  TCheckBox* LogBox;          // "Enable logging"
+  TEdit* LogEdit;             // the log file's name
+  TCheckBox* CheckBox2;       // "Start with Windows": the Run value
+  TCheckBox* CheckBox1;       // "Connect on start up"
+  TCheckBox* MiniBox;         // "Minimize on connected"
+  TCheckBox* TimerBox;        // "Enable timer": the timed hang-up or shutdown
+  TMaskEdit* TimeEdit;        // the timed moment's "hh:mm"
+  TComboBox* AmPmBox;         // the timed moment's AM or PM
+  TMaskEdit* DateEdit;        // the timed moment's "dd/mm/yy"
+  TRadioButton* RButtonDis;   // at the moment: hang up only
+  TRadioButton* RButtonShut;  // at the moment: hang up and shut Windows down
+  TCheckBox* ZimBox;          // no advert line in the log pane
+  TButton* Button1;           // OK: closes the dialog, which applies the settings
+  // Labels, with their captions.
+  TLabel* Lay1;     // "Dial mode:"
+  TLabel* Label9;   // "User name:"
+  TLabel* Label10;  // "Password:"
+  TLabel* Label1;   // "Retry every:"
+  TLabel* Label2;   // "(milliseconds)"
+  TLabel* Label3;   // "Retry attemps:"
+  TLabel* Label4;   // "Log to file:"
+  TLabel* Label5;   // "Time:"
+  TLabel* Label6;   // "Date:"
+  TLabel* Label7;   // "(This will disconnect)"
+  TLabel* Label8;   // "(and close all programs)"
+  TLabel* Label11;  // "game advert"
+  TLabel* Label12;  // "from the log"
 
   // A stored setting was changed since the load: the settings are written at
   // program end only when this is set.
