@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include "platform/WinConstants.h"  // hot-key modifiers, notify-icon flags
 #include "toolkit/Component.h"
 #include "toolkit/Backend.h"
 #include "toolkit/Events.h"
@@ -21,9 +22,6 @@ int SystemIconId(TIDI_Icons icon);
 // code), 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt; 0 means none.
 using TShortCut = uint16_t;
 constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
-constexpr unsigned MOD_ALT_T = 1, MOD_CONTROL_T = 2, MOD_SHIFT_T = 4;
-
-constexpr uint32_t NIF_MESSAGE_T = 1, NIF_ICON_T = 2, NIF_TIP_T = 4;
 // The message the shell sends to the hidden window for mouse events on the icon.
 constexpr uint32_t WM_TRAYNOTIFY_T = 0x0809;
 

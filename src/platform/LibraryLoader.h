@@ -1,8 +1,7 @@
 // Loading libraries and finding their functions at run time.
 #pragma once
 #include <string>
-
-using HMODULE_T = void*;
+#include "platform/WinConstants.h"  // HMODULE_T
 
 class ILibraryLoader {
  public:

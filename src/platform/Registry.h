@@ -4,19 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-using HKEY_T = uintptr_t;
-constexpr HKEY_T HKEY_CLASSES_ROOT_T = 0x80000000u;
-constexpr HKEY_T HKEY_CURRENT_USER_T = 0x80000001u;
-constexpr HKEY_T HKEY_LOCAL_MACHINE_T = 0x80000002u;
-constexpr HKEY_T HKEY_USERS_T = 0x80000003u;
-constexpr HKEY_T HKEY_DYN_DATA_T = 0x80000006u;
-
-constexpr uint32_t REG_NONE_T = 0, REG_SZ_T = 1, REG_EXPAND_SZ_T = 2, REG_BINARY_T = 3,
-                   REG_DWORD_T = 4, REG_MULTI_SZ_T = 7, REG_QWORD_T = 11;
-constexpr uint32_t KEY_READ_T = 0x20019, KEY_WRITE_T = 0x20006, KEY_ALL_ACCESS_T = 0xF003F;
-constexpr long ERROR_SUCCESS_T = 0, ERROR_FILE_NOT_FOUND_T = 2, ERROR_ACCESS_DENIED_T = 5,
-               ERROR_MORE_DATA_T = 234, ERROR_NO_MORE_ITEMS_T = 259;
+#include "platform/WinConstants.h"  // roots, value types, access rights, results
 
 class IRegistryApi {
  public:

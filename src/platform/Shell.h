@@ -2,10 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-
-constexpr uint32_t NIM_ADD_T = 0, NIM_MODIFY_T = 1, NIM_DELETE_T = 2;
-constexpr int SW_HIDE_T = 0, SW_SHOWNORMAL_T = 1, SW_SHOWMINIMIZED_T = 2, SW_SHOW_T = 5,
-              SW_MINIMIZE_T = 6, SW_RESTORE_T = 9;
+#include "platform/WinConstants.h"  // notify-icon commands, show commands
 
 struct TFixedFileVersion {
   uint32_t signature = 0;

@@ -2,10 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-
-constexpr int VER_PLATFORM_WIN32s_T = 0, VER_PLATFORM_WIN32_WINDOWS_T = 1,
-              VER_PLATFORM_WIN32_NT_T = 2;
-constexpr uint32_t EWX_SHUTDOWN_T = 1, EWX_FORCE_T = 4;
+#include "platform/WinConstants.h"  // platform ids, ExitWindowsEx flags
 
 class ISystem {
  public:

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include "platform/WinConstants.h"  // message boxes, window messages, placement
 #include "toolkit/CodePage.h"
 
 class TApplication;
@@ -17,23 +18,6 @@ class TMenuItem;
 class TImageList;
 
 using THandle = uintptr_t;  // a window, icon or menu handle of the backend
-
-// Message-box flags and results (the platform's values).
-constexpr unsigned MB_OK_T = 0x0, MB_OKCANCEL_T = 0x1, MB_YESNO_T = 0x4, MB_ICONERROR_T = 0x10,
-                   MB_ICONQUESTION_T = 0x20, MB_ICONWARNING_T = 0x30, MB_ICONINFORMATION_T = 0x40;
-constexpr int IDOK_T = 1, IDCANCEL_T = 2, IDYES_T = 6, IDNO_T = 7;
-
-// Window messages the components send or handle.
-constexpr uint32_t WM_NULL_T = 0x0000, WM_DESTROY_T = 0x0002, WM_SETTEXT_T = 0x000C,
-                   WM_CLOSE_T = 0x0010, WM_QUERYENDSESSION_T = 0x0011, WM_ENDSESSION_T = 0x0016,
-                   WM_NOTIFY_T = 0x004E, WM_KEYDOWN_T = 0x0100, WM_CHAR_T = 0x0102,
-                   WM_COMMAND_T = 0x0111, WM_TIMER_T = 0x0113, WM_MOUSEMOVE_T = 0x0200,
-                   WM_LBUTTONDOWN_T = 0x0201, WM_LBUTTONUP_T = 0x0202, WM_LBUTTONDBLCLK_T = 0x0203,
-                   WM_RBUTTONDOWN_T = 0x0204, WM_RBUTTONUP_T = 0x0205, WM_RBUTTONDBLCLK_T = 0x0206,
-                   WM_HOTKEY_T = 0x0312, WM_USER_T = 0x0400;
-
-constexpr intptr_t HWND_TOPMOST_T = -1, HWND_NOTOPMOST_T = -2;
-constexpr unsigned SWP_NOSIZE_T = 0x1, SWP_NOMOVE_T = 0x2, SWP_NOACTIVATE_T = 0x10;
 
 struct TPoint {
   int x = 0, y = 0;

@@ -2,6 +2,7 @@
 #pragma once
 #include <functional>
 #include <utility>
+#include "platform/WinConstants.h"  // WORD_T and the virtual-key codes
 
 class TObject {
  public:
@@ -38,7 +39,6 @@ class TEvent {
 
 using TNotifyEvent = TEvent<TObject*>;
 
-using WORD_T = unsigned short;
 // Shift state bits.
 enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
 using TShiftState = unsigned;
@@ -48,9 +48,3 @@ using TKeyEvent = TEvent<TObject*, WORD_T&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
 using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TCloseQueryEvent = TEvent<TObject*, bool&>;
-
-// Virtual-key codes used by the program.
-constexpr WORD_T VK_BACK_T = 0x08, VK_TAB_T = 0x09, VK_RETURN_T = 0x0D, VK_ESCAPE_T = 0x1B,
-                 VK_PRIOR_T = 0x21, VK_NEXT_T = 0x22, VK_END_T = 0x23, VK_HOME_T = 0x24,
-                 VK_LEFT_T = 0x25, VK_UP_T = 0x26, VK_RIGHT_T = 0x27, VK_DOWN_T = 0x28,
-                 VK_DELETE_T = 0x2E, VK_F4_T = 0x73;

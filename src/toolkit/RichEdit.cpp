@@ -12,7 +12,6 @@ namespace {
 
 // A wrapped line is about this many pixels per character in the pane's font.
 constexpr int kPixelsPerColumn = 6;
-constexpr uintptr_t MK_LBUTTON_T = 0x0001;
 
 bool IsBreak(char c) {
   return c == '\r' || c == '\n';

@@ -3,16 +3,10 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "platform/WinConstants.h"  // rich edit messages and notifications
 #include "toolkit/CodePage.h"
 #include "toolkit/Controls.h"
 
-// Rich-edit messages and notifications (the platform's values).
-constexpr uint32_t EM_SCROLLCARET_T = 0x00B7, EM_GETLINECOUNT_T = 0x00BA, EM_LINEINDEX_T = 0x00BB,
-                   EM_LINELENGTH_T = 0x00C1, EM_GETLINE_T = 0x00C4, EM_GETLIMITTEXT_T = 0x00D5,
-                   EM_EXGETSEL_T = 0x0434, EM_EXLIMITTEXT_T = 0x0435, EM_EXSETSEL_T = 0x0437,
-                   EM_GETEVENTMASK_T = 0x043B, EM_GETSELTEXT_T = 0x043E, EM_SETEVENTMASK_T = 0x0445,
-                   EM_AUTOURLDETECT_T = 0x045B, EN_LINK_T = 0x070B;
-constexpr uint32_t ENM_CHANGE_T = 0x00000001, ENM_LINK_T = 0x04000000;
 // The text limit of a rich edit control that was never given one, and the
 // one EM_EXLIMITTEXT sets when asked for 0 (characters; a line break is one).
 constexpr int kRichEditDefaultLimit = 32767, kRichEditLimitForZero = 65536;
