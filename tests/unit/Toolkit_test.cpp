@@ -252,7 +252,8 @@ TEST(Toolkit, ThrowingTickAndPostedWorkAreEachReportedOnceAndTheLoopGoesOn) {
   w.backend.Advance(250);
   EXPECT_EQ(ticks, 2);
   EXPECT_EQ(ranAfter, 1);
-  EXPECT_EQ(w.MessageTexts(), (std::vector<std::string>{"work failed", "tick failed", "tick failed"}));
+  EXPECT_EQ(w.MessageTexts(),
+            (std::vector<std::string>{"work failed", "tick failed", "tick failed"}));
 }
 
 }  // namespace

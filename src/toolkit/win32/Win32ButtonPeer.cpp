@@ -51,7 +51,14 @@ void TWin32ButtonPeer::Follow(TPeerChange what) {
 }
 
 void TWin32ButtonPeer::ApplyChecked() {
-  bool checked = box_ ? box_->Checked() : radio_->Checked();
+  // A button that is no push button is a check box or a radio button.
+  bool checked = false;
+  if (box_)
+    checked = box_->Checked();
+  else if (radio_)
+    checked = radio_->Checked();
+  else
+    return;
   SendMessageA(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   if (radio_) {
     // Tab reaches the checked button of a group only, as in a dialog.

@@ -29,8 +29,7 @@ void TWin32EditPeer::Follow(TPeerChange what) {
       SendMessageA(hwnd_, EM_SETREADONLY, edit_.ReadOnly(), 0);
       return;
     case TPeerChange::PasswordChar:
-      SendMessageA(hwnd_, EM_SETPASSWORDCHAR, static_cast<unsigned char>(edit_.PasswordChar()),
-                   0);
+      SendMessageA(hwnd_, EM_SETPASSWORDCHAR, static_cast<unsigned char>(edit_.PasswordChar()), 0);
       InvalidateRect(hwnd_, nullptr, TRUE);
       return;
     case TPeerChange::MaxLength:
@@ -79,8 +78,7 @@ void TWin32EditPeer::Command(unsigned code) {
 
 void TWin32EditPeer::TakeSelection(HWND window) {
   DWORD start = 0, end = 0;
-  SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-               reinterpret_cast<LPARAM>(&end));
+  SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   mask_->SetSelStart(static_cast<int>(start));
   mask_->SetSelLength(static_cast<int>(end - start));
 }

@@ -51,8 +51,7 @@ void TWin32FormPeer::CreateNativeWindow() {
 
 // ---- the form's window procedure ----
 
-LRESULT CALLBACK TWin32FormPeer::FormProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK TWin32FormPeer::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // Only form peers name windows of this class.
   auto* peer = static_cast<TWin32FormPeer*>(FromWindow(window));
   if (message == WM_NCDESTROY) {

@@ -62,8 +62,8 @@ class TWin32Peer : public IControlPeer {
   // Messages. A family may take a message of its own subclassed windows
   // before the shared handling: true when it decided (`handled` says whether
   // the original procedure is still called).
-  virtual bool OwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                          LRESULT& result, bool& handled) {
+  virtual bool OwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                          bool& handled) {
     return false;
   }
   // A notification the parent reflected to this control.
@@ -104,8 +104,8 @@ class TWin32Peer : public IControlPeer {
   void Detach(HWND window);
 
  private:
-  LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
-                         LPARAM lParam, bool& handled);
+  LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
+                         bool& handled);
   LRESULT CtlColor(HDC dc, HWND window);
   void MoveFocus(bool backwards);
   static bool ClickAccelerator(TWin32Peer& form, char key);

@@ -43,8 +43,8 @@ void TWin32StaticPeer::DescribeWindow(TWindowStyle& window) {
 void TWin32StaticPeer::Follow(TPeerChange what) {
   TWin32Peer::Follow(what);
   // A label's width follows its caption and font.
-  bool sized = what == TPeerChange::Caption || what == TPeerChange::Text ||
-               what == TPeerChange::Font;
+  bool sized =
+      what == TPeerChange::Caption || what == TPeerChange::Text || what == TPeerChange::Font;
   if (shape_ == TShape::Label && sized) ApplyBounds();
 }
 
