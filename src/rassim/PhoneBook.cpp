@@ -159,8 +159,8 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
 
   struct TFlags {
     std::set<std::string> keys;
-    size_t failAtLine = 0, failCountLine = 0;
-    bool hasFailAt = false, hasFailCount = false;
+    size_t failAtLine = 0, failCountLine = 0, failEveryLine = 0;
+    bool hasFailAt = false, hasFailCount = false, hasFailEvery = false;
   };
   TFlags flags;
   auto finish = [&]() {
@@ -170,6 +170,11 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
     if (flags.hasFailAt && e.failCode == 0) p.Fail(flags.failAtLine, "FailAt needs FailCode");
     if (flags.hasFailCount && e.failCode == 0)
       p.Fail(flags.failCountLine, "FailCount needs FailCode");
+    if (flags.hasFailEvery && e.failCode == 0)
+      p.Fail(flags.failEveryLine, "FailEvery needs FailCode");
+    if (flags.hasFailEvery && flags.hasFailCount)
+      p.Fail(std::max(flags.failEveryLine, flags.failCountLine),
+             "FailEvery and FailCount cannot both be given");
     if (e.failCode != 0) {
       if (!flags.hasFailAt)
         p.Fail(book.where_.back().header, "entry '" + e.name + "' has FailCode but no FailAt");
@@ -240,6 +245,11 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
       e.failCount = p.Number(i, "FailCount", value);
       flags.hasFailCount = true;
       flags.failCountLine = i;
+    } else if (key == "failevery") {
+      e.failEvery = p.Number(i, "FailEvery", value);
+      if (e.failEvery == 0) p.Fail(i, "FailEvery must not be 0");
+      flags.hasFailEvery = true;
+      flags.failEveryLine = i;
     } else if (key == "immediateerror") {
       e.immediateError = p.Number(i, "ImmediateError", value);
     } else if (key == "dropafter") {

@@ -32,6 +32,7 @@ struct TSimEntry {
   uint32_t failCode = 0;               // 0: the dial goes through
   uint32_t failAt = 0;                 // state at which failCode is reported
   uint32_t failCount = 0;              // 0: every dial fails; else the first N
+  uint32_t failEvery = 0;              // else only every Nth dial fails
   uint32_t immediateError = 0;         // returned by the dial call itself
   uint32_t dropAfterSec = 0;           // 0: the line stays up
   uint32_t hangUpDelayMs = 0;          // hang-up to handle gone

@@ -230,8 +230,13 @@ uint32_t TRasSimService::RasDialA(void* extensions, const char* phonebook, RASDI
   c.entry = *entry;
   Wipe(c.entry.userName);
   if (c.entry.password) Wipe(*c.entry.password);
-  c.fails = c.entry.failCode != 0 &&
-            (c.entry.failCount == 0 || dialNo <= static_cast<int>(c.entry.failCount));
+  const auto n = static_cast<uint32_t>(dialNo);
+  if (c.entry.failCode == 0)
+    c.fails = false;
+  else if (c.entry.failEvery != 0)
+    c.fails = n % c.entry.failEvery == 0;
+  else
+    c.fails = c.entry.failCount == 0 || n <= c.entry.failCount;
   c.notifier = notifier ? reinterpret_cast<RASDIALFUNC>(notifier) : nullptr;
   HRASCONN handle = c.handle;
   conns_[handle] = std::move(c);

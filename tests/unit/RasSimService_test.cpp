@@ -174,6 +174,24 @@ TEST_F(RasSimServiceTest, TheFirstDialsFailThenTheEntryConnects) {
   EXPECT_EQ(4, S().DialCount("FLAKY"));
 }
 
+TEST(RasSimFailures, EveryNthDialFailsAndTheOthersConnect) {
+  TTestWorld world;
+  TSimHarness sim(world,
+                  "[Now And Then]\nScript=0:10, 5:10, 0x2000:10\n"
+                  "FailCode=678\nFailAt=5\nFailEvery=3\n");
+  std::string outcomes;
+  for (int i = 0; i < 7; ++i) {
+    RASDIALPARAMSA p{};
+    p.dwSize = sizeof p;
+    std::strcpy(p.szEntryName, "Now And Then");
+    HRASCONN h = 0;
+    uint32_t code = sim.service->RasDialA(nullptr, nullptr, &p, 0, nullptr, &h);
+    outcomes += code == 0 ? '+' : code == 678 ? 'x' : '?';
+    EXPECT_EQ(0u, sim.service->RasHangUpA(h));
+  }
+  EXPECT_EQ("++x++x+", outcomes);
+}
+
 TEST_F(RasSimServiceTest, AnImmediateErrorGivesNoHandle) {
   HRASCONN h = 0x55;
   EXPECT_EQ(797u, Dial("Dead", &h));
