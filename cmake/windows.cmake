@@ -115,8 +115,9 @@ if(NOT QUINDLE_COMPILE_ONLY)
   quindle_glob(BENCH_WIN_SRC ${CMAKE_SOURCE_DIR}/bench/*_win.cpp)
   # Window programs that stand beside Quindle.exe in the start-up figures,
   # with nothing of Quindle's own: the minimal window, and the floor (the
-  # platform parts Quindle needs).
-  set(BENCH_STANDALONE minimal_win floor_win)
+  # platform parts Quindle needs); and the long run's probe. None links
+  # anything of Quindle's own.
+  set(BENCH_STANDALONE minimal_win floor_win soak_probe_win)
   foreach(src ${BENCH_WIN_SRC})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} EXCLUDE_FROM_ALL ${src})
@@ -132,6 +133,10 @@ if(NOT QUINDLE_COMPILE_ONLY)
   set_property(SOURCE ${CMAKE_SOURCE_DIR}/bench/floor_win.rc APPEND PROPERTY OBJECT_DEPENDS
     ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_RESOURCES}/app.ico)
   target_link_libraries(floor_win PRIVATE comctl32 shell32 ws2_32 user32 gdi32)
+  # A console program that reads a running Quindle.exe's counts and pane for
+  # the long run under Wine (scripts/soak-wine).
+  set_target_properties(soak_probe_win PROPERTIES WIN32_EXECUTABLE OFF)
+  target_link_libraries(soak_probe_win PRIVATE psapi user32 ntdll)
   if(MINGW)
     target_link_options(floor_win PRIVATE $<$<CONFIG:Release>:-s> -Wl,--file-alignment=4096)
   endif()
