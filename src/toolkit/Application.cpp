@@ -21,7 +21,10 @@ void TApplication::InitializeForm(TForm* form) {
     form->BeginLoading();
     form->ApplyDesign();
     form->EndLoading();
-    form->CreateHandles();
+    // The main form's windows are made now, as it shows at once; another
+    // form's when it is first shown (TForm::HandleNeeded): a dialog the user
+    // may never open costs no windows at start-up.
+    if (form == mainForm_) form->CreateHandles();
     form->DoCreate();
   } catch (...) {
     forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
@@ -91,18 +94,24 @@ void TApplication::BringToFront() {
 
 void TApplication::NormalizeTopMosts() {
   if (topMostLevel_++ > 0) return;
-  for (TForm* f : forms_)
-    if (f->FormStyle() == fsStayOnTop && f->Handle())
-      backend_.SetWindowPos(f->Handle(), HWND_NOTOPMOST_T, 0, 0, 0, 0,
-                            SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
+  for (TForm* f : forms_) SetTopMost(*f, false);
 }
 
 void TApplication::RestoreTopMosts() {
   if (topMostLevel_ == 0 || --topMostLevel_ > 0) return;
-  for (TForm* f : forms_)
-    if (f->FormStyle() == fsStayOnTop && f->Handle())
-      backend_.SetWindowPos(f->Handle(), HWND_TOPMOST_T, 0, 0, 0, 0,
-                            SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
+  for (TForm* f : forms_) SetTopMost(*f, true);
+}
+
+void TApplication::FormWindowsMade(TForm& form) {
+  // Made top-most while the others have stepped back: it steps back with
+  // them, and comes back with them.
+  if (topMostLevel_ > 0) SetTopMost(form, false);
+}
+
+void TApplication::SetTopMost(TForm& form, bool topMost) {
+  if (form.FormStyle() != fsStayOnTop || !form.Handle()) return;
+  backend_.SetWindowPos(form.Handle(), topMost ? HWND_TOPMOST_T : HWND_NOTOPMOST_T, 0, 0, 0, 0,
+                        SWP_NOMOVE_T | SWP_NOSIZE_T | SWP_NOACTIVATE_T);
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {

@@ -54,6 +54,8 @@ class TApplication : public TComponent {
   // Always-on-top windows step back while a modal window shows above them.
   void NormalizeTopMosts();
   void RestoreTopMosts();
+  // Told by a form whose windows are made after start-up (at its first show).
+  void FormWindowsMade(TForm& form);
   // The window that stands for the application (the main form's).
   THandle Handle() const;
 
@@ -77,6 +79,7 @@ class TApplication : public TComponent {
   }
 
  private:
+  void SetTopMost(TForm& form, bool topMost);
   void InitializeForm(TForm* form);
   void ShowLater(std::string text);
   // Stops every callback and runs each form's OnDestroy, newest first.

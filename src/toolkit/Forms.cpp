@@ -34,6 +34,7 @@ void TForm::SetWindowState(TWindowState s) {
 void TForm::SetVisible(bool value) {
   if (value == Visible()) return;
   if (value) {
+    HandleNeeded();
     OnShow(this);
     TControl::SetVisible(true);
     Activate();
@@ -41,6 +42,12 @@ void TForm::SetVisible(bool value) {
     TControl::SetVisible(false);
     OnHide(this);
   }
+}
+
+void TForm::HandleNeeded() {
+  if (Peer()) return;
+  CreateHandles();
+  Application().FormWindowsMade(*this);
 }
 
 void TForm::Show() {

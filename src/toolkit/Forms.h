@@ -38,6 +38,8 @@ class TForm : public TWinControl {
   void SetWindowState(TWindowState s);
 
   void SetVisible(bool value) override;
+  // Makes the form's windows and its controls' when they are not made yet.
+  void HandleNeeded();
   void Show();
   void Hide();
   // Shows the form and runs a nested loop until it closes; returns ModalResult.

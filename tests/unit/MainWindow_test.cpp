@@ -203,4 +203,27 @@ TEST(MainWindow, SettingsOpensTheDialogModallyCentredOnTheWindow) {
   EXPECT_EQ(notTop, top);
 }
 
+// A dialog the user may never open costs no windows at start-up; made at its
+// first show, while the always-on-top main window has stepped back, it steps
+// back too, and the next show uses the same windows.
+TEST(MainWindow, TheSettingsDialogsWindowsAreMadeAtItsFirstShowOnly) {
+  TQuindleWorld q(kBook);
+  q.Start();
+  EXPECT_EQ(q.settings->Handle(), 0u);
+  THandle shown = 0;
+  bool steppedBack = false;
+  q.world.backend.loopScript = [&] {
+    shown = q.settings->Handle();
+    for (auto& c : q.world.backend.windowCalls)
+      if (c.call == "SetWindowPos" && c.window == shown && c.a == HWND_NOTOPMOST_T)
+        steppedBack = true;
+    q.settings->Close();
+  };
+  q.form1->SetButton->Click();
+  EXPECT_NE(shown, 0u);
+  EXPECT_TRUE(steppedBack);
+  q.form1->SetButton->Click();
+  EXPECT_EQ(q.settings->Handle(), shown);
+}
+
 }  // namespace

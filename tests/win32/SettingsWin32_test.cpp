@@ -179,6 +179,9 @@ struct TSettingsWin32World {
     link.DisTimer = host->DisTimer;
     link.MainForm = host;
     settings = app->CreateForm<TSettingsForm>(link);
+    // The dialog's windows, as its first show makes them: the checks below
+    // reach its controls' windows before showing it.
+    settings->HandleNeeded();
   }
   ~TSettingsWin32World() {
     app.reset();

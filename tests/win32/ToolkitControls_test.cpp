@@ -437,6 +437,7 @@ TEST_F(Win32Controls, APressOnALinkInThePaneIsReflectedToIt) {
 TEST_F(Win32Controls, AModalFormDisablesTheOthersUntilItCloses) {
   auto* dialog = w.app->CreateForm<TForm>();
   dialog->SetClientSize(120, 80);
+  dialog->HandleNeeded();  // made before its first show, to see its owner
   EXPECT_EQ(GetWindow(Of(dialog), GW_OWNER), Of(form));
   bool mainWasDisabled = false;
   uintptr_t close = w.backend.StartTimer(20, [&] {
