@@ -17,6 +17,17 @@
 # and phone book, and starts with an empty HKCU\Software\Quindle. On the way
 # out (pass, fail or interruption) the program is stopped, the Wine session is
 # ended and the registry values the check touched are put back as they were.
+#
+# What the checks run under comes from the environment:
+#   QUINDLE_WINEPREFIX    the Wine prefix (scripts/wine-env; build/wineprefix)
+#   QUINDLE_WINE_VERSION  the Windows version Wine reports in that prefix (win7,
+#                         win10, ...), set in the prefix once and kept there; at
+#                         every start the check reads in Quindle.exe's own Wine
+#                         trace that the program was given that version
+#   QUINDLE_WINE_LOCALE   the programs' locale (scripts/wine-env; en_US.UTF-8)
+#   QUINDLE_E2E_GROUP     a name for the run: the folders become
+#                         build/e2e/<group>/<check>/, so that runs in different
+#                         prefixes may go on side by side
 
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 E2E_KEY='HKCU\Software\Quindle'
@@ -30,8 +41,10 @@ E2E_SETTINGS_CH=262
 
 # The pane's times and dates in the prefix's locale (the long time and the
 # short date format), as patterns.
+# Day or month first (en-US "12/8/2026", fi-FI "8.12.2026") or the year first
+# (ja-JP "2026/12/8").
 E2E_T='[0-9]{1,2}[:.][0-9]{2}[:.][0-9]{2}( ?[AP]M)?'
-E2E_D='[0-9]{1,2}[./-][0-9]{1,2}[./-][0-9]{2,4}'
+E2E_D='([0-9]{1,2}[./-][0-9]{1,2}[./-][0-9]{2,4}|[0-9]{4}[./-][0-9]{1,2}[./-][0-9]{1,2})'
 
 E2E_QPID=""
 E2E_OWN_XVFB=0
@@ -72,7 +85,7 @@ e2e_init() {
   E2E_NAME="$1"
   E2E_BUILD="$(cd "$2" && pwd)" || { echo "FAIL: $1: no build folder $2"; exit 1; }
   E2E_T0=$SECONDS
-  E2E_ART="$E2E_ROOT/build/e2e/$E2E_NAME"
+  E2E_ART="$E2E_ROOT/build/e2e/${QUINDLE_E2E_GROUP:+$QUINDLE_E2E_GROUP/}$E2E_NAME"
   rm -rf "$E2E_ART"
   mkdir -p "$E2E_ART/.saved"
   [ -f "$E2E_BUILD/Quindle.exe" ] || e2e_fail "no Quindle.exe in $E2E_BUILD"
@@ -96,6 +109,7 @@ e2e_init() {
   # session's first program and must see the frame setting below, and the
   # registry files are complete once the server has ended.
   e2e_stop_server
+  e2e_wine_version
   cp -p "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg" "$E2E_ART/.saved/" ||
     e2e_fail "could not keep the prefix's registry"
   E2E_RESTORE=1
@@ -112,7 +126,79 @@ e2e_init() {
   } >"$E2E_PENDING"
   E2E_PENDING_SECTION=0
   unset QUINDLE_PHONEBOOK
-  e2e_log "display $DISPLAY, prefix ${WINEPREFIX#"$E2E_ROOT"/}, artefacts ${E2E_ART#"$E2E_ROOT"/}"
+  e2e_log "display $DISPLAY, prefix ${WINEPREFIX#"$E2E_ROOT"/}${QUINDLE_WINE_VERSION:+ ($QUINDLE_WINE_VERSION)}, locale $QUINDLE_WINE_LOCALE, artefacts ${E2E_ART#"$E2E_ROOT"/}"
+}
+
+# With QUINDLE_WINE_VERSION: the Windows version Wine reports in the prefix
+# (HKCU\Software\Wine, Version), written once while no session runs and then
+# kept with the prefix's registry.
+e2e_wine_version() {
+  [ -n "${QUINDLE_WINE_VERSION:-}" ] || return 0
+  if [ "$(e2e_prefix_version)" != "$QUINDLE_WINE_VERSION" ]; then
+    quindle_wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$QUINDLE_WINE_VERSION" /f \
+      >/dev/null 2>&1 || e2e_fail "could not set the Windows version $QUINDLE_WINE_VERSION"
+    e2e_stop_server
+    [ "$(e2e_prefix_version)" = "$QUINDLE_WINE_VERSION" ] ||
+      e2e_fail "the prefix does not keep the Windows version $QUINDLE_WINE_VERSION"
+  fi
+}
+
+# The Version value of the prefix's [Software\Wine] key, from user.reg.
+e2e_prefix_version() {
+  awk '/^\[/ { inwine = ($1 == "[Software\\\\Wine]") }
+       inwine && /^"Version"="/ { v = $0; sub(/^"Version"="/, "", v); sub(/".*$/, "", v); print v }' \
+    "$WINEPREFIX/user.reg" 2>/dev/null | tr -d '\r'
+}
+
+# The version numbers Windows gives for a Wine version name.
+e2e_version_numbers() {
+  case "$1" in
+    win2k) echo 5.0 ;;
+    winxp64 | win2003) echo 5.2 ;;
+    vista | win2008) echo 6.0 ;;
+    win7 | win2008r2) echo 6.1 ;;
+    win8) echo 6.2 ;;
+    win81) echo 6.3 ;;
+    win10 | win11) echo 10.0 ;;
+    *) return 1 ;;
+  esac
+}
+
+# e2e_check_version_seen OUTPUT-FILE: with QUINDLE_WINE_VERSION, reads in
+# Quindle.exe's own Wine trace (the "ver" channel) which Windows version its
+# process was given, and which shell32.dll version it read for the
+# notification-icon record; fails unless the version is the one asked for
+# and an NT-family one. The trace lines of other processes are left aside.
+e2e_check_version_seen() {
+  local out="$1" want pid seen shell end=$((SECONDS + 10))
+  [ -n "${QUINDLE_WINE_VERSION:-}" ] || return 0
+  want="$(e2e_version_numbers "$QUINDLE_WINE_VERSION")" ||
+    e2e_fail "no version numbers known for $QUINDLE_WINE_VERSION"
+  # The shell's version is read when the tray icon is made, with the window.
+  until grep -a -A4 'GetFileVersionInfoSizeExA.*shell32\.dll' "$out" 2>/dev/null |
+    grep -q 'fileversion='; do
+    [ $SECONDS -ge $end ] && e2e_fail "no version trace from Quindle.exe in $out"
+    sleep 0.2
+  done
+  pid="$(grep -a -m1 'GetFileVersionInfoSizeExA.*shell32\.dll' "$out" | cut -d: -f1)"
+  [ -n "$pid" ] || e2e_fail "Quindle.exe did not read shell32.dll's version"
+  grep -a "^$pid:trace:ver:" "$out" >"$E2E_ART/windows-version-run$E2E_RUN.txt"
+  grep -q "parse_win_version got win version L\"$QUINDLE_WINE_VERSION\"" \
+    "$E2E_ART/windows-version-run$E2E_RUN.txt" ||
+    e2e_fail "Quindle.exe was not given the version $QUINDLE_WINE_VERSION ($(grep -E 'version_init|parse_win_version' \
+      "$E2E_ART/windows-version-run$E2E_RUN.txt" | cut -d: -f4- | tr '\n' ' '))"
+  seen="$(grep -o -m1 'version_init got [0-9]*\.[0-9]* platform [0-9]* build [0-9a-f]*' \
+    "$E2E_ART/windows-version-run$E2E_RUN.txt")"
+  [[ "$seen" =~ got\ ([0-9]+\.[0-9]+)\ platform\ ([0-9]+)\ build\ ([0-9a-f]+) ]] ||
+    e2e_fail "no version in Quindle.exe's trace"
+  [ "${BASH_REMATCH[1]}" = "$want" ] ||
+    e2e_fail "Quindle.exe saw Windows ${BASH_REMATCH[1]}, not $want ($QUINDLE_WINE_VERSION)"
+  [ "${BASH_REMATCH[2]}" = 2 ] || e2e_fail "Quindle.exe saw platform ${BASH_REMATCH[2]}, not NT (2)"
+  seen="Windows ${BASH_REMATCH[1]} build $((16#${BASH_REMATCH[3]})), NT"
+  shell="$(grep -a -A4 'GetFileVersionInfoSizeExA.*shell32\.dll' "$E2E_ART/windows-version-run$E2E_RUN.txt" |
+    grep -o -m1 'fileversion=[0-9.]*' | cut -d= -f2)"
+  [ -n "$shell" ] || e2e_fail "no shell32.dll version in Quindle.exe's trace"
+  e2e_log "ok: Quindle.exe was given $QUINDLE_WINE_VERSION: $seen; shell32.dll $shell"
 }
 
 # Ends whatever still runs in the prefix's session; the server writes the
@@ -299,7 +385,9 @@ e2e_start() {
   local limit="${1:-40}" end
   e2e_apply_pending
   E2E_RUN=$((${E2E_RUN:-0} + 1))
+  # With a version asked for, Wine traces what version the program is given.
   (
+    [ -n "${QUINDLE_WINE_VERSION:-}" ] && export WINEDEBUG="-all,+ver"
     cd "$E2E_ART" &&
       exec env LANG="$QUINDLE_WINE_LOCALE" LC_ALL="$QUINDLE_WINE_LOCALE" \
         "$WINE64" "$E2E_BUILD/Quindle.exe" >"$E2E_ART/quindle-run$E2E_RUN.out" 2>&1
@@ -317,6 +405,7 @@ e2e_start() {
   done
   e2e_measure_frame
   e2e_log "Quindle started (run $E2E_RUN, pid $E2E_QPID, window $E2E_MAIN at $E2E_X,$E2E_Y)"
+  e2e_check_version_seen "$E2E_ART/quindle-run$E2E_RUN.out"
 }
 
 # The main window's outer position and size, and the frame around its client
@@ -526,6 +615,9 @@ e2e_tray_menu() {
   menu=""
   while [ -z "$menu" ]; do
     for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+      # The tray's window has a menu's size too; a busy display may leave it
+      # out of the first list.
+      [ "$w" = "$E2E_TRAY" ] && continue
       printf '%s\n' "$before" | grep -qx "$w" && continue
       e2e_geometry "$w" || continue
       [ "$G_W" -lt 400 ] && [ "$G_H" -gt 40 ] && [ "$G_H" -lt 300 ] && { menu=$w; break; }
@@ -610,15 +702,23 @@ e2e_exit_via_tray() {
 
 # e2e_shot NAME [WINDOW]: the whole display or one window, into the folder.
 # A window is taken once it has finished painting: when two looks 0.3 s apart
-# agree (or after five looks).
+# agree (or after five looks). A window of one colour has not been painted
+# yet (a busy machine may take seconds to): it is looked at again, for up to
+# 10 s, before those five looks count.
 e2e_shot() {
-  local file="$E2E_ART/$1.png" previous="" sig i
+  local file="$E2E_ART/$1.png" previous="" sig i end=$((SECONDS + 10))
   if [ -z "${2:-}" ]; then
     quindle_screenshot "$file"
     return
   fi
-  for i in 1 2 3 4 5; do
+  for ((i = 1; i <= 5; i++)); do
     import -window "$2" "$file" 2>/dev/null || e2e_fail "no screenshot of window $2"
+    if [ "$(identify -format '%k' "$file" 2>/dev/null)" = 1 ] && [ $SECONDS -lt $end ]; then
+      i=0
+      previous=""
+      sleep 0.3
+      continue
+    fi
     sig="$(identify -format '%#' "$file" 2>/dev/null)"
     [ "$sig" = "$previous" ] && break
     previous=$sig
