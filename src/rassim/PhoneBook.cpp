@@ -128,8 +128,9 @@ std::vector<TSimScriptStep> DefaultScript() {
           {RASCS_Projected, 200},          {RASCS_Connected, 100}};
 }
 
-bool Storable(const std::string& v) {
-  return v.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+// A value the file can hold on its line and reading it back accepts.
+bool Storable(const std::string& v, size_t max) {
+  return v.size() <= max && v.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 // Writes a value so that parsing gives it back unchanged.
@@ -152,7 +153,15 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
     std::string line;
     std::stringstream ss(text);
     while (std::getline(ss, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      // The CR of a CR LF. A file without any CR LF can end in a last line
+      // with CRs but no LF: they are all line end, or writing the line back
+      // with its LF would make a CR LF of them and a Windows file of the
+      // whole at the next read.
+      if (book.crlf_) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+      } else {
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+      }
       book.lines_.push_back(line);
     }
   }
@@ -288,7 +297,7 @@ const TSimEntry* TSimPhoneBook::Find(const std::string& name) const {
 
 bool TSimPhoneBook::SetCredentials(const std::string& entry, const std::string& userName,
                                    const std::optional<std::string>& password) {
-  if (!Storable(userName) || (password && !Storable(*password))) return false;
+  if (!Storable(userName, UNLEN) || (password && !Storable(*password, PWLEN))) return false;
   size_t index = entries_.size();
   for (size_t i = 0; i < entries_.size(); ++i)
     if (SameName(entries_[i].name, entry)) index = i;

@@ -53,7 +53,8 @@ class TSimPhoneBook {
   const TSimEntry* Find(const std::string& name) const;
 
   // Stores a user name and a password (none: the saved password is removed).
-  // Values holding a line break or a NUL cannot be stored: returns false.
+  // Values holding a line break or a NUL, or longer than their field (a user
+  // name UNLEN, a password PWLEN characters), cannot be stored: returns false.
   bool SetCredentials(const std::string& entry, const std::string& userName,
                       const std::optional<std::string>& password);
   // The file's text with the changes made, comments and layout kept.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "TestWorld.h"
+#include "ras/RasTypes.h"
 #include "rassim/PhoneBook.h"
 
 namespace {
@@ -178,12 +179,39 @@ TEST(RasSimPhoneBook, RemovingThePasswordDropsItsLine) {
   EXPECT_FALSE(book.Find("A")->password.has_value());
 }
 
+// A Unix file whose last line, without its LF, ends in CRs: the CRs are line
+// end, and writing the file back keeps it a Unix file that reads the same.
+TEST(RasSimPhoneBook, CrsEndingTheLastLineOfAUnixFileStayLineEndAfterAStore) {
+  TSimPhoneBook book = TSimPhoneBook::Parse("[A]\nUserName=u\n; note\r\r", "book.ini");
+  ASSERT_TRUE(book.SetCredentials("A", "v", std::nullopt));
+  EXPECT_EQ("[A]\nUserName=v\n; note\n", book.Text());
+  EXPECT_EQ(book.Text(), TSimPhoneBook::Parse(book.Text(), "book.ini").Text());
+  TSimPhoneBook last = TSimPhoneBook::Parse("[A]\nUserName=u\r\r", "book.ini");
+  EXPECT_EQ("u", last.Find("A")->userName);
+  EXPECT_EQ("[A]\nUserName=u\n", last.Text());
+}
+
 TEST(RasSimPhoneBook, ValuesThatCannotBeWrittenAreRefused) {
   TSimPhoneBook book = TSimPhoneBook::Parse("[A]\nUserName=u\n", "book.ini");
   EXPECT_FALSE(book.SetCredentials("A", "two\nlines", std::string("p")));
   EXPECT_FALSE(book.SetCredentials("A", "u", std::string("p\r")));
   EXPECT_FALSE(book.SetCredentials("Nobody", "u", std::string("p")));
   EXPECT_EQ("[A]\nUserName=u\n", book.Text());
+}
+
+// The file's reader takes at most UNLEN and PWLEN characters: a longer value
+// would make a file that no longer reads, so it is refused before anything
+// is written (it used to throw from the re-read, out of the service's API).
+TEST(RasSimPhoneBook, ValuesLongerThanTheirFieldAreRefusedAndTheBookStaysReadable) {
+  TSimPhoneBook book = TSimPhoneBook::Parse("[A]\nUserName=u\n", "book.ini");
+  const std::string longest(UNLEN, 'x');
+  EXPECT_FALSE(book.SetCredentials("A", longest + "x", std::string("p")));
+  EXPECT_FALSE(book.SetCredentials("A", "u", std::string(PWLEN + 1, 'p')));
+  EXPECT_EQ("[A]\nUserName=u\n", book.Text());
+  ASSERT_TRUE(book.SetCredentials("A", longest, std::string(PWLEN, 'p')));
+  TSimPhoneBook again = TSimPhoneBook::Parse(book.Text(), "book.ini");
+  EXPECT_EQ(longest, again.Find("A")->userName);
+  EXPECT_EQ(std::string(PWLEN, 'p'), again.Find("A")->password.value_or("<none>"));
 }
 
 TEST(RasSimPhoneBook, FilesAreSavedAndLoaded) {

@@ -114,6 +114,21 @@ TEST_F(RasSimServiceTest, UnknownEntriesAndWrongSizes) {
   EXPECT_EQ(632u, S().RasGetConnectStatusA(0x100, &st));
 }
 
+// A caller that fills the user-name field to its end leaves no NUL: the
+// value is one character too long to store, and the call says so instead of
+// failing inside the service.
+TEST_F(RasSimServiceTest, AnUnterminatedUserNameIsAnInvalidParameterAndChangesNothing) {
+  RASDIALPARAMSA p{};
+  p.dwSize = sizeof p;
+  std::strcpy(p.szEntryName, "flaky");
+  std::memset(p.szUserName, 'u', sizeof p.szUserName);
+  std::strcpy(p.szPassword, "new");
+  EXPECT_EQ(87u, S().RasSetEntryDialParamsA(nullptr, &p, 0));
+  TSimPhoneBook book = S().Book();
+  EXPECT_EQ("pw", book.Find("flaky")->password.value_or("<none>"));
+  EXPECT_NE(std::string(sizeof p.szUserName, 'u'), book.Find("flaky")->userName);
+}
+
 TEST_F(RasSimServiceTest, ThePasswordFlagTellsWhetherOneIsStored) {
   RASDIALPARAMSA p{};
   p.dwSize = sizeof p;
