@@ -194,7 +194,9 @@ void TForm1::ReadWindowSettings() {
       if (auto v = reader.Integer(Stored::kSLeft)) SetLeft(*v);
       if (auto v = reader.Integer(Stored::kSTop)) SetTop(*v);
       if (auto v = reader.Boolean(Stored::kZimAdvt); v && *v) advert = false;
+      const int errorsBefore = reader.TypeErrors();
       if (auto v = reader.Text(Stored::kTimedDone)) TimedEventDone = *v;
+      timedDoneUnread_ = reader.TypeErrors() > errorsBefore;
     }
   }  // the key is closed before the pane's first line
   if (advert) AddLine(kAdvertLine);
@@ -215,6 +217,9 @@ void TForm1::SaveWindowState() {
   TSettingsWriter w(*Application().Platform().registry, TSettingsWriter::kSkipWhenClosed);
   w.Integer(Stored::kSLeft, Left());
   w.Integer(Stored::kSTop, Top());
+  // An unreadable TimedDone names no moment; one that acted since was
+  // written over it.
+  if (timedDoneUnread_ && TimedEventDone.empty()) w.Remove(Stored::kTimedDone);
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {

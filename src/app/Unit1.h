@@ -136,6 +136,10 @@ class TForm1 : public TForm {
   // Pane lines whose write failed, to be written before any newer ones.
   std::vector<std::pair<int, int>> unloggedRanges_;
   bool logFaultReported_ = false;
+  // TimedDone was stored with another type than text: reported at start-up
+  // and removed at exit, so that the report does not come back at every
+  // start-up.
+  bool timedDoneUnread_ = false;
   // Drops the oldest pane lines past the pane's bound that the file no longer
   // needs, and moves the line numbers of the log down with them.
   void BoundPane(bool logging);

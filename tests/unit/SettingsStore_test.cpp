@@ -381,6 +381,25 @@ TEST(SettingsStoreTypes, EveryValueOfEveryWrongTypeIsReportedByNameAndRewritten)
   }
 }
 
+// The main window's TimedDone of another type: reported at start-up, and gone
+// at exit, so that the next start-up is quiet; a well-typed one stays.
+TEST_F(SettingsStoreTest, AnUnreadableTimedDoneIsReportedOnceAndRemovedAtExit) {
+  Reg().PutRaw(kQuindleKey, "TimedDone", REG_BINARY_T, Bytes({'0', '9', ':', '3', '0'}));
+  q.Start();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid data type for 'TimedDone'"}));
+  EXPECT_EQ(q.form1->TimedEventDone, "");
+  Exit();
+  EXPECT_FALSE(Reg().HasValue(kQuindleKey, "TimedDone"));
+
+  TQuindleWorld next(kBook);
+  next.world.registry.PutString(kQuindleKey, "TimedDone", "09:30 PM 24/12/26");
+  next.Start();
+  EXPECT_EQ(next.form1->TimedEventDone, "09:30 PM 24/12/26");
+  next.world.app->DestroyForms();
+  EXPECT_TRUE(next.world.MessageTexts().empty());
+  EXPECT_EQ(next.world.registry.String(kQuindleKey, "TimedDone"), "09:30 PM 24/12/26");
+}
+
 TEST_F(SettingsStoreTest, ConIntOutsideTheListSelectsNothingAndNoCredentialsAreShownOrStored) {
   Put("ConInt", 5);
   q.Start();
