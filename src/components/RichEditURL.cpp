@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Clock.h"
+
 TRichEditURL::TRichEditURL(TComponent* owner) : TRichEdit(owner) {}
 
 void TRichEditURL::CreateWnd() {
@@ -34,7 +36,7 @@ intptr_t TRichEditURL::NotifyReflected(const TENLink& link) {
   return pressed ? 1 : result;
 }
 
-std::string WebAddressToOpen(const std::string& text) {
+std::string WebAddressToOpen(const std::string& text, ILocale* locale) {
   for (char c : text) {
     auto u = static_cast<unsigned char>(c);
     if (u <= 0x20 || u == 0x7F) return {};
@@ -60,8 +62,15 @@ std::string WebAddressToOpen(const std::string& text) {
   }
   const std::string_view hostPart =
       std::string_view(address).substr(host, address.find_first_of("/?#", host) - host);
-  if (hostPart.empty() || hostPart == "www." || hostPart.find('\\') != std::string_view::npos ||
-      hostPart.find("..") != std::string_view::npos)
+  if (hostPart.empty() || hostPart == "www." || hostPart.find("..") != std::string_view::npos)
     return {};
+  for (size_t i = 0; i < hostPart.size(); ++i) {
+    const auto u = static_cast<unsigned char>(hostPart[i]);
+    if (locale && locale->IsLeadByte(u)) {
+      ++i;  // its second byte, whatever it is, belongs to the character
+      continue;
+    }
+    if (u == '\\') return {};
+  }
   return address;
 }

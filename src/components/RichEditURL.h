@@ -32,4 +32,10 @@ class TRichEditURL : public TRichEdit {
 // there and hold no backslash and no "..", which would turn it into a path;
 // blanks and control characters are refused anywhere. Anything else (file:,
 // a program path, another protocol) is never opened.
-std::string WebAddressToOpen(const std::string& text);
+//
+// The text is in the ANSI code page. With the user's locale given, the second
+// byte of a two-byte character is part of that character, not a backslash
+// (in code page 932 many characters end in the byte 0x5C, so a Japanese host
+// name may hold it); without it every 0x5C is taken for a backslash.
+class ILocale;
+std::string WebAddressToOpen(const std::string& text, ILocale* locale = nullptr);

@@ -18,4 +18,7 @@ class ILocale {
   virtual std::string ShortDate(TDateTime t) = 0;
   virtual char TimeSeparator() = 0;
   virtual char DateSeparator() = 0;
+  // Whether a byte starts a two-byte character in the ANSI code page (as in
+  // Japanese, code page 932); never in a single-byte code page.
+  virtual bool IsLeadByte(unsigned char byte) = 0;
 };

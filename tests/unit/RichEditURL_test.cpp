@@ -6,6 +6,7 @@
 
 #include "TestWorld.h"
 #include "components/RichEditURL.h"
+#include "platform/memory/VirtualClock.h"
 
 namespace {
 
@@ -168,6 +169,27 @@ TEST(WebAddressToOpen, OpensOnlyWebPagesAndNeverAFileNamedLikeOne) {
         "www.quest.example.com\\..\\..\\quest.exe", "http://..\\quest.exe", "www..\\quest.exe",
         "https://c:\\windows\\notepad.exe", "ftp://../quest.exe", "http:///quest.exe"})
     EXPECT_EQ(WebAddressToOpen(no), "") << no;
+}
+
+// Under a double-byte code page (Japanese, 932) the byte 0x5C that ends a
+// character is no backslash; a backslash of its own still turns the host
+// into a path, and in a single-byte code page, or with no locale known, the
+// byte is a backslash.
+TEST(WebAddressToOpen, ASecondByteLikeABackslashBelongsToItsCharacter) {
+  TMemoryLocale japanese;
+  japanese.doubleByte = true;
+  TMemoryLocale western;
+  const std::string word = "\x95\x5C\x8E\xA6";  // two characters, the first ending in 0x5C
+  const std::string page = "http://www." + word + ".example.jp/";
+  EXPECT_EQ(WebAddressToOpen(page, &japanese), page);
+  EXPECT_EQ(WebAddressToOpen("www." + word + ".example.jp", &japanese),
+            "http://www." + word + ".example.jp");
+  EXPECT_EQ(WebAddressToOpen(page, &western), "");
+  EXPECT_EQ(WebAddressToOpen(page), "");
+  for (const std::string& no :
+       {"http://www." + word + "\\quest.exe", "www." + word + "\\..\\quest.exe",
+        "http://" + word + "\\\\server", "https://c:\\windows\\" + word + ".exe"})
+    EXPECT_EQ(WebAddressToOpen(no, &japanese), "") << no;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "ToolkitWin32World.h"
 #include "app/SessionLog.h"
 #include "components/RichEditURL.h"
+#include "platform/win32/Win32Clock.h"
 
 namespace {
 
@@ -252,6 +253,17 @@ TEST_F(CodePageWin32, ALinkAndEveryLineComeOutWhole) {
   lines.erase(std::remove(lines.begin(), lines.end(), '|'), lines.end());
   EXPECT_EQ(lines, joined);
   EXPECT_GT(memo.LineCount(), 3);  // the wide line wraps
+}
+
+// A host whose first character ends in the byte 0x5C: the user's locale says
+// that byte is the character's second half, so the address opens.
+TEST_F(CodePageWin32, AWebAddressWhoseCharacterEndsInTheBackslashByteOpens) {
+  TWin32Locale locale;
+  const std::string page = "http://www.\x95\x5C\x8E\xA6.example.jp/";
+  EXPECT_TRUE(locale.IsLeadByte(0x95));
+  EXPECT_FALSE(locale.IsLeadByte(0x5C));
+  EXPECT_EQ(WebAddressToOpen(page, &locale), page);
+  EXPECT_EQ(WebAddressToOpen("http://www.\x95\x5C\x8E\xA6\\quest.exe", &locale), "");
 }
 
 }  // namespace

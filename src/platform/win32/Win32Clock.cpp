@@ -78,3 +78,7 @@ char TWin32Locale::TimeSeparator() {
 char TWin32Locale::DateSeparator() {
   return SeparatorOf(LOCALE_SDATE, '/');
 }
+
+bool TWin32Locale::IsLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != 0;
+}

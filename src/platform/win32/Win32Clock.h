@@ -18,4 +18,6 @@ class TWin32Locale : public ILocale {
   // The first character of the locale's separator; ':' and '/' if none is set.
   char TimeSeparator() override;
   char DateSeparator() override;
+  // IsDBCSLeadByte.
+  bool IsLeadByte(unsigned char byte) override;
 };
