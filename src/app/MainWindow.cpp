@@ -280,7 +280,7 @@ void TForm1::Exit1Click(TObject*) {
 
 void TForm1::Memo1URLClick(TObject*, const std::string& url) {
   // Only web addresses: text that reaches the pane must never start a program.
-  const std::string address = WebAddressToOpen(url);
+  const std::string address = WebAddressToOpen(url, Application().Platform().locale);
   if (address.empty()) return;
   Application().Platform().shell->ShellExecute(Handle(), "open", address, "", "", SW_SHOWNORMAL_T);
 }

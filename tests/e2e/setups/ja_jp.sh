@@ -23,7 +23,7 @@ e2e_init ja_jp "${1:-build/windows}"
 
 # Text here is UTF-8; Quindle's is code page 932.
 entry_utf8="ダイヤルアップ接続テスト"
-host_utf8="www.例え.example.jp"
+host_utf8="www.表示例.example.jp"  # 表 ends in the byte 0x5C in code page 932
 
 # The entry's name in the ANSI code page, as the phone book holds its values.
 {
@@ -132,11 +132,12 @@ until grep -q . "$E2E_BROWSED" 2>/dev/null || [ $SECONDS -ge $end ]; do sleep 0.
 sleep 1
 e2e_check "Quindle is still running after the click" e2e_alive
 # Wine hands the address to the host's browser in the host's character set,
-# which here has no Japanese (each such character comes out as one "?"): two
-# characters between "www." and ".example.jp" show that Quindle passed the two
-# characters of the address, not the four bytes they take in code page 932.
+# which here has no Japanese (each such character comes out as one "?"): three
+# characters between "www." and ".example.jp" show that Quindle passed the
+# three characters of the address, not the six bytes they take in code page
+# 932, and did not take the second byte of the first for a backslash.
 e2e_check "the click opened the address and nothing else ($(tr '\n' ' ' <"$E2E_BROWSED" 2>/dev/null))" \
-  eval '[ "$(wc -l <"$E2E_BROWSED")" = 1 ] && grep -qxE "http://www\.[^./]{2}\.example\.jp/?" "$E2E_BROWSED"'
+  eval '[ "$(wc -l <"$E2E_BROWSED")" = 1 ] && grep -qxE "http://www\.[^./]{3}\.example\.jp/?" "$E2E_BROWSED"'
 e2e_shot link-clicked "$E2E_MAIN"
 
 e2e_open_settings
