@@ -104,18 +104,12 @@ e2e_doc_shot main-connected connected
 # --- The pane's lines, as the log file holds them -----------------------------
 e2e_log_lines >"$E2E_ART/session.txt"
 T=$E2E_T D=$E2E_D
-dial=(
-  "^Connection attempt #1 \\($T\\)$"
-  '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'
-  '^Verifying user name and password\.\.$' '^Authenticated$'
-  "^Connected $T \\($D\\)$"
-)
+e2e_line_patterns "$T" "$D"
 expected=(
-  '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
-  '^http://quest\.example\.org' '^$'
-  "${dial[@]}"
+  "${E2E_HEADER_RE[@]}"
+  "${E2E_DIAL_RE[@]}"
   "^Disconnected $T \\($D\\)$"
-  "${dial[@]}"
+  "${E2E_DIAL_RE[@]}"
   "^Disconnected $T \\($D\\)$"
 )
 mapfile -t lines <"$E2E_ART/session.txt"

@@ -58,9 +58,9 @@ done
 
 e2e_log_lines >"$E2E_ART/session.txt"
 T=$E2E_T D=$E2E_D
+e2e_line_patterns "$T" "$D"
 expected=(
-  '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
-  '^http://quest\.example\.org' '^$'
+  "${E2E_HEADER_RE[@]}"
   "^Connection attempt #1 \\($T\\)$" '^Error: 678$'
   "^Connection attempt #2 \\($T\\)$" '^Error: 678$'
   "^Connection attempt #3 \\($T\\)$" '^Error: 678$'

@@ -55,15 +55,8 @@ e2e_check "every line ends in CR LF" \
         [ \"\$(tail -c 2 '$E2E_LOGFILE' | od -An -c | tr -d ' ')\" = '\\r\\n' ]"
 e2e_log_lines >"$E2E_ART/two-runs.txt"
 T=$E2E_T D=$E2E_D
-run=(
-  '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
-  '^http://quest\.example\.org' '^$'
-  "^Connection attempt #1 \\($T\\)$"
-  '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'
-  '^Verifying user name and password\.\.$' '^Authenticated$'
-  "^Connected $T \\($D\\)$"
-  "^Disconnected $T \\($D\\)$"
-)
+e2e_line_patterns "$T" "$D"
+run=("${E2E_HEADER_RE[@]}" "${E2E_DIAL_RE[@]}" "^Disconnected $T \\($D\\)$")
 expected=("${run[@]}" "${run[@]}")
 mapfile -t lines <"$E2E_ART/two-runs.txt"
 e2e_check "the file holds ${#expected[@]} lines (it holds ${#lines[@]})" test ${#lines[@]} -eq ${#expected[@]}

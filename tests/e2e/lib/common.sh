@@ -333,6 +333,23 @@ e2e_logging() {
   e2e_reg_set LogFile sz "$(quindle_winpath "$E2E_LOGFILE")"
 }
 
+# e2e_line_patterns TIME DATE: the pane's lines as patterns, with the time
+# and date patterns given: E2E_HEADER_RE, a session's header with the advert
+# line; E2E_DIAL_RE, a first attempt that connects.
+e2e_line_patterns() {
+  local T="$1" D="$2"
+  E2E_HEADER_RE=(
+    '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
+    '^http://quest\.example\.org' '^$'
+  )
+  E2E_DIAL_RE=(
+    "^Connection attempt #1 \\($T\\)$"
+    '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'
+    '^Verifying user name and password\.\.$' '^Authenticated$'
+    "^Connected $T \\($D\\)$"
+  )
+}
+
 # The log file's lines without their CR.
 e2e_log_lines() { [ -f "$E2E_LOGFILE" ] && tr -d '\r' <"$E2E_LOGFILE"; }
 

@@ -53,15 +53,8 @@ e2e_check_log_cp932() {
   iconv -f UTF-8 -t CP932 "${1%.log}.utf8" | cmp -s - "$file" ||
     e2e_fail "$file: its bytes do not come back from its text unchanged"
   tr -d '\r' <"${1%.log}.utf8" >"$text"
-  local expected=(
-    '^$' '^-{39}$' "^NEW SESSION: $T \\($D\\)$" '^-{39}$'
-    '^http://quest\.example\.org' '^$'
-    "^Connection attempt #1 \\($T\\)$"
-    '^Opening port$' '^Port opened$' '^Connecting device$' '^Device connected$'
-    '^Verifying user name and password\.\.$' '^Authenticated$'
-    "^Connected $T \\($D\\)$"
-    "^Disconnected $T \\($D\\)$"
-  )
+  e2e_line_patterns "$T" "$D"
+  local expected=("${E2E_HEADER_RE[@]}" "${E2E_DIAL_RE[@]}" "^Disconnected $T \\($D\\)$")
   mapfile -t lines <"$text"
   for re in "${expected[@]}"; do
     line="${lines[$n]:-}"
