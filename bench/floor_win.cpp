@@ -10,6 +10,10 @@
 //   - a notification icon (Shell_NotifyIconA) with the program's icon.
 //
 // Its main window has Quindle's size and place and the title "Quindle Floor".
+// Started with the word "ras", it also makes the RAS library's first call as
+// Quindle's start-up makes it (the phone book's entries listed), which starts
+// the RAS service's work in the process, and its title is "Quindle Floor
+// RAS": the floor of a program that must show its entries at once.
 // scripts/bench starts it exactly as it starts Quindle.exe, so that what
 // Quindle takes beyond it, in time to a visible window and in memory, is
 // Quindle's own work.
@@ -18,6 +22,8 @@
 #include <commctrl.h>
 #include <richedit.h>
 #include <shellapi.h>
+
+#include <cstring>
 
 namespace {
 
@@ -48,12 +54,32 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+// The entries listed once, with the record size Quindle's build uses; the
+// answer does not matter, only the service's work that the call starts.
+void ListRasEntries(HMODULE ras) {
+  struct TEntryName {
+    DWORD dwSize;
+    CHAR szEntryName[257];
+  };
+  using TRasEnumEntriesA = DWORD(WINAPI*)(LPCSTR, LPCSTR, TEntryName*, LPDWORD, LPDWORD);
+  auto list = reinterpret_cast<TRasEnumEntriesA>(
+      reinterpret_cast<void*>(GetProcAddress(ras, "RasEnumEntriesA")));
+  if (!list) return;
+  TEntryName names[16] = {};
+  names[0].dwSize = sizeof names[0];
+  DWORD bytes = sizeof names, count = 0;
+  list(nullptr, nullptr, names, &bytes, &count);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+  const bool callRas = commandLine && std::strcmp(commandLine, "ras") == 0;
+  const char* title = callRas ? "Quindle Floor RAS" : "Quindle Floor";
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
   WSADATA winsock;
   const bool sockets = WSAStartup(MAKEWORD(1, 1), &winsock) == 0;
   HMODULE ras = LoadSystemLibrary("rasapi32.dll");
+  if (ras && callRas) ListRasEntries(ras);
   HMODULE richEdit = LoadSystemLibrary("riched20.dll");
   if (!richEdit) return 1;
 
@@ -66,7 +92,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.lpszClassName = "QuindleFloor";
   if (!RegisterClassA(&wc)) return 1;
   // Quindle's main window: its size and place, and a read-only pane in it.
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "Quindle Floor",
+  HWND window = CreateWindowExA(0, wc.lpszClassName, title,
                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 295, 172,
                                 243, 239, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
@@ -82,7 +108,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   tray.uCallbackMessage = kTrayMessage;
   tray.hIcon = wc.hIcon;
-  lstrcpynA(tray.szTip, "Quindle Floor", sizeof tray.szTip);
+  lstrcpynA(tray.szTip, title, sizeof tray.szTip);
   Shell_NotifyIconA(NIM_ADD, &tray);
 
   ShowWindow(window, show);
