@@ -266,4 +266,26 @@ TEST_F(CodePageWin32, AWebAddressWhoseCharacterEndsInTheBackslashByteOpens) {
   EXPECT_EQ(WebAddressToOpen("http://www.\x95\x5C\x8E\xA6\\quest.exe", &locale), "");
 }
 
+// A user may set a two-byte time or date separator (a full-width colon,
+// 0x81 0x46 in code page 932); the fields take a one-byte separator, and
+// half of that character is none: the default stands in for it.
+TEST_F(CodePageWin32, ATwoByteSeparatorGivesTheDefaultNeverHalfACharacter) {
+  char oldTime[16] = {}, oldDate[16] = {};
+  ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, oldTime, sizeof oldTime), 0);
+  ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, oldDate, sizeof oldDate), 0);
+  ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, "\x81\x46"));
+  ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, "\x81\x5E"));
+  TWin32Locale locale;
+  const char time = locale.TimeSeparator(), date = locale.DateSeparator();
+  SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, oldTime);
+  SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDATE, oldDate);
+  EXPECT_EQ(time, ':');
+  EXPECT_EQ(date, '/');
+  // A one-byte separator the user sets is still taken.
+  ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, "."));
+  const char dot = locale.TimeSeparator();
+  SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, oldTime);
+  EXPECT_EQ(dot, '.');
+}
+
 }  // namespace

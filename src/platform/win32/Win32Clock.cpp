@@ -40,10 +40,16 @@ std::string Formatted(Fn call) {
   return std::string(buffer.data());  // n counts the terminating NUL
 }
 
+// The user's separator where it is one byte. A user may set one of up to
+// four characters, two-byte ones included (up to 8 bytes and the NUL in a
+// double-byte code page): the first byte of a two-byte character is half a
+// character, which would end up in the fields and the stored values, so such
+// a separator gives the default instead.
 char SeparatorOf(LCTYPE type, char fallback) {
-  char buffer[8] = {};
+  char buffer[16] = {};
   int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof buffer);
-  return n > 1 && buffer[0] != '\0' ? buffer[0] : fallback;
+  if (n <= 1 || buffer[0] == '\0' || IsDBCSLeadByte(static_cast<BYTE>(buffer[0]))) return fallback;
+  return buffer[0];
 }
 
 }  // namespace
