@@ -81,6 +81,7 @@ int main() {
   TMemorySystem system;
   TMemoryShell shell;
   TMemorySockets sockets;
+  TStdioFiles files;
   TPlatform platform;
   platform.registry = &registry;
   platform.libraries = &libraries;
@@ -89,6 +90,7 @@ int main() {
   platform.system = &system;
   platform.shell = &shell;
   platform.sockets = &sockets;
+  platform.files = &files;
   THeadlessBackend backend(clock);
   auto app = std::make_unique<TApplication>(backend, platform);
 

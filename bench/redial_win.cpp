@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
   TMemorySystem system;
   TMemoryShell shell;  // no icon in the notification area
   TMemorySockets sockets;
+  TStdioFiles files;
   TPlatform platform;
   platform.registry = &registry;
   platform.libraries = &libraries;
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
   platform.system = &system;
   platform.shell = &shell;
   platform.sockets = &sockets;
+  platform.files = &files;
 
   std::vector<double> latencies;
   int failed = 0;

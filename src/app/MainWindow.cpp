@@ -163,6 +163,7 @@ TMainWindowLink TForm1::Link() {
   link.DialUp1 = DialUp1;
   link.MainForm = this;
   link.CloseLogFile = [this] { CloseLogFile(); };
+  link.AddPaneLine = [this](const std::string& line) { AddLine(line); };
   return link;
 }
 

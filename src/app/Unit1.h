@@ -7,10 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/LogBacklog.h"
 #include "components/RichEditURL.h"
 #include "components/TrayIcon.h"
 #include "dialup/DialUp.h"
 #include "platform/DateTime.h"
+#include "platform/Errors.h"
 #include "rasmonitor/RasMonitor.h"
 #include "settings/SharedValues.h"
 #include "toolkit/Forms.h"
@@ -131,16 +133,18 @@ class TForm1 : public TForm {
   void StartDial();
   void SetTray(TImageList* list, int index, const std::string& hint);
   void ReadWindowSettings();
-  void WriteLogLines(int first, int count);
+  // The pane's lines since the last change, owed to the log file from now on.
+  void TakeNewLines();
+  void WriteLogLines();
+  void ReportLogFault(const EInOutError& e);
 
-  // Pane lines whose write failed, to be written before any newer ones.
-  std::vector<std::pair<int, int>> unloggedRanges_;
-  bool logFaultReported_ = false;
+  // The lines the log file is owed and has not been given yet.
+  TLogBacklog logBacklog_{kLogBacklogBytes};
   // TimedDone was stored with another type than text: reported at start-up
   // and removed at exit, so that the report does not come back at every
   // start-up.
   bool timedDoneUnread_ = false;
-  // Drops the oldest pane lines past the pane's bound that the file no longer
-  // needs, and moves the line numbers of the log down with them.
+  // Drops the oldest pane lines past the pane's bound, and moves the count of
+  // lines taken for the log down with them.
   void BoundPane(bool logging);
 };

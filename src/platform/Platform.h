@@ -1,6 +1,7 @@
 // The operating-system seams the program's code is given by the program entry.
 #pragma once
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -15,4 +16,5 @@ struct TPlatform {
   ISystem* system = nullptr;
   IShell* shell = nullptr;
   ISockets* sockets = nullptr;
+  IFileSystem* files = nullptr;
 };

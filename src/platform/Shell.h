@@ -22,4 +22,8 @@ class IShell {
   // GetFileVersionInfoSizeA/GetFileVersionInfoA/VerQueryValueA("\"); false
   // when the file has no version information.
   virtual bool FileVersion(const std::string& path, TFixedFileVersion& info) = 0;
+  // The user's own local application-data folder (SHGetFolderPathA with
+  // CSIDL_LOCAL_APPDATA), without a trailing separator; empty when the
+  // system has none to give.
+  virtual std::string LocalAppDataFolder() = 0;
 };

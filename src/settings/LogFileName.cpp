@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/Files.h"
+
 namespace {
 
 bool IsSeparator(char c) {
@@ -23,6 +25,45 @@ std::string LastPart(const std::string& name) {
   std::string part = name.substr(start);
   while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
   return part;
+}
+
+bool IsRelative(const std::string& name) {
+  const bool rooted = !name.empty() && IsSeparator(name[0]);
+  const bool drive =
+      name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+  return !name.empty() && !rooted && !drive;
+}
+
+// Errors that say the name cannot be a file's, wherever it is put.
+bool IsNameError(uint32_t error) {
+  return error == kErrorInvalidName || error == kErrorBadPathname ||
+         error == kErrorFilenameTooLong || error == kErrorDirectoryName;
+}
+
+// A place refused to the user (rather than a missing folder or a full disk),
+// which the user's own folder may still take.
+bool IsRefusedPlace(uint32_t error) {
+  return error == kErrorAccessDenied || error == kErrorWriteProtect;
+}
+
+// A name in a folder, with the separator the folder's own path uses.
+std::string Join(const std::string& folder, const std::string& name) {
+  const char separator = folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos ? '/' : '\\';
+  return folder + separator + name;
+}
+
+TLogPlace TryPlace(IFileSystem& files, const std::string& path, bool beside) {
+  TLogPlace place;
+  place.path = path;
+  place.besideProgram = beside;
+  if (files.DirectoryExists(path)) {
+    place.error = kErrorAccessDenied;
+    place.invalidName = true;
+    return place;
+  }
+  place.error = TouchFile(files, path);
+  place.invalidName = IsNameError(place.error);
+  return place;
 }
 
 bool IsDeviceName(const std::string& part) {
@@ -47,11 +88,28 @@ bool RefusedLogName(const std::string& name) {
 }
 
 std::string LogFilePath(const std::string& name, const std::string& programPath) {
-  const bool rooted = !name.empty() && IsSeparator(name[0]);
-  const bool drive =
-      name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
-  if (name.empty() || rooted || drive) return name;
+  if (!IsRelative(name)) return name;
   const auto separator = std::find_if(programPath.rbegin(), programPath.rend(), IsSeparator);
   if (separator == programPath.rend()) return name;
   return std::string(programPath.begin(), separator.base()) + name;
+}
+
+TLogPlace PlaceLogFile(IFileSystem& files, const std::string& name, const std::string& programPath,
+                       const std::string& localAppData) {
+  if (name.empty()) {
+    TLogPlace none;
+    none.error = kErrorPathNotFound;
+    none.invalidName = true;
+    return none;
+  }
+  TLogPlace beside = TryPlace(files, LogFilePath(name, programPath), true);
+  if (beside.error == 0 || !IsRelative(name) || !IsRefusedPlace(beside.error) ||
+      beside.invalidName || localAppData.empty())
+    return beside;
+  const std::string folder = Join(localAppData, "Quindle");
+  files.CreateFolder(folder);
+  TLogPlace own = TryPlace(files, Join(folder, name), false);
+  // When the user's own folder fails too, the place the name stands for is
+  // the one to report.
+  return own.error == 0 ? own : beside;
 }

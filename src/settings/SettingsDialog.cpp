@@ -61,26 +61,50 @@ void TSettingsForm::FetchCredentials() {
   SetFieldText(PMask, password);
 }
 
-std::string TSettingsForm::LogPath(const std::string& name) const {
-  return LogFilePath(name, Application().Platform().system->ModuleFileName());
+TLogPlace TSettingsForm::PlaceLog(const std::string& name) const {
+  const TPlatform& p = Application().Platform();
+  return PlaceLogFile(*p.files, name, p.system->ModuleFileName(), p.shell->LocalAppDataFolder());
 }
 
 void TSettingsForm::ApplyLogging() {
   link_.values->LoggingEnabled = LogBox->Checked();
   if (!LogBox->Checked()) return;
-  CheckLogFile();
-  link_.values->LogFileName = LogPath(LogEdit->Text());
+  PutLogInForce(CheckLogFile());
 }
 
-void TSettingsForm::CheckLogFile() {
+void TSettingsForm::PutLogInForce(const TLogPlace& place) {
+  link_.values->LogFileName = place.path;
+  // The pane says where the log goes when it is not where the user would
+  // look first, once for each place.
+  if (place.error == 0 && !place.besideProgram && place.path != announcedLogPath_) {
+    announcedLogPath_ = place.path;
+    if (link_.AddPaneLine) link_.AddPaneLine("Log file: " + place.path);
+  }
+}
+
+TLogPlace TSettingsForm::CheckLogFile() {
   const std::string name = LogEdit->Text();
-  const std::string path = LogPath(name);
-  bool usable = !RefusedLogName(name) && (FileExists(path) || CreateEmptyFile(path));
-  if (usable) return;
+  TLogPlace place = RefusedLogName(name) ? TLogPlace{name, kErrorInvalidName, true, true}
+                                         : PlaceLog(name);
+  if (place.error == 0) return place;
+  if (!place.invalidName) {
+    // The name is fine; the folder, the disk or another program is not. It
+    // is said as Windows says it, once for each name and fault in a run, and
+    // the name stays: the lines wait for the file until it can be written.
+    const std::string fault = name + '\n' + std::to_string(place.error);
+    if (fault != reportedLogFault_) {
+      reportedLogFault_ = fault;
+      link_.values->LogFaultReported = true;
+      ShowError("Cannot write the log file " + name + ": " +
+                Application().Platform().files->ErrorMessage(place.error));
+    }
+    return place;
+  }
   ShowError("Invalid log file name: " + name);
   SetFieldText(LogEdit, kFallbackLogFile);
-  const std::string fallback = LogPath(kFallbackLogFile);
-  if (!FileExists(fallback)) CreateEmptyFile(fallback);
+  // A failure to make the fallback file is not reported: the session log
+  // reports what it cannot write.
+  return PlaceLog(kFallbackLogFile);
 }
 
 bool TSettingsForm::CheckTimeDate(const std::string& text) {
@@ -207,7 +231,7 @@ void TSettingsForm::LogBoxClick(TObject* sender) {
     Label4->SetEnabled(true);
     // Checked on close; a name that would make the log an executable or an
     // archive is not put in force even for the moments until then.
-    if (!RefusedLogName(LogEdit->Text())) v.LogFileName = LogPath(LogEdit->Text());
+    if (!RefusedLogName(LogEdit->Text())) PutLogInForce(PlaceLog(LogEdit->Text()));
   } else {
     // The main window owns the file: it closes it, and opens it afresh at
     // the next line once logging is on again.

@@ -18,6 +18,10 @@ struct TSharedValues {
   bool NewSession = true;
   bool LogFileOpen = false;
   TAppendFile LogFile;    // open while LogFileOpen; opened and closed by the main window only
+  // The fault that keeps the log file from being written has been reported
+  // (by the session log, or by the dialog's check of the name); cleared by
+  // the next write that succeeds.
+  bool LogFaultReported = false;
   std::string TimedTime;  // "hh:mm AM" with the locale's time separator
   std::string TimedDate;  // "dd/mm/yy" with the locale's date separator
   bool DisconnectAtTime = false;
@@ -33,4 +37,6 @@ struct TMainWindowLink {
   // Closes the log file (logging switched off); the main window opens it
   // again at its next line once logging is back on.
   std::function<void()> CloseLogFile;
+  // Adds a line of the program's own to the log pane.
+  std::function<void(const std::string&)> AddPaneLine;
 };

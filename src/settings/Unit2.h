@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include "settings/LogFileName.h"
 #include "settings/SharedValues.h"
 #include "toolkit/Forms.h"
 #include "toolkit/MaskEdit.h"
@@ -119,9 +120,13 @@ class TSettingsForm : public TForm {
   // The two saves at program end: the Run value, then the settings.
   void SaveRunValue();
   void SaveSettings();
-  // The log file check on load and hide: refused or uncreatable names fall
-  // back to "SessionLog.log" after the message.
-  void CheckLogFile();
+  // The log file check on load and hide: refused names and names Windows
+  // cannot take fall back to "SessionLog.log" after the message; a good name
+  // whose place cannot be written is reported with the system's message and
+  // kept. Gives the place in force.
+  TLogPlace CheckLogFile();
+  // The log file the main window writes to from now on.
+  void PutLogInForce(const TLogPlace& place);
   // The logging switch and, when it is on, the checked file name, handed to
   // the main window (at load and on every close).
   void ApplyLogging();
@@ -129,8 +134,9 @@ class TSettingsForm : public TForm {
   void ShowTimedTime(const std::string& time);
   // The timed event's fields, usable only while its timer box is checked.
   void EnableTimedControls(bool on);
-  // The file a log name stands for (a relative name in the program's folder).
-  std::string LogPath(const std::string& name) const;
+  // Where a log name's file is written (a relative name beside the program,
+  // or in the user's own folder when the program's cannot be written).
+  TLogPlace PlaceLog(const std::string& name) const;
   // The selected phone-book entry, when there is one to show or store.
   bool SelectedEntry(std::string& name) const;
   void FetchCredentials();
@@ -154,4 +160,6 @@ class TSettingsForm : public TForm {
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
   bool winBootUnread_ = false;  // WinBoot was stored with the wrong type
+  std::string announcedLogPath_;  // the log's place the pane was told last
+  std::string reportedLogFault_;  // the name and fault last reported
 };

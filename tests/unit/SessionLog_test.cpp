@@ -258,19 +258,19 @@ TEST(SessionLog, FullDeviceReportsTheErrorAndLosesNoLineOnceTheFaultIsGone) {
 }
 
 TEST(SessionLog, ReadOnlyFolderLosesNoLineOnceWritable) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   TTempDir dir;
   const std::string log = dir.File("ro.txt");
   ASSERT_TRUE(CreateEmptyFile(log));
-  ::chmod(log.c_str(), 0444);
   TQuindleWorld q(kBook);
+  q.world.files.refusedFolders.insert(dir.path.string());
   q.Start();
   q.form1->Shared.LoggingEnabled = true;
   q.form1->Shared.LogFileName = log;
   q.form1->ConButton->Click();
   q.Advance(500);
-  EXPECT_FALSE(q.world.backend.messageBoxes.empty());
-  ::chmod(log.c_str(), 0644);
+  ASSERT_EQ(q.world.MessageTexts().size(), 1u);
+  EXPECT_EQ(q.world.MessageTexts()[0], "I/O error 5: cannot open '" + log + "' (Access is denied.)");
+  q.world.files.refusedFolders.clear();
   q.Advance(25000);
   EXPECT_EQ(BodyLines(FileLines(log)), q.Pane());
 }
@@ -343,7 +343,7 @@ TEST(SessionLog, ThePaneKeepsItsNewestLinesAndTheFileGetsEveryLineOnceInOrder) {
   EXPECT_EQ(q.form1->LoggedLineCount, pane.LineCount());
 }
 
-TEST(SessionLog, LinesTheFileIsOwedStayInThePaneUntilTheyAreWritten) {
+TEST(SessionLog, LinesTheFileIsOwedWaitOutsideThePaneWhichStaysBounded) {
   TTempDir dir;
   const std::string folder = dir.File("logs");
   const std::string log = folder + "/session.txt";
@@ -355,37 +355,65 @@ TEST(SessionLog, LinesTheFileIsOwedStayInThePaneUntilTheyAreWritten) {
   TRichEditURL& pane = *q.form1->Memo1;
   int i = 0;
 
-  // The folder is gone before the first line: every line waits for the file.
-  std::filesystem::remove_all(folder);
-  for (; i < kPaneLineBound + 500; ++i) pane.AddLine(SessionLine(i));
-  EXPECT_EQ(pane.LineCount(), static_cast<int>(shown.lines.size()));
-  EXPECT_EQ(pane.Line(0), shown.lines[0]);
-  std::filesystem::create_directories(folder);
-  pane.AddLine("the folder is back");  // makes the file
-  pane.AddLine("written");
+  // The folder refuses the user before the first line: every line waits for
+  // the file, and the pane keeps to its bound all the same.
+  q.world.files.refusedFolders.insert(folder);
+  for (; i < 3 * kPaneLineBound; ++i) pane.AddLine(SessionLine(i));
+  EXPECT_LE(shown.most, kPaneLineBound);
+  q.Advance(10);
+  ASSERT_EQ(q.world.MessageTexts().size(), 1u);
+  EXPECT_NE(q.world.MessageTexts()[0].find("(Access is denied.)"), std::string::npos)
+      << q.world.MessageTexts()[0];
+  q.world.files.refusedFolders.clear();
+  pane.AddLine("the folder takes the file again");
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
   EXPECT_LE(pane.LineCount(), kPaneLineBound);
 
-  // A write fails: its lines and every later one wait; the written ones go.
-  q.form1->Shared.LogFile.Close();
-  q.form1->Shared.LogFileOpen = false;
-  q.form1->Shared.LogFileName = "/dev/full";
-  const size_t firstOwed = shown.lines.size();
-  for (int n = 0; n < kPaneLineBound + 500; ++n, ++i) pane.AddLine(SessionLine(i));
-  EXPECT_EQ(pane.LineCount(), static_cast<int>(shown.lines.size() - firstOwed));
-  EXPECT_EQ(pane.Line(0), shown.lines[firstOwed]);
+  // The disk fills up: the same, and one more report for the new fault.
+  q.world.files.diskFull = true;
+  for (int n = 0; n < 2 * kPaneLineBound; ++n, ++i) pane.AddLine(SessionLine(i));
+  EXPECT_LE(shown.most, kPaneLineBound);
   q.Advance(10);
-  EXPECT_EQ(q.world.MessageTexts().size(), 1u);
-
-  // The device has room again: everything reaches the file, once, in order.
-  q.form1->Shared.LogFileName = log;
+  ASSERT_EQ(q.world.MessageTexts().size(), 2u);
+  EXPECT_NE(q.world.MessageTexts()[1].find("(There is not enough space on the disk.)"),
+            std::string::npos);
+  q.world.files.diskFull = false;
   pane.AddLine("room again");
   const auto lines = FileLines(log);
   EXPECT_EQ(Headers(lines), 1);
   EXPECT_TRUE(BodyLines(lines) == shown.lines);
-  EXPECT_LE(pane.LineCount(), kPaneLineBound);
   q.Advance(10);
-  EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+  EXPECT_EQ(q.world.MessageTexts().size(), 2u);
+}
+
+TEST(SessionLog, PastTheBacklogsBoundTheOldestOwedLinesGoAndTheFileSaysHowMany) {
+  TTempDir dir;
+  const std::string log = dir.File("session.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.Start();
+  TLineRecorder shown(*q.form1);
+  TRichEditURL& pane = *q.form1->Memo1;
+  pane.AddLine("written before the fault");
+  const size_t before = shown.lines.size();
+
+  // Lines of 20 bytes, none wider than the pane.
+  const size_t kept = kLogBacklogBytes / 20;
+  const size_t owed = kept + 1234;
+  q.world.files.diskFull = true;
+  for (size_t n = 0; n < owed; ++n) pane.AddLine("owed line " + std::to_string(1000000000 + n));
+  EXPECT_LE(shown.most, kPaneLineBound);
+  q.world.files.diskFull = false;
+  pane.AddLine("written again");
+
+  const auto lines = BodyLines(FileLines(log));
+  // Before the fault, the count of the lost ones, the newest owed lines, the
+  // line that found the disk writable.
+  std::vector<std::string> expected(shown.lines.begin(), shown.lines.begin() + before);
+  expected.push_back(std::to_string(owed - kept) + " lines could not be written to the log file");
+  expected.insert(expected.end(), shown.lines.end() - 1 - kept, shown.lines.end());
+  EXPECT_EQ(lines.size(), expected.size());
+  EXPECT_TRUE(lines == expected);
 }
 
 TEST(SessionLog, WithLoggingOffThePaneDropsFreelyAndLogsWhatItStillHolds) {

@@ -338,7 +338,6 @@ TEST_F(SettingsDialogTest, LogFileNamesAreCheckedOnClose) {
   const TCase cases[] = {
       {"game.zip", false},
       {"", false},
-      {tmp.File("missing/x.log"), false},
       {"logs", false},      // a directory
       {"tool.exe", false},  // an existing program is no log file either
       {"LOG.RAR", false},
@@ -394,7 +393,7 @@ TEST_F(SettingsDialogTest, SwitchingLoggingOffClosesTheLogFileAtOnce) {
   q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);
   q.world.registry.PutString(kQuindleKey, "LogFile", tmp.File("a.log"));
   q.Start();
-  Shared().LogFile.Open(tmp.File("a.log"));
+  Shared().LogFile.Open(q.world.files, tmp.File("a.log"));
   Shared().LogFileOpen = true;
   Shared().NewSession = true;
   WithDialog([&] {

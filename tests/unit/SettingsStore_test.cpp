@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 
 #include "QuindleWorld.h"
@@ -420,18 +422,66 @@ TEST_F(SettingsStoreTest, ConIntOutsideTheListSelectsNothingAndNoCredentialsAreS
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(SettingsStoreTest, ALogFileThatCannotBeCreatedFallsBackAtStartUp) {
+TEST_F(SettingsStoreTest, ALogFileInAMissingFolderIsReportedAsSuchKeptAndWrittenOnceThere) {
   TTempDir tmp;
   Put("LogEnabled", 1);
-  const std::string bad = tmp.File("missing/folder.log");
-  PutText("LogFile", bad);
+  const std::string wanted = tmp.File("missing/folder.log");
+  PutText("LogFile", wanted);
   q.Start();
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid log file name: " + bad}));
-  EXPECT_EQ(S().LogEdit->Text(), "SessionLog.log");
-  EXPECT_TRUE(FileExists("SessionLog.log"));
-  EXPECT_EQ(Shared().LogFileName, InFolder("SessionLog.log"));
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Cannot write the log file " + wanted +
+                                                  ": The system cannot find the path specified."}));
+  EXPECT_EQ(S().LogEdit->Text(), wanted);
+  EXPECT_EQ(Shared().LogFileName, wanted);
+  EXPECT_FALSE(FileExists("SessionLog.log"));
   EXPECT_TRUE(Shared().LoggingEnabled);
   EXPECT_FALSE(S().SettingsChanged);
+  // The lines wait, with no second report of the same fault, until the
+  // folder is there.
+  q.form1->ConButton->Click();
+  q.Advance(5000);
+  EXPECT_EQ(Messages().size(), 1u);
+  std::filesystem::create_directory(tmp.File("missing"));
+  q.form1->Memo1->AddLine("makes the file");
+  q.form1->Memo1->AddLine("writes the lines");
+  std::ifstream in(wanted, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const std::string& line : q.Pane())
+    EXPECT_NE(text.find(line + "\r\n"), std::string::npos) << line;
+  EXPECT_EQ(Messages().size(), 1u);
+}
+
+TEST_F(SettingsStoreTest, AProgramFolderTheUserCannotWriteKeepsTheLogInTheUsersOwnFolder) {
+  TTempDir program, local;
+  q.world.system.moduleFileName = program.File("Quindle.exe");
+  q.world.shell.localAppData = local.path.string();
+  q.world.files.refusedFolders.insert(program.path.string());
+  Put("LogEnabled", 1);
+  q.Start();
+  const std::string log = local.File("Quindle/SessionLog.txt");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(S().LogEdit->Text(), "SessionLog.txt");
+  EXPECT_EQ(Shared().LogFileName, log);
+  q.form1->ConButton->Click();
+  q.Advance(25000);
+  // Closing Settings checks the name again; the pane says where once.
+  WithDialog([] {});
+  q.form1->ConButton->Click();
+  q.Advance(1000);
+  EXPECT_EQ(q.CountLinesStartingWith("Log file: "), 1);
+  EXPECT_FALSE(FileExists(program.File("SessionLog.txt")));
+  Exit();
+  EXPECT_TRUE(Messages().empty());
+  std::ifstream in(log, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // A line wider than the pane reaches the file as the pieces it wraps into.
+  std::string joined;
+  for (size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    if (end == std::string::npos) break;
+    joined += text.substr(at, end - at);
+  }
+  EXPECT_NE(joined.find("Log file: " + log + "Connection attempt #1"), std::string::npos);
+  EXPECT_NE(text.find("Connected "), std::string::npos);
 }
 
 TEST_F(SettingsStoreTest, AStoredLogFileNamingAProgramIsRefusedAtStartUp) {

@@ -11,6 +11,7 @@
 #include "platform/memory/MemoryLibraryLoader.h"
 #include "platform/memory/MemoryRegistry.h"
 #include "platform/memory/MemorySystem.h"
+#include "platform/memory/TestFiles.h"
 #include "platform/memory/VirtualClock.h"
 #include "toolkit/Application.h"
 #include "toolkit/headless/HeadlessBackend.h"
@@ -23,6 +24,7 @@ struct TTestWorld {
   TMemorySystem system;
   TMemoryShell shell;
   TMemorySockets sockets;
+  TTestFiles files;
   THeadlessBackend backend{clock};
   std::unique_ptr<TApplication> app;
 
@@ -35,6 +37,7 @@ struct TTestWorld {
     p.system = &system;
     p.shell = &shell;
     p.sockets = &sockets;
+    p.files = &files;
     // Keys every Windows installation has.
     registry.MakeKey("HKCU\\SOFTWARE");
     registry.MakeKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");

@@ -57,6 +57,9 @@ class TMemoryShell : public IShell {
                         const std::string& parameters, const std::string& directory,
                         int show) override;
   bool FileVersion(const std::string& path, TFixedFileVersion& info) override;
+  std::string LocalAppDataFolder() override { return localAppData; }
+  // The user's local application-data folder; none by default.
+  std::string localAppData;
 
   // An icon is in the notification area (any window's, any identifier).
   bool IconShown() const { return !icons.empty(); }

@@ -11,6 +11,7 @@
 #endif
 #include <windows.h>
 #include <winver.h>
+#include <shlobj.h>
 
 // The library loader's own method, not the ANSI or wide function.
 #undef LoadLibrary
@@ -44,6 +45,8 @@ QUINDLE_LATE_BOUND("kernel32.dll", SetDllDirectoryA);
 QUINDLE_LATE_BOUND("version.dll", GetFileVersionInfoSizeA);
 QUINDLE_LATE_BOUND("version.dll", GetFileVersionInfoA);
 QUINDLE_LATE_BOUND("version.dll", VerQueryValueA);
+// Windows 2000 and later (older systems had it only with a later shell).
+QUINDLE_LATE_BOUND("shell32.dll", SHGetFolderPathA);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND

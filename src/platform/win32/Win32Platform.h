@@ -4,6 +4,7 @@
 #pragma once
 #include "platform/Platform.h"
 #include "platform/win32/Win32Clock.h"
+#include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32LibraryLoader.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
@@ -26,6 +27,7 @@ class TWin32Platform {
     p.system = &system;
     p.shell = &shell;
     p.sockets = &sockets;
+    p.files = &files;
     return p;
   }
 
@@ -36,4 +38,5 @@ class TWin32Platform {
   TWin32System system;
   TWin32Shell shell;
   TWin32Sockets sockets;
+  TWin32Files files;
 };

@@ -60,3 +60,18 @@ bool TWin32Shell::FileVersion(const std::string& path, TFixedFileVersion& info) 
   info.fileVersionLS = v->dwFileVersionLS;
   return true;
 }
+
+std::string TWin32Shell::LocalAppDataFolder() {
+  // shell32 is loaded already (the notification icon); it is taken by its
+  // full path in the system folder all the same, as every late-bound one.
+  static TWin32LibraryLoader loader;
+  static const HMODULE_T library = loader.LoadLibrary(LateBound::SHGetFolderPathA.library);
+  static const auto getFolderPath = Bind(loader, library, LateBound::SHGetFolderPathA);
+  if (!getFolderPath) return {};
+  char path[MAX_PATH + 1] = {};
+  if (getFolderPath(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+    return {};
+  std::string folder(path);
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder;
+}

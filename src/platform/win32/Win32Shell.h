@@ -11,4 +11,5 @@ class TWin32Shell : public IShell {
                         const std::string& parameters, const std::string& directory,
                         int show) override;
   bool FileVersion(const std::string& path, TFixedFileVersion& info) override;
+  std::string LocalAppDataFolder() override;
 };
