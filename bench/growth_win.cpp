@@ -421,6 +421,7 @@ class TCountingShell : public IShell {
   bool FileVersion(const std::string& path, TFixedFileVersion& info) override {
     return real_.FileVersion(path, info);
   }
+  std::string LocalAppDataFolder() override { return real_.LocalAppDataFolder(); }
   long taken = 0, refused = 0;
 
  private:

@@ -7,10 +7,17 @@
 // line the pane showed, once, in order, byte for byte, and that the pane still
 // shows the newest attempt (OK or FAIL); prints the wall time.
 //
+// With --refused the log's folder refuses the user for the whole run (as
+// Program Files does) and takes the file again at its end: the lines the file
+// is owed wait in their bounded backlog, the oldest going past its bound, and
+// the check is then that the file holds, after its header, the line that
+// counts the lost lines and then exactly the newest lines shown, as many as
+// the backlog held, and that the lost and the written add up to every line.
+//
 // Build it without sanitizers for the figures (scripts/bench does):
 //   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release
 //   cmake --build build/bench --target pane_month_native
-//   build/bench/pane_month_native [days] [folder]
+//   build/bench/pane_month_native [days] [folder] [--refused]
 //   (defaults: 30 days, a temporary folder)
 #include <malloc.h>
 
@@ -20,9 +27,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "app/LogBacklog.h"
 #include "unit/QuindleWorld.h"
 
 namespace {
@@ -79,6 +88,44 @@ bool LogMatches(const std::string& log, const std::string& expected, int64_t& by
   }
 }
 
+// With the log refused all along: true when `log` is one header block, the
+// line counting the lost lines, then the newest lines of `expected`, as many
+// as fit the backlog's bound, and lost + written is every line of `expected`.
+bool LogMatchesAfterLoss(const std::string& log, const std::string& expected, int64_t& lost,
+                         int64_t& written) {
+  std::ifstream a(log, std::ios::binary), b(expected, std::ios::binary);
+  std::string line;
+  const std::string rule(39, '-');
+  if (!std::getline(a, line) || line != "\r") return false;
+  if (!std::getline(a, line) || line != rule + "\r") return false;
+  if (!std::getline(a, line) || line.rfind("NEW SESSION: ", 0) != 0) return false;
+  if (!std::getline(a, line) || line != rule + "\r") return false;
+  const std::string tail = " lines could not be written to the log file\r";
+  if (!std::getline(a, line) || line.size() <= tail.size() ||
+      line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  lost = std::atoll(line.c_str());
+  std::vector<std::string> got;
+  while (std::getline(a, line)) got.push_back(line);
+  written = static_cast<int64_t>(got.size());
+  // The newest lines shown, enough to compare with what was written.
+  std::deque<std::string> newest;
+  int64_t shown = 0;
+  while (std::getline(b, line)) {
+    newest.push_back(line);
+    ++shown;
+    if (newest.size() > got.size()) newest.pop_front();
+  }
+  if (lost + written != shown) return false;
+  size_t bytes = 0;
+  for (size_t i = 0; i < got.size(); ++i) {
+    if (got[i] != newest[i]) return false;
+    bytes += got[i].size() - 1;  // without the CR
+  }
+  // What the backlog held fits its bound.
+  return bytes <= kLogBacklogBytes;
+}
+
 // Bytes the program holds from malloc, large blocks (mapped one by one) too.
 size_t HeapInUse() {
   const struct mallinfo2 m = mallinfo2();
@@ -98,11 +145,14 @@ int LastAttemptShown(const TRichEditURL& pane) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int days = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const bool refused = std::find(args.begin(), args.end(), "--refused") != args.end();
+  args.erase(std::remove(args.begin(), args.end(), "--refused"), args.end());
+  const int days = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 30;
   std::unique_ptr<TTempDir> temp;
   std::string folder;
-  if (argc > 2) {
-    folder = argv[2];
+  if (args.size() > 1) {
+    folder = args[1];
   } else {
     temp = std::make_unique<TTempDir>();
     folder = temp->path.string();
@@ -115,7 +165,7 @@ int main(int argc, char** argv) {
   };
 
   bool exact = false, upToDate = false;
-  int64_t fileBytes = 0, lines = 0;
+  int64_t fileBytes = 0, lines = 0, lost = 0, written = 0;
   {
     // Port opened fails with 678: three lines an attempt, every 3 s and a bit.
     TQuindleWorld q("[Busy]\nScript=0:100,1:100,8192:100\nFailCode=678\nFailAt=1\n");
@@ -125,6 +175,7 @@ int main(int argc, char** argv) {
     r.PutDword(kQuindleKey, "AttempsInt", 2000000);
     r.PutDword(kQuindleKey, "LogEnabled", 1);
     r.PutString(kQuindleKey, "LogFile", log);
+    if (refused) q.world.files.refusedFolders.insert(folder);
     q.Start();
     TExpectedLines shown(*q.form1, expected);
     TRichEditURL& pane = *q.form1->Memo1;
@@ -147,6 +198,13 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
       }
     }
+    if (refused) {
+      // The folder takes the file again: a change makes it, the next writes.
+      q.world.files.refusedFolders.clear();
+      q.Advance(10000);
+      std::printf("after the folder was writable again: %d pane lines, heap in use %zu\n",
+                  pane.LineCount(), HeapInUse());
+    }
     lines = shown.Lines();
     shown.Close();
     // A pane that stopped taking lines would end on an old attempt.
@@ -156,11 +214,20 @@ int main(int argc, char** argv) {
     std::printf("message boxes: %zu\n", q.world.backend.messageBoxes.size());
     q.world.app->DestroyForms();
   }
-  exact = LogMatches(log, expected, fileBytes);
-  std::printf(
-      "%d days of failed redials every 3 s: %lld lines shown, file %lld bytes after its "
-      "header\n",
-      days, static_cast<long long>(lines), static_cast<long long>(fileBytes));
+  if (refused) {
+    exact = LogMatchesAfterLoss(log, expected, lost, written);
+    std::printf(
+        "%d days of failed redials every 3 s, the log refused until the end: %lld lines shown, "
+        "%lld counted lost, %lld written after the line that counts them\n",
+        days, static_cast<long long>(lines), static_cast<long long>(lost),
+        static_cast<long long>(written));
+  } else {
+    exact = LogMatches(log, expected, fileBytes);
+    std::printf(
+        "%d days of failed redials every 3 s: %lld lines shown, file %lld bytes after its "
+        "header\n",
+        days, static_cast<long long>(lines), static_cast<long long>(fileBytes));
+  }
   std::printf("file byte-exact against every line shown, once, in order: %s\n",
               exact ? "OK" : "FAIL");
   std::printf("pane up to date with the newest attempt: %s\n", upToDate ? "OK" : "FAIL");

@@ -38,13 +38,6 @@ EOF
 LOG="$E2E_ART/roundtrip.log"
 LOG_WIN="$(quindle_winpath "$LOG")"
 
-# No message box (its title would be the program's) beside the main window.
-e2e_no_message_box() {
-  local n
-  n="$(xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null | grep -vx "$E2E_MAIN" | wc -l)"
-  [ "$n" -eq 0 ]
-}
-
 # e2e_type_into X Y TEXT: a click into a field of the dialog, its text
 # selected, then TEXT typed.
 e2e_type_into() {

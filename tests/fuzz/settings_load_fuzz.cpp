@@ -344,6 +344,9 @@ void CheckFirstLoad(TQuindleWorld& q, const TInput& in, const TLoaded& l,
       if (name != Upper(Stored::kSLeft) && name != Upper(Stored::kSTop) &&
           name != Upper(Stored::kTimedDone))
         typeReport = true;
+    } else if (m.rfind("Cannot write the log file ", 0) == 0) {
+      // A good name whose place cannot be written is kept as it was typed.
+      CHECK(l.log && m.rfind("Cannot write the log file " + l.logEdit + ": ", 0) == 0, m);
     } else {
       CHECK(m.rfind("Invalid log file name: ", 0) == 0 && l.log && l.logEdit == "SessionLog.log",
             m);
@@ -387,11 +390,14 @@ void CheckFirstLoad(TQuindleWorld& q, const TInput& in, const TLoaded& l,
           Describe(l));
   }
 
-  // Logging: the file named is there.
+  // Logging: the file named is there, or its place was reported.
   CHECK(l.loggingEnabled == l.log && s.LogEdit->Enabled() == l.log, Describe(l));
   if (l.log) {
     CHECK(l.logFileName == LogFilePath(l.logEdit, program), Describe(l));
-    CHECK(FileExists(l.logFileName), l.logFileName);
+    bool reported = false;
+    for (const std::string& m : q.world.MessageTexts())
+      reported = reported || m.rfind("Cannot write the log file " + l.logEdit + ": ", 0) == 0;
+    CHECK(FileExists(l.logFileName) || reported, l.logFileName);
   }
 
   // The main window's own values.

@@ -388,6 +388,33 @@ TEST_F(SettingsDialogTest, LogFileNamesAreCheckedOnClose) {
   }
 }
 
+TEST_F(SettingsDialogTest, AGoodNameWhosePlaceCannotBeWrittenIsReportedInWindowsWordsAndKept) {
+  TTempDir tmp;
+  const std::string refused = tmp.File("refused"), held = tmp.File("held.log");
+  std::filesystem::create_directory(refused);
+  q.world.files.refusedFolders.insert(refused);
+  q.world.files.heldFiles.insert(held);
+  const std::pair<std::string, std::string> cases[] = {
+      {refused + "/x.log", "Access is denied."},
+      {held, "The process cannot access the file because it is being used by another process."},
+      {tmp.File("missing/x.log"), "The system cannot find the path specified."},
+  };
+  q.Start();
+  S().LogBox->Click();
+  for (const auto& [name, why] : cases) {
+    SCOPED_TRACE(name);
+    for (int close = 0; close < 2; ++close) {
+      WithDialog([&] { Retype(S().LogEdit, name); });
+      EXPECT_EQ(S().LogEdit->Text(), name);
+      EXPECT_EQ(Shared().LogFileName, name);
+    }
+    // Once for the name and its fault, not at every close.
+    EXPECT_EQ(Messages().back(), "Cannot write the log file " + name + ": " + why);
+  }
+  EXPECT_EQ(Messages().size(), 3u);
+  EXPECT_FALSE(FileExists("SessionLog.log"));
+}
+
 TEST_F(SettingsDialogTest, SwitchingLoggingOffClosesTheLogFileAtOnce) {
   TTempDir tmp;
   q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);

@@ -43,6 +43,7 @@ class TRecordingShell : public IShell {
     if (pretendOldShell) info.fileVersionMS = (4u << 16) | (info.fileVersionMS & 0xFFFF);
     return true;
   }
+  std::string LocalAppDataFolder() override { return real_.LocalAppDataFolder(); }
   std::vector<Call> calls;
   bool pretendOldShell = false;
   bool refuseAdds = false;

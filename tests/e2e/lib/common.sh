@@ -414,7 +414,11 @@ e2e_start() {
   end=$((SECONDS + limit))
   E2E_MAIN=""
   while [ -z "$E2E_MAIN" ]; do
-    E2E_MAIN="$(xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null | head -n 1)"
+    # The main window, not a message box of the same title shown before it:
+    # the one at least as tall as the main window's client area.
+    for w in $(xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null); do
+      e2e_geometry "$w" && [ "$G_H" -ge $E2E_MAIN_CH ] && { E2E_MAIN=$w; break; }
+    done
     [ -n "$E2E_MAIN" ] && break
     e2e_alive || e2e_fail "Quindle.exe ended at start-up (output: $(tail -c 400 "$E2E_ART/quindle-run$E2E_RUN.out"))"
     [ $SECONDS -ge $end ] && e2e_fail "no main window within $limit s"
@@ -512,6 +516,13 @@ e2e_wait_gone() {
     [ $SECONDS -ge $end ] && return 1
     sleep 0.2
   done
+}
+
+# No message box (its title would be the program's) beside the main window.
+e2e_no_message_box() {
+  local n
+  n="$(xdotool search --onlyvisible --name '^Quindle$' 2>/dev/null | grep -vx "$E2E_MAIN" | wc -l)"
+  [ "$n" -eq 0 ]
 }
 
 # e2e_wait_exit SECONDS: waits for the process to end by itself.
