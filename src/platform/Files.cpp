@@ -210,7 +210,8 @@ void TAppendFile::Open(IFileSystem& files, const std::string& name) {
 }
 
 void TAppendFile::WriteLines(const std::vector<std::string>& lines) {
-  if (!files_) throw EInOutError("I/O error 6: cannot write '" + name_ + "' (the file is not open)");
+  if (!files_)
+    throw EInOutError("I/O error 6: cannot write '" + name_ + "' (the file is not open)");
   std::string batch;
   for (const std::string& line : lines) batch += line + "\r\n";
   IFileSystem& files = *files_;

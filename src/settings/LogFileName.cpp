@@ -48,7 +48,8 @@ bool IsRefusedPlace(uint32_t error) {
 
 // A name in a folder, with the separator the folder's own path uses.
 std::string Join(const std::string& folder, const std::string& name) {
-  const char separator = folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos ? '/' : '\\';
+  const char separator =
+      folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos ? '/' : '\\';
   return folder + separator + name;
 }
 

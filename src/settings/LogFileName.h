@@ -23,8 +23,8 @@ std::string LogFilePath(const std::string& name, const std::string& programPath)
 // application-data folder (made when missing). A program in a folder only an
 // administrator may write (Program Files) keeps its log there.
 struct TLogPlace {
-  std::string path;        // the file in force
-  uint32_t error = 0;      // 0, or why it cannot be written (a Windows error code)
+  std::string path;    // the file in force
+  uint32_t error = 0;  // 0, or why it cannot be written (a Windows error code)
   bool besideProgram = true;
   // The name itself is wrong (a folder, a name Windows cannot take), rather
   // than the place or the disk.

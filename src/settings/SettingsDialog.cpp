@@ -84,8 +84,8 @@ void TSettingsForm::PutLogInForce(const TLogPlace& place) {
 
 TLogPlace TSettingsForm::CheckLogFile() {
   const std::string name = LogEdit->Text();
-  TLogPlace place = RefusedLogName(name) ? TLogPlace{name, kErrorInvalidName, true, true}
-                                         : PlaceLog(name);
+  TLogPlace place =
+      RefusedLogName(name) ? TLogPlace{name, kErrorInvalidName, true, true} : PlaceLog(name);
   if (place.error == 0) return place;
   if (!place.invalidName) {
     // The name is fine; the folder, the disk or another program is not. It

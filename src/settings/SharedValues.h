@@ -17,7 +17,7 @@ struct TSharedValues {
   std::string LogFileName;
   bool NewSession = true;
   bool LogFileOpen = false;
-  TAppendFile LogFile;    // open while LogFileOpen; opened and closed by the main window only
+  TAppendFile LogFile;  // open while LogFileOpen; opened and closed by the main window only
   // The fault that keeps the log file from being written has been reported
   // (by the session log, or by the dialog's check of the name); cleared by
   // the next write that succeeds.

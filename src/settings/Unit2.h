@@ -159,7 +159,7 @@ class TSettingsForm : public TForm {
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
-  bool winBootUnread_ = false;  // WinBoot was stored with the wrong type
+  bool winBootUnread_ = false;    // WinBoot was stored with the wrong type
   std::string announcedLogPath_;  // the log's place the pane was told last
   std::string reportedLogFault_;  // the name and fault last reported
 };

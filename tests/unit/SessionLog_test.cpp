@@ -269,7 +269,8 @@ TEST(SessionLog, ReadOnlyFolderLosesNoLineOnceWritable) {
   q.form1->ConButton->Click();
   q.Advance(500);
   ASSERT_EQ(q.world.MessageTexts().size(), 1u);
-  EXPECT_EQ(q.world.MessageTexts()[0], "I/O error 5: cannot open '" + log + "' (Access is denied.)");
+  EXPECT_EQ(q.world.MessageTexts()[0],
+            "I/O error 5: cannot open '" + log + "' (Access is denied.)");
   q.world.files.refusedFolders.clear();
   q.Advance(25000);
   EXPECT_EQ(BodyLines(FileLines(log)), q.Pane());

@@ -86,8 +86,8 @@ uint32_t TWin32Files::CreateFolder(const std::string& name) {
 
 std::string TWin32Files::ErrorMessage(uint32_t code) {
   char buffer[512] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                           0, buffer, sizeof buffer, nullptr);
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, buffer, sizeof buffer, nullptr);
   while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == ' ')) --n;
   if (n == 0) return "Error " + std::to_string(code) + ".";
   return std::string(buffer, n);
