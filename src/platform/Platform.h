@@ -4,6 +4,7 @@
 #include "platform/LibraryLoader.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/SingleCopy.h"
 #include "platform/Sockets.h"
 #include "platform/System.h"
 
@@ -15,4 +16,5 @@ struct TPlatform {
   ISystem* system = nullptr;
   IShell* shell = nullptr;
   ISockets* sockets = nullptr;
+  ISingleCopy* singleCopy = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "platform/win32/Win32LibraryLoader.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32SingleCopy.h"
 #include "platform/win32/Win32Sockets.h"
 #include "platform/win32/Win32System.h"
 
@@ -26,6 +27,7 @@ class TWin32Platform {
     p.system = &system;
     p.shell = &shell;
     p.sockets = &sockets;
+    p.singleCopy = &singleCopy;
     return p;
   }
 
@@ -36,4 +38,5 @@ class TWin32Platform {
   TWin32System system;
   TWin32Shell shell;
   TWin32Sockets sockets;
+  TWin32SingleCopy singleCopy;
 };

@@ -39,7 +39,7 @@ void TWin32FormPeer::CreateNativeWindow() {
     if (app->MainForm() && app->MainForm() != &form_)
       owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
 
-  hwnd_ = CreateWindowExA(exStyle, "QuindleForm", form_.Caption().c_str(), style, form_.Left(),
+  hwnd_ = CreateWindowExA(exStyle, kFormWindowClass, form_.Caption().c_str(), style, form_.Left(),
                           form_.Top(), std::max(form_.Width(), 1), std::max(form_.Height(), 1),
                           owner, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!hwnd_) throw std::runtime_error("Cannot create the window \"" + form_.Caption() + "\"");
@@ -75,6 +75,10 @@ LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LP
   bool isMain = app && app->MainForm() == &form_;
   LRESULT result = 0;
   if (ReflectFromChild(message, wParam, lParam, result)) {
+    handled = true;
+    return result;
+  }
+  if (isMain && app->MainWindowHook(message, wParam, lParam, result)) {
     handled = true;
     return result;
   }
