@@ -4,6 +4,7 @@
 // through its own window procedure.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -60,14 +61,16 @@ TEST(Win32OneCopy, AHiddenMainWindowIsFoundAndAnswersThroughItsWindowProcedure) 
   // window's thread runs its loop.
   std::optional<intptr_t> answers[2];
   uintptr_t found = 0;
-  bool finished = false;
+  std::atomic<bool> finished{false};
   std::thread second([&] {
     TWin32SingleCopy other;
     found = other.FindWindow(kFormWindowClass, "Quindle");
     for (auto& answer : answers) answer = other.SendMessageTimeout(found, message, 0, 0, 5000);
     finished = true;
+    // Wakes the loop, which waits for a message.
+    PostMessageA(Hwnd(found), WM_NULL, 0, 0);
   });
-  w.PumpUntil([&] { return finished; });
+  w.PumpUntil([&] { return finished.load(); });
   second.join();
   EXPECT_EQ(found, form->Handle());
   EXPECT_EQ(answers[0], std::optional<intptr_t>(0x77));
