@@ -173,16 +173,32 @@ TEST(OneCopy, ASecondStartWaitsBoundedForACopyThatIsStartingOrDoesNotAnswer) {
   EXPECT_TRUE(q.world.backend.IsWindowVisible(app.Handle()));
 }
 
-TEST(OneCopy, TheMainWindowsHookRunsInsideTheCallbackBoundary) {
+TEST(OneCopy, TheMainWindowsHookRunsInsideTheCallbackBoundaryAndNotOnTheWayOut) {
   TQuindleWorld q(kBook);
   q.Start();
   TApplication& app = *q.world.app;
-  app.HookMainWindow([](uint32_t m, uintptr_t, intptr_t, intptr_t&) -> bool {
+  int asked = 0;
+  app.HookMainWindow([&](uint32_t m, uintptr_t, intptr_t, intptr_t& result) -> bool {
     if (m == 0xC123) throw std::runtime_error("Cannot show the window");
-    return false;
+    if (m != 0xC124) return false;
+    ++asked;
+    result = 7;
+    return true;
   });
   EXPECT_EQ(q.world.backend.SendMessage(app.Handle(), 0xC123, 0, 0), 0);
   EXPECT_EQ(q.world.MessageTexts(), std::vector<std::string>{"Cannot show the window"});
+  EXPECT_EQ(q.world.backend.SendMessage(app.Handle(), 0xC124, 0, 0), 7);
+
+  // Asked during the saving steps, the window shows nothing any more.
+  intptr_t duringExit = -1;
+  TNotifyEvent save = q.form1->OnDestroy;
+  q.form1->OnDestroy = [&](TObject* sender) {
+    duringExit = q.world.backend.SendMessage(app.Handle(), 0xC124, 0, 0);
+    save(sender);
+  };
+  app.DestroyForms();
+  EXPECT_EQ(duringExit, 0);
+  EXPECT_EQ(asked, 1);
 }
 
 }  // namespace
