@@ -78,9 +78,10 @@ LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LP
     handled = true;
     return result;
   }
-  if (isMain && app->MainWindowHook(message, wParam, lParam, result)) {
+  intptr_t hooked = 0;
+  if (isMain && app->MainWindowHook(message, wParam, lParam, hooked)) {
     handled = true;
-    return result;
+    return hooked;
   }
   switch (message) {
     case WM_CLOSE:
