@@ -1,5 +1,8 @@
 #include "app/Program.h"
 
+#include <exception>
+
+#include "app/OneCopy.h"
 #include "app/Unit1.h"
 #include "settings/Unit2.h"
 #include "toolkit/Application.h"
@@ -11,4 +14,22 @@ TQuindle CreateQuindle(TApplication& app) {
   q.SettingsForm = app.CreateForm<TSettingsForm>(q.Form1->Link());
   q.Form1->SetSettingsForm(q.SettingsForm);
   return q;
+}
+
+int RunQuindle(const TPlatform& platform, const std::function<IBackend&()>& makeBackend) {
+  if (platform.singleCopy && !OneCopy::ClaimFirst(*platform.singleCopy))
+    return OneCopy::ShowFirstCopy(*platform.singleCopy) ? 0 : 1;
+  TApplication app(makeBackend(), platform);
+  TQuindle q;
+  try {
+    q = CreateQuindle(app);
+  } catch (const std::exception& e) {
+    // Start-up failed (no RAS library, say): its message, then the end.
+    app.HandleException(e);
+    return 1;
+  }
+  OneCopy::AnswerSecondStarts(app, *q.Form1);
+  app.Run();
+  app.DestroyForms();
+  return 0;
 }

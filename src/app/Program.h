@@ -2,7 +2,10 @@
 // window (whose creation must not touch the settings dialog), then the
 // settings dialog, created hidden, which loads and applies the settings.
 #pragma once
+#include <functional>
 
+class IBackend;
+struct TPlatform;
 class TApplication;
 class TForm1;
 class TSettingsForm;
@@ -15,3 +18,9 @@ struct TQuindle {
 // Throws what the creation of either window throws (a missing RAS library
 // ends start-up with its message).
 TQuindle CreateQuindle(TApplication& app);
+
+// The program from its start to its end, given the platform seams and the
+// way to make the backend: a second start in the user's session shows the
+// running copy's window and ends before the backend is made (no window, no
+// registry value, no log file, no RAS library). Returns the exit code.
+int RunQuindle(const TPlatform& platform, const std::function<IBackend&()>& makeBackend);

@@ -1,30 +1,21 @@
-// Quindle's entry: the Windows platform and backend, then the program's own
-// start-up order, then the message loop until Exit.
+// Quindle's entry: the Windows platform, then the program's own start-up
+// order (RunQuindle), which makes the Windows backend only when this is the
+// one copy in the user's session, then the message loop until Exit.
 #include <windows.h>
 
-#include <exception>
+#include <optional>
 
 #include "app/Program.h"
 #include "platform/win32/Win32Platform.h"
-#include "toolkit/Application.h"
 #include "toolkit/win32/Win32Backend.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything loads a library: none is ever taken from the program's
   // folder or the current folder.
   TWin32LibraryLoader::RestrictDefaultSearch();
+  // The platform outlives the backend: it holds the one-copy name until the
+  // process ends, after the saving steps.
   TWin32Platform platform;
-  TWin32Backend backend;
-  TApplication app(backend, platform.Seams());
-  backend.SetApplication(&app);
-  try {
-    CreateQuindle(app);
-  } catch (const std::exception& e) {
-    // Start-up failed (no RAS library, say): its message, then the end.
-    app.HandleException(e);
-    return 1;
-  }
-  app.Run();
-  app.DestroyForms();
-  return 0;
+  std::optional<TWin32Backend> backend;
+  return RunQuindle(platform.Seams(), [&]() -> IBackend& { return backend.emplace(); });
 }

@@ -5,6 +5,7 @@
 #include "platform/LibraryLoader.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/SingleCopy.h"
 #include "platform/Sockets.h"
 #include "platform/System.h"
 
@@ -17,4 +18,5 @@ struct TPlatform {
   IShell* shell = nullptr;
   ISockets* sockets = nullptr;
   IFileSystem* files = nullptr;
+  ISingleCopy* singleCopy = nullptr;
 };

@@ -76,6 +76,14 @@ THandle TApplication::Handle() const {
   return mainForm_ ? mainForm_->Handle() : 0;
 }
 
+bool TApplication::MainWindowHook(uint32_t message, uintptr_t wParam, intptr_t lParam,
+                                  intptr_t& result) {
+  if (formsSaved_) return false;
+  for (const TWindowHook& hook : hooks_)
+    if (hook(message, wParam, lParam, result)) return true;
+  return false;
+}
+
 void TApplication::Minimize() {
   if (mainForm_) mainForm_->SetWindowState(wsMinimized);
   backend_.ShowWindow(Handle(), SW_MINIMIZE_T);

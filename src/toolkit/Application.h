@@ -2,6 +2,7 @@
 // error report, minimise and restore, and the platform seams the program uses.
 #pragma once
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 #include "platform/Platform.h"
@@ -58,6 +59,14 @@ class TApplication : public TComponent {
   void FormWindowsMade(TForm& form);
   // The window that stands for the application (the main form's).
   THandle Handle() const;
+  // A handler of the main window's messages, asked before the window's own
+  // handling: true when it answered the message (with `result`).
+  using TWindowHook =
+      std::function<bool(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result)>;
+  void HookMainWindow(TWindowHook hook) { hooks_.push_back(std::move(hook)); }
+  // Called by the backend, inside its callback boundary, for each message to
+  // the main window. On the way out no hook is asked.
+  bool MainWindowHook(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result);
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
   // Shows the exception's message in an error box; the program goes on.
@@ -96,4 +105,5 @@ class TApplication : public TComponent {
   int topMostLevel_ = 0;
   int pumpDepth_ = 0;
   std::vector<std::string> heldReports_;
+  std::vector<TWindowHook> hooks_;
 };

@@ -19,6 +19,10 @@ class TImageList;
 
 using THandle = uintptr_t;  // a window, icon or menu handle of the backend
 
+// The window class of every form's native window (the Windows backend's):
+// another process finds Quindle's main window by it and the caption.
+inline constexpr char kFormWindowClass[] = "QuindleForm";
+
 struct TPoint {
   int x = 0, y = 0;
 };

@@ -10,6 +10,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <sddl.h>
 #include <winver.h>
 #include <shlobj.h>
 
@@ -47,6 +48,10 @@ QUINDLE_LATE_BOUND("version.dll", GetFileVersionInfoA);
 QUINDLE_LATE_BOUND("version.dll", VerQueryValueA);
 // Windows 2000 and later (older systems had it only with a later shell).
 QUINDLE_LATE_BOUND("shell32.dll", SHGetFolderPathA);
+// Windows 2000 and later: the user's identifier in the one-copy name, and
+// the foreground right a second start hands to the copy that runs.
+QUINDLE_LATE_BOUND("advapi32.dll", ConvertSidToStringSidA);
+QUINDLE_LATE_BOUND("user32.dll", AllowSetForegroundWindow);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND

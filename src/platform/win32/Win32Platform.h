@@ -8,6 +8,7 @@
 #include "platform/win32/Win32LibraryLoader.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32SingleCopy.h"
 #include "platform/win32/Win32Sockets.h"
 #include "platform/win32/Win32System.h"
 
@@ -28,6 +29,7 @@ class TWin32Platform {
     p.shell = &shell;
     p.sockets = &sockets;
     p.files = &files;
+    p.singleCopy = &singleCopy;
     return p;
   }
 
@@ -39,4 +41,5 @@ class TWin32Platform {
   TWin32Shell shell;
   TWin32Sockets sockets;
   TWin32Files files;
+  TWin32SingleCopy singleCopy;
 };

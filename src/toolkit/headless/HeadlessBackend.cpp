@@ -3,6 +3,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "toolkit/Application.h"
 #include "toolkit/Forms.h"
 #include "toolkit/ImgList.h"
 #include "toolkit/Menus.h"
@@ -243,6 +244,16 @@ intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t messag
 
 intptr_t THeadlessBackend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,
                                        intptr_t lParam) {
+  // The main window's messages reach the application's hooks first, inside
+  // the callback boundary, as the form's window procedure passes them on.
+  TApplication* app = Application();
+  if (app && window && window == app->Handle()) {
+    intptr_t result = 0;
+    Guard([&] {
+      if (!app->MainWindowHook(message, wParam, lParam, result)) result = 0;
+    });
+    return result;
+  }
   return DeliverToHiddenWindow(window, message, wParam, lParam);
 }
 

@@ -65,7 +65,7 @@ void RegisterClasses() {
 
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = TWin32FormPeer::FormProc;
-  wc.lpszClassName = "QuindleForm";
+  wc.lpszClassName = kFormWindowClass;
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_APP));

@@ -39,7 +39,7 @@ void TWin32FormPeer::CreateNativeWindow() {
     if (app->MainForm() && app->MainForm() != &form_)
       owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
 
-  hwnd_ = CreateWindowExA(exStyle, "QuindleForm", form_.Caption().c_str(), style, form_.Left(),
+  hwnd_ = CreateWindowExA(exStyle, kFormWindowClass, form_.Caption().c_str(), style, form_.Left(),
                           form_.Top(), std::max(form_.Width(), 1), std::max(form_.Height(), 1),
                           owner, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!hwnd_) throw std::runtime_error("Cannot create the window \"" + form_.Caption() + "\"");
@@ -77,6 +77,11 @@ LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LP
   if (ReflectFromChild(message, wParam, lParam, result)) {
     handled = true;
     return result;
+  }
+  intptr_t hooked = 0;
+  if (isMain && app->MainWindowHook(message, wParam, lParam, hooked)) {
+    handled = true;
+    return hooked;
   }
   switch (message) {
     case WM_CLOSE:

@@ -1,0 +1,35 @@
+// One Quindle in the user's session. The first start holds a named object,
+// per user in the session's namespace, for as long as it runs; a second
+// start finds it, asks that copy's main window to come out as the tray
+// menu's Restore does, and ends before it touches the registry, the log
+// file or the RAS service, or makes a window.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class ISingleCopy;
+class TApplication;
+class TForm1;
+
+namespace OneCopy {
+
+// The named object's name for this user ("Local\Quindle-S-1-5-...").
+std::string ObjectName(ISingleCopy& system);
+// Claims the name: false when another copy of this user's holds it. A name
+// that cannot be made at all stops no start.
+bool ClaimFirst(ISingleCopy& system);
+// A second start's one task: finds the copy that runs by its main window
+// (waiting a little for a copy that is still starting), lets it take the
+// foreground and asks it to show its window. True when it answered so.
+bool ShowFirstCopy(ISingleCopy& system);
+// The copy that runs answers those requests, through its main window.
+void AnswerSecondStarts(TApplication& app, TForm1& form);
+
+// How long a second start looks for the running copy's answer, in all.
+inline constexpr unsigned kLookMs = 5000;
+// Between two looks.
+inline constexpr unsigned kLookIntervalMs = 250;
+// How long one request waits for the answer.
+inline constexpr unsigned kAnswerTimeoutMs = 2000;
+
+}  // namespace OneCopy
