@@ -333,7 +333,7 @@ void TEdit::Paste() {
   if (readOnly_) return;
   std::string text = Application().Backend().ClipboardText();
   // A one-line field takes the first line.
-  text = text.substr(0, text.find_first_of("\r\n"));
+  if (size_t end = text.find_first_of("\r\n"); end != std::string::npos) text.resize(end);
   for (char c : text) {
     if (static_cast<unsigned char>(c) < 32) continue;
     if (KeyPress(c)) DefaultKeyPress(c);

@@ -370,7 +370,7 @@ TEST_F(SettingsKeysTest, TabIntoAFieldSelectsItsTextSoThatTypingReplacesIt) {
     Press(VK_TAB_T, '\t');
     ASSERT_EQ(S().ActiveControl(), S().EveryEdit);
     for (char c : std::string("5000")) Press(0, c);
-    Press(VK_RETURN_T, '\r');
+    Press(VK_ESCAPE_T, '\x1b');
   });
   EXPECT_EQ(S().EveryEdit->Text(), "5000");
   EXPECT_EQ(q.form1->Timer->Interval(), 5000u);
