@@ -41,6 +41,8 @@ constexpr WORD_T VK_BACK_T = 0x08, VK_TAB_T = 0x09, VK_RETURN_T = 0x0D, VK_ESCAP
                  VK_PRIOR_T = 0x21, VK_NEXT_T = 0x22, VK_END_T = 0x23, VK_HOME_T = 0x24,
                  VK_LEFT_T = 0x25, VK_UP_T = 0x26, VK_RIGHT_T = 0x27, VK_DOWN_T = 0x28,
                  VK_DELETE_T = 0x2E, VK_F4_T = 0x73;
+// Combo box messages the models emulate without a native control.
+constexpr uint32_t CB_SHOWDROPDOWN_T = 0x014F, CB_GETDROPPEDSTATE_T = 0x0157;
 // Hot-key modifiers (RegisterHotKey).
 constexpr unsigned MOD_ALT_T = 1, MOD_CONTROL_T = 2, MOD_SHIFT_T = 4;
 

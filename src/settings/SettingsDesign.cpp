@@ -159,6 +159,7 @@ void TSettingsForm::ApplyDesign() {
   DateEdit->SetMaxLength(8);
   RButtonDis->SetChecked(true);
   EnableTimedControls(false);
+  Button1->SetDefault(true);  // Enter in the dialog presses OK
 
   // Handlers, bound last so that the design states above raise none.
   OnCreate = TNotifyEvent::Bind(this, &TSettingsForm::FormCreate);
@@ -182,9 +183,7 @@ void TSettingsForm::ApplyDesign() {
   ZimBox->OnClick = TNotifyEvent::Bind(this, &TSettingsForm::ZimBoxClick);
   EveryEdit->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::EveryEditKeyPress);
   AttemptsEdit->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::AttemptsEditKeyPress);
-  TimeEdit->OnKeyDown = TKeyEvent::Bind(this, &TSettingsForm::TimeEditKeyDown);
   TimeEdit->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::TimeEditKeyPress);
-  DateEdit->OnKeyDown = TKeyEvent::Bind(this, &TSettingsForm::DateEditKeyDown);
   DateEdit->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::DateEditKeyPress);
   AmPmBox->OnKeyDown = TKeyEvent::Bind(this, &TSettingsForm::AmPmBoxKeyDown);
   AmPmBox->OnKeyPress = TKeyPressEvent::Bind(this, &TSettingsForm::AmPmBoxKeyPress);

@@ -270,30 +270,24 @@ void TSettingsForm::ZimBoxClick(TObject* sender) {
 // ---- keys ----
 
 void TSettingsForm::DigitsOnly(char& key) {
-  if (!IsDigit(key)) key = 0;
+  // Backspace and the clipboard's Ctrl+C, Ctrl+V and Ctrl+X pass; a paste
+  // comes back through this filter a character at a time.
+  if (!IsDigit(key) && static_cast<unsigned char>(key) >= 32) key = 0;
 }
 
 void TSettingsForm::EveryEditKeyPress(TObject* sender, char& key) {
   SettingsChanged = true;
-  if (key != '\b') DigitsOnly(key);
+  DigitsOnly(key);
 }
 
 void TSettingsForm::AttemptsEditKeyPress(TObject* sender, char& key) {
   SettingsChanged = true;
-  if (key != '\b') DigitsOnly(key);
-}
-
-void TSettingsForm::TimeEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
-  if (key == VK_BACK_T) key = 0;
+  DigitsOnly(key);
 }
 
 void TSettingsForm::TimeEditKeyPress(TObject* sender, char& key) {
   SettingsChanged = true;
   DigitsOnly(key);
-}
-
-void TSettingsForm::DateEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift) {
-  if (key == VK_BACK_T) key = 0;
 }
 
 void TSettingsForm::DateEditKeyPress(TObject* sender, char& key) {
@@ -313,7 +307,8 @@ void TSettingsForm::AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shi
       SettingsChanged = true;
       break;
     case VK_TAB_T:
-      return;  // moving on to the next field stays possible
+    case VK_RETURN_T:
+      return;  // moving on to the next field, or OK, stays possible
     default:
       break;
   }

@@ -88,9 +88,7 @@ class TSettingsForm : public TForm {
   void ZimBoxClick(TObject* sender);
   void EveryEditKeyPress(TObject* sender, char& key);
   void AttemptsEditKeyPress(TObject* sender, char& key);
-  void TimeEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
   void TimeEditKeyPress(TObject* sender, char& key);
-  void DateEditKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
   void DateEditKeyPress(TObject* sender, char& key);
   void AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shift);
   void AmPmBoxKeyPress(TObject* sender, char& key);

@@ -135,6 +135,10 @@ class IBackend {
   virtual bool IsWindowVisible(THandle window) = 0;
   virtual bool IsIconic(THandle window) = 0;
   virtual THandle GetFocus() = 0;
+  // The clipboard's text (CF_TEXT, ANSI), empty when it holds none; and
+  // putting a text there for the edit fields' copy and cut.
+  virtual std::string ClipboardText() = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
   // The ANSI code page the native controls' text is in (GetCPInfo on CP_ACP).
   virtual TAnsiCodePage AnsiCodePage() = 0;
   virtual int ScreenWidth() = 0;

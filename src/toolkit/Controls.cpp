@@ -56,6 +56,12 @@ void TControl::SetVisible(bool value) {
   Notify(TPeerChange::Visible);
 }
 
+bool TControl::Showing() const {
+  for (const TControl* c = this; c; c = c->parent_)
+    if (!c->visible_) return false;
+  return true;
+}
+
 void TControl::SetFont(const TFont& font) {
   if (font == font_) return;
   font_ = font;
@@ -137,7 +143,7 @@ bool TWinControl::Focused() const {
 
 bool TWinControl::KeyDown(WORD_T& key, TShiftState shift) {
   TForm* form = ParentForm();
-  if (form && form != this && form->KeyPreview()) {
+  if (form && form != this && form->KeyPreview() && !WantsKey(key)) {
     form->OnKeyDown(form, key, shift);
     if (key == 0) return false;
   }
@@ -145,8 +151,30 @@ bool TWinControl::KeyDown(WORD_T& key, TShiftState shift) {
   return key != 0;
 }
 
+namespace {
+// The key whose character this is, when the dialog keys take that key.
+WORD_T DialogKeyOf(char c) {
+  switch (c) {
+    case '\t':
+      return VK_TAB_T;
+    case '\r':
+      return VK_RETURN_T;
+    case '\x1b':
+      return VK_ESCAPE_T;
+    default:
+      return 0;
+  }
+}
+}  // namespace
+
 bool TWinControl::KeyPress(char& key) {
+  // A dialog takes these keys at their key-down and makes no character of
+  // them. A control whose window is made but no longer on screen takes no
+  // character at all: the focus cannot be there, so it is one left over
+  // from a key whose key-down closed the dialog.
   TForm* form = ParentForm();
+  if (form && form->Handle() && !Showing()) return false;
+  if (WORD_T vk = DialogKeyOf(key); vk && !WantsKey(vk)) return false;
   if (form && form != this && form->KeyPreview()) {
     form->OnKeyPress(form, key);
     if (key == 0) return false;
@@ -155,8 +183,14 @@ bool TWinControl::KeyPress(char& key) {
   return key != 0;
 }
 
+bool TWinControl::DialogKey(WORD_T key, TShiftState shift) {
+  TForm* form = ParentForm();
+  return form && !WantsKey(key) && form->DialogKey(*this, key, shift);
+}
+
 void TWinControl::TypeKey(WORD_T key, TShiftState shift) {
-  if (KeyDown(key, shift) && !peer_) DefaultKeyDown(key, shift);
+  if (!KeyDown(key, shift) || peer_) return;
+  if (!DialogKey(key, shift)) DefaultKeyDown(key, shift);
 }
 
 void TWinControl::TypeChar(char c) {
@@ -295,6 +329,45 @@ void TEdit::SelectAll() {
   Notify(TPeerChange::Selection);
 }
 
+void TEdit::Paste() {
+  if (readOnly_) return;
+  std::string text = Application().Backend().ClipboardText();
+  // A one-line field takes the first line.
+  if (size_t end = text.find_first_of("\r\n"); end != std::string::npos) text.resize(end);
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 32) continue;
+    if (KeyPress(c)) DefaultKeyPress(c);
+  }
+}
+
+void TEdit::Copy() {
+  if (passwordChar_ || selLength_ <= 0) return;
+  Application().Backend().SetClipboardText(
+      Caption().substr(static_cast<size_t>(selStart_), static_cast<size_t>(selLength_)));
+}
+
+void TEdit::Cut() {
+  if (passwordChar_ || readOnly_ || selLength_ <= 0) return;
+  Copy();
+  DefaultKeyDown(VK_DELETE_T, 0);
+}
+
+bool TEdit::ClipboardKey(char key) {
+  switch (key) {
+    case 0x03:  // Ctrl+C
+      Copy();
+      return true;
+    case 0x16:  // Ctrl+V
+      Paste();
+      return true;
+    case 0x18:  // Ctrl+X
+      Cut();
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
   int len = static_cast<int>(Caption().size());
   switch (key) {
@@ -325,7 +398,7 @@ void TEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
 }
 
 void TEdit::DefaultKeyPress(char key) {
-  if (readOnly_) return;
+  if (ClipboardKey(key) || readOnly_) return;
   std::string t = Caption();
   int start = selStart_;
   if (key == '\b') {
@@ -371,4 +444,74 @@ std::string TComboBox::Text() const {
 void TComboBox::Select(int index) {
   SetItemIndex(index);
   Change();
+}
+
+bool TComboBox::DroppedDown() {
+  return Perform(CB_GETDROPPEDSTATE_T, 0, 0) != 0;
+}
+
+void TComboBox::SetDroppedDown(bool open) {
+  Perform(CB_SHOWDROPDOWN_T, open ? 1 : 0, 0);
+}
+
+void TComboBox::CloseUp(bool choose, int highlighted) {
+  droppedDown_ = false;
+  highlighted_ = -1;
+  if (choose && highlighted != itemIndex_ && highlighted >= 0 && highlighted < items_.Count())
+    Select(highlighted);
+  else
+    Notify(TPeerChange::ItemIndex);  // the list shows the choice made before
+}
+
+bool TComboBox::WantsKey(WORD_T key) {
+  return (key == VK_ESCAPE_T || key == VK_RETURN_T) && DroppedDown();
+}
+
+intptr_t TComboBox::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case CB_GETDROPPEDSTATE_T:
+      return droppedDown_ ? 1 : 0;
+    case CB_SHOWDROPDOWN_T:
+      if (style_ == csSimple) return 1;
+      if (wParam && !droppedDown_) {
+        droppedDown_ = true;
+        highlighted_ = itemIndex_;
+      } else if (!wParam && droppedDown_) {
+        CloseUp(false, -1);
+      }
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void TComboBox::DefaultKeyDown(WORD_T key, TShiftState shift) {
+  const int count = items_.Count();
+  switch (key) {
+    case VK_F4_T:
+      SetDroppedDown(!droppedDown_);
+      return;
+    case VK_UP_T:
+    case VK_DOWN_T: {
+      if ((shift & ssAlt) != 0) {
+        SetDroppedDown(!droppedDown_);
+        return;
+      }
+      const int step = key == VK_DOWN_T ? 1 : -1;
+      if (count == 0) return;
+      if (droppedDown_) {
+        highlighted_ = std::clamp(highlighted_ + step, 0, count - 1);
+      } else {
+        int next = std::clamp(itemIndex_ + step, 0, count - 1);
+        if (next != itemIndex_) Select(next);
+      }
+      return;
+    }
+    case VK_RETURN_T:
+    case VK_ESCAPE_T:
+      if (droppedDown_) CloseUp(key == VK_RETURN_T, highlighted_);
+      return;
+    default:
+      return;
+  }
 }

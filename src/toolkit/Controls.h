@@ -50,6 +50,8 @@ class TControl : public TComponent {
   void SetEnabled(bool value);
   bool Visible() const { return visible_; }
   virtual void SetVisible(bool value);
+  // The control and every parent up to its form are visible: it is on screen.
+  bool Showing() const;
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
   TColor Color() const { return color_; }
@@ -111,11 +113,22 @@ class TWinControl : public TControl {
   TNotifyEvent OnChange;
 
   // User input. The form sees the key first when its KeyPreview is on, then
-  // this control's handler; false when the key was dropped (set to 0).
+  // this control's handler; false when the key was dropped (set to 0). A key
+  // the control wants for itself (WantsKey) skips the form's preview. A
+  // character changes nothing when the control is no longer on screen (its
+  // dialog closed at the key-down), nor is a Tab, Enter or Escape the dialog
+  // keys take a character for the control.
   bool KeyDown(WORD_T& key, TShiftState shift);
   bool KeyPress(char& key);
-  // A key typed by the user: KeyDown, then the control's own handling of the
-  // key when nobody dropped it and there is no native control to do it.
+  // Tab, Enter and the arrows of a radio group, which the form takes as a
+  // dialog does once the handlers let the key pass: true when it took it.
+  bool DialogKey(WORD_T key, TShiftState shift);
+  // A key the control takes itself before the form's preview and the dialog
+  // keys (a dropped-down list's Escape and Enter).
+  virtual bool WantsKey(WORD_T key) { return false; }
+  // A key typed by the user: KeyDown, the dialog keys, then the control's own
+  // handling of the key when nobody took it and there is no native control
+  // to do it.
   void TypeKey(WORD_T key, TShiftState shift = 0);
   void TypeChar(char c);
   void TypeText(const std::string& text);
@@ -209,6 +222,18 @@ class TEdit : public TWinControl {
   // The native control's text changed under the user's hand.
   void TextFromPeer(const std::string& text);
 
+  // The clipboard, as the user works it. A paste goes in as if its first
+  // line were typed: each character passes the key filters and what they
+  // keep is put at the selection (a masked field fills its positions), so a
+  // digits-only field keeps only the digits. Copy and cut take the
+  // selection; a password field gives nothing away.
+  void Paste();
+  void Copy();
+  void Cut();
+  // Ctrl+C, Ctrl+V and Ctrl+X as the characters they make: true when `key`
+  // was one of them and was done.
+  bool ClipboardKey(char key);
+
  protected:
   void DefaultKeyDown(WORD_T key, TShiftState shift) override;
   void DefaultKeyPress(char key) override;
@@ -239,11 +264,24 @@ class TComboBox : public TWinControl {
   void SetCharCase(TEditCharCase c) { charCase_ = c; }
   // The user picked an item: selects it and raises OnChange.
   void Select(int index);
+  // The drop-down list (CB_GETDROPPEDSTATE, CB_SHOWDROPDOWN). While it is
+  // open the item the user moves to is only highlighted; the list closes
+  // with it chosen (Enter, a click) or with the choice made before kept
+  // (Escape, the focus leaving).
+  bool DroppedDown();
+  void SetDroppedDown(bool open);
+  void CloseUp(bool choose, int highlighted);
+  // Escape and Enter close an open list, not the dialog.
+  bool WantsKey(WORD_T key) override;
   int SelStart() const { return selStart_; }
   void SetSelStart(int v) {
     selStart_ = v;
     Notify(TPeerChange::Selection);
   }
+
+ protected:
+  intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  void DefaultKeyDown(WORD_T key, TShiftState shift) override;
 
  private:
   TStrings items_;
@@ -251,4 +289,6 @@ class TComboBox : public TWinControl {
   TComboBoxStyle style_ = csDropDown;
   TEditCharCase charCase_ = ecNormal;
   int selStart_ = 0;
+  bool droppedDown_ = false;  // without a native control
+  int highlighted_ = -1;
 };

@@ -1,5 +1,7 @@
 #include "toolkit/Forms.h"
 
+#include <vector>
+
 #include "toolkit/Application.h"
 
 namespace {
@@ -121,6 +123,86 @@ void TForm::Activate() {
 
 void TForm::SetActiveControl(TWinControl* c) {
   activeControl_ = c;
+}
+
+namespace {
+// Every control that can hold the focus, in tab order: each control before
+// what it holds, a parent's controls in their order.
+void CollectInTabOrder(const TWinControl& parent, std::vector<TWinControl*>& out) {
+  for (TControl* c : parent.Controls())
+    if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      out.push_back(w);
+      CollectInTabOrder(*w, out);
+    }
+}
+
+bool IsTabStop(TWinControl& c) {
+  if (!c.TabStop() || !c.CanFocus() || !c.Showing()) return false;
+  auto* radio = dynamic_cast<TRadioButton*>(&c);
+  return !radio || radio->Checked();
+}
+
+bool IsArrow(WORD_T key) {
+  return key == VK_LEFT_T || key == VK_RIGHT_T || key == VK_UP_T || key == VK_DOWN_T;
+}
+}  // namespace
+
+TWinControl* TForm::NextTabStop(const TWinControl* from, bool forward) const {
+  std::vector<TWinControl*> order;
+  CollectInTabOrder(*this, order);
+  const int n = static_cast<int>(order.size());
+  int at = forward ? -1 : n;
+  for (int i = 0; i < n; ++i)
+    if (order[static_cast<size_t>(i)] == from) at = i;
+  for (int step = 1; step <= n; ++step) {
+    int i = ((forward ? at + step : at - step) % n + n) % n;
+    if (IsTabStop(*order[static_cast<size_t>(i)])) return order[static_cast<size_t>(i)];
+  }
+  return nullptr;
+}
+
+TButton* TForm::DefaultButton() const {
+  std::vector<TWinControl*> order;
+  CollectInTabOrder(*this, order);
+  for (TWinControl* c : order)
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Default() && b->CanFocus() && b->Showing())
+      return b;
+  return nullptr;
+}
+
+bool TForm::DialogKey(TWinControl& from, WORD_T key, TShiftState shift) {
+  if ((shift & (ssAlt | ssCtrl)) != 0) return false;
+  if (key == VK_TAB_T) {
+    TWinControl* next = NextTabStop(&from, (shift & ssShift) == 0);
+    if (!next) return true;
+    next->SetFocus();
+    // Tab into an edit field selects its text, so that typing replaces it.
+    if (auto* edit = dynamic_cast<TEdit*>(next)) edit->SelectAll();
+    return true;
+  }
+  if (key == VK_RETURN_T) {
+    TButton* button = dynamic_cast<TButton*>(&from);
+    if (!button) button = DefaultButton();
+    if (!button) return false;
+    button->Click();
+    return true;
+  }
+  auto* radio = dynamic_cast<TRadioButton*>(&from);
+  if (!radio || !IsArrow(key) || !radio->Parent()) return false;
+  std::vector<TRadioButton*> group;
+  int at = 0;
+  for (TControl* c : radio->Parent()->Controls())
+    if (auto* r = dynamic_cast<TRadioButton*>(c);
+        r && (r == radio || (r->CanFocus() && r->Showing()))) {
+      if (r == radio) at = static_cast<int>(group.size());
+      group.push_back(r);
+    }
+  const int n = static_cast<int>(group.size());
+  const int step = key == VK_DOWN_T || key == VK_RIGHT_T ? 1 : -1;
+  TRadioButton* next = group[static_cast<size_t>(((at + step) % n + n) % n)];
+  next->SetFocus();
+  next->Click();
+  return true;
 }
 
 void TForm::DoCreate() {

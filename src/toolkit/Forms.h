@@ -55,6 +55,19 @@ class TForm : public TWinControl {
   void Activate();
   void BringToFront();
 
+  // The dialog keys, once the handlers let a key at `from` pass, as Windows'
+  // dialog manager treats them: Tab and Shift+Tab move the focus to the next
+  // or previous tab stop (of a radio group the checked button only) and
+  // select the text of an edit field they land in; Enter clicks the focused
+  // push button, or else the default one; an arrow moves from a radio button
+  // to the next of its group (its parent's radio buttons, round the end) and
+  // checks it. True when the key was taken.
+  bool DialogKey(TWinControl& from, WORD_T key, TShiftState shift);
+  // The next tab stop after `from` (the first when `from` is none of them).
+  TWinControl* NextTabStop(const TWinControl* from, bool forward) const;
+  // The enabled push button marked Default that is on screen, or none.
+  TButton* DefaultButton() const;
+
   TWinControl* ActiveControl() const { return activeControl_; }
   void SetActiveControl(TWinControl* c);
   // True when the form itself, not one of its controls, has the focus.

@@ -343,6 +343,7 @@ void TMaskEdit::DefaultKeyDown(WORD_T key, TShiftState shift) {
 }
 
 void TMaskEdit::DefaultKeyPress(char key) {
+  if (ClipboardKey(key)) return;
   if (IsMasked())
     MaskKeyPress(key);
   else

@@ -144,7 +144,7 @@ TEST_F(SettingsDialogTest, NumberFieldsKeepOnlyDigitsAndBackspaceButEveryKeyCoun
   EXPECT_EQ(S().AttemptsEdit->Text(), "9999");
 }
 
-TEST_F(SettingsDialogTest, TimeAndDateFieldsTakeDigitsIntoTheMaskAndNoBackspace) {
+TEST_F(SettingsDialogTest, TimeAndDateFieldsTakeDigitsIntoTheMaskAndBackspaceClearsInPlace) {
   q.Start();
   S().TimerBox->Click();
   S().TimeEdit->SetText("");
@@ -152,12 +152,52 @@ TEST_F(SettingsDialogTest, TimeAndDateFieldsTakeDigitsIntoTheMaskAndNoBackspace)
   EXPECT_EQ(S().TimeEdit->EditText(), "12:__");
   S().TimeEdit->TypeKey(VK_BACK_T);
   S().TimeEdit->TypeChar('\b');
-  EXPECT_EQ(S().TimeEdit->EditText(), "12:__");
+  EXPECT_EQ(S().TimeEdit->EditText(), "1_:__");
   S().DateEdit->SetText("");
   S().SettingsChanged = false;
   S().DateEdit->TypeText("3112/26");
   EXPECT_EQ(S().DateEdit->Text(), "31/12/26");
   EXPECT_TRUE(S().SettingsChanged);
+  S().DateEdit->TypeKey(VK_BACK_T);
+  S().DateEdit->TypeChar('\b');
+  S().DateEdit->TypeChar('\b');
+  EXPECT_EQ(S().DateEdit->EditText(), "31/12/__");
+}
+
+TEST_F(SettingsDialogTest, TheClipboardKeysWorkInTheNumberFieldsAndAPasteKeepsWhatTypingWould) {
+  q.Start();
+  auto& clipboard = q.world.backend.clipboard;
+  TEdit& every = *S().EveryEdit;
+  // Ctrl+C and Ctrl+X take the selection.
+  every.SelectAll();
+  every.TypeChar(0x03);
+  EXPECT_EQ(clipboard, "3000");
+  every.TypeChar(0x18);
+  EXPECT_EQ(every.Text(), "");
+  // A paste passes the digits filter a character at a time, first line only.
+  clipboard = "4a5 0\r\n99";
+  S().SettingsChanged = false;
+  every.TypeChar(0x16);
+  EXPECT_EQ(every.Text(), "450");
+  EXPECT_TRUE(S().SettingsChanged);
+  clipboard = "letters";
+  every.TypeChar(0x16);
+  EXPECT_EQ(every.Text(), "450");
+  // Into a masked field a paste fills the positions and keeps the separators.
+  S().TimerBox->Click();
+  S().DateEdit->SelectAll();
+  clipboard = "31/12/26";
+  S().DateEdit->TypeChar(0x16);
+  EXPECT_EQ(S().DateEdit->EditText(), "31/12/26");
+  S().TimeEdit->SelectAll();
+  clipboard = "ab:1";
+  S().TimeEdit->TypeChar(0x16);
+  EXPECT_EQ(S().TimeEdit->EditText(), "1_:__");
+  // The password is never copied.
+  S().PMask->SetText("secret");
+  S().PMask->SelectAll();
+  S().PMask->TypeChar(0x03);
+  EXPECT_EQ(clipboard, "ab:1");
 }
 
 TEST_F(SettingsDialogTest, AmPmBoxTakesLettersAndArrowsOnly) {
@@ -181,6 +221,168 @@ TEST_F(SettingsDialogTest, AmPmBoxTakesLettersAndArrowsOnly) {
   EXPECT_EQ(box.Text(), "AM");
   EXPECT_EQ(box.ItemIndex(), 0);
   EXPECT_TRUE(S().SettingsChanged);  // a typed character counts, even one without effect
+}
+
+// ---- keys as the keyboard gives them, with the dialog opened by the main window ----
+
+struct SettingsKeysTest : SettingsDialogTest {
+  const char* const kRun = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  void Press(TForm& form, WORD_T key, char ch = 0, TShiftState shift = 0) {
+    q.world.backend.PressKey(form, key, ch, shift);
+  }
+  void Press(WORD_T key, char ch = 0, TShiftState shift = 0) { Press(S(), key, ch, shift); }
+  // Opens the dialog with the Settings button, as its Alt+S does, runs
+  // `keys` inside the dialog's own loop and lets the main loop dispatch
+  // what they left behind once the dialog has closed.
+  void InDialog(const std::function<void()>& keys) {
+    auto& backend = q.world.backend;
+    backend.loopScript = [&] {
+      backend.loopScript = nullptr;
+      keys();
+    };
+    q.form1->SetButton->Click();
+    backend.loopScript = nullptr;
+    backend.Settle();
+  }
+};
+
+TEST_F(SettingsKeysTest, EscapeInANumberFieldReachedWithTabClosesTheDialogAndChangesNothing) {
+  for (int tabs : {4, 5}) {
+    TDialogWorld t;
+    t.q.world.registry.PutString(kRun, "Quindle", "D:\\Elsewhere\\Quindle.exe");
+    t.q.Start();
+    auto& backend = t.q.world.backend;
+    TWinControl* focused = nullptr;
+    backend.loopScript = [&] {
+      backend.loopScript = nullptr;
+      for (int i = 0; i < tabs; ++i) backend.PressKey(t.S(), VK_TAB_T, '\t');
+      focused = t.S().ActiveControl();
+      backend.PressKey(t.S(), VK_ESCAPE_T, '\x1b');
+    };
+    t.q.form1->SetButton->Click();
+    backend.loopScript = nullptr;
+    backend.Settle();
+    EXPECT_EQ(focused, tabs == 4 ? t.S().EveryEdit : t.S().AttemptsEdit);
+    EXPECT_FALSE(t.S().Visible());
+    EXPECT_FALSE(t.S().SettingsChanged) << tabs << " tabs";
+    t.q.world.app->DestroyForms();
+    EXPECT_EQ(t.q.world.registry.ValueNames(kQuindleKey),
+              (std::vector<std::string>{"SLeft", "STop"}));
+    EXPECT_EQ(t.q.world.registry.String(kRun, "Quindle"), "D:\\Elsewhere\\Quindle.exe");
+  }
+}
+
+TEST_F(SettingsKeysTest, ACharacterLeftForAFieldOfAClosedDialogChangesNothing) {
+  q.Start();
+  InDialog([&] {
+    S().EveryEdit->SetFocus();
+    S().Close();
+    q.world.backend.PostToGui([&] { S().EveryEdit->TypeChar('7'); });
+  });
+  EXPECT_EQ(S().EveryEdit->Text(), "3000");
+  EXPECT_FALSE(S().SettingsChanged);
+}
+
+TEST_F(SettingsKeysTest, EnterPressesOkFromAFieldAndTheFocusedButtonOfTheMainWindow) {
+  q.Start();
+  for (TWinControl* field :
+       std::initializer_list<TWinControl*>{S().EveryEdit, S().AutoReconBox, S().AmPmBox}) {
+    bool closedByEnter = false;
+    InDialog([&] {
+      field->SetFocus();
+      Press(VK_RETURN_T, '\r');
+      closedByEnter = !S().Visible() || S().ModalResult() != mrNone;
+      if (!closedByEnter) S().Close();
+    });
+    EXPECT_TRUE(closedByEnter) << field->Name();
+  }
+  EXPECT_TRUE(S().AutoReconBox->Checked());
+  EXPECT_EQ(S().EveryEdit->Text(), "3000");
+  EXPECT_FALSE(S().SettingsChanged);
+  // The main window's focused Settings button, pressed with Enter, opens the dialog.
+  bool opened = false;
+  q.world.backend.loopScript = [&] {
+    q.world.backend.loopScript = nullptr;
+    opened = S().Visible();
+    S().Close();
+  };
+  q.form1->SetButton->SetFocus();
+  Press(*q.form1, VK_RETURN_T, '\r');
+  q.world.backend.Settle();
+  EXPECT_TRUE(opened);
+}
+
+TEST_F(SettingsKeysTest, EscapeInTheOpenEntryListClosesOnlyTheListAndKeepsTheEntry) {
+  q.Start();
+  InDialog([&] {
+    ASSERT_EQ(S().ActiveControl(), S().ComboBox1);
+    Press(VK_DOWN_T, 0, ssAlt);
+    EXPECT_TRUE(S().ComboBox1->DroppedDown());
+    Press(VK_DOWN_T);
+    Press(VK_ESCAPE_T, '\x1b');
+    EXPECT_TRUE(S().Visible());
+    EXPECT_FALSE(S().ComboBox1->DroppedDown());
+    EXPECT_EQ(S().ComboBox1->Text(), "Office");
+    EXPECT_EQ(S().UEdit->Text(), "alice");
+    // Enter in the open list chooses the highlighted entry, still without closing.
+    Press(VK_F4_T);
+    Press(VK_DOWN_T);
+    Press(VK_RETURN_T, '\r');
+    EXPECT_TRUE(S().Visible());
+    EXPECT_EQ(S().ComboBox1->Text(), "Home");
+    Press(VK_ESCAPE_T, '\x1b');
+  });
+  EXPECT_FALSE(S().Visible());
+  EXPECT_TRUE(S().SettingsChanged);
+}
+
+TEST_F(SettingsKeysTest, ArrowsMoveTheChoiceWithinARadioGroup) {
+  q.Start();
+  InDialog([&] {
+    S().AsyncButton->SetFocus();
+    Press(VK_DOWN_T);
+    EXPECT_TRUE(S().SyncButton->Checked());
+    EXPECT_EQ(S().ActiveControl(), S().SyncButton);
+    Press(VK_RIGHT_T);  // round the end of the group
+    EXPECT_TRUE(S().AsyncButton->Checked());
+    Press(VK_LEFT_T);
+    EXPECT_TRUE(S().SyncButton->Checked());
+    S().TimerBox->Click();
+    S().RButtonDis->SetFocus();
+    Press(VK_DOWN_T);
+    EXPECT_TRUE(S().RButtonShut->Checked());
+    EXPECT_FALSE(S().RButtonDis->Checked());
+    // Tab reaches the group at its checked button only.
+    S().ComboBox1->SetFocus();
+    Press(VK_TAB_T, '\t', ssShift);
+    EXPECT_EQ(S().ActiveControl(), S().SyncButton);
+    Press(VK_ESCAPE_T, '\x1b');
+  });
+  EXPECT_TRUE(S().SettingsChanged);
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "DialMode"), 1u);
+}
+
+TEST_F(SettingsKeysTest, TabIntoAFieldSelectsItsTextSoThatTypingReplacesIt) {
+  q.Start();
+  InDialog([&] {
+    S().AutoReconBox->SetFocus();
+    Press(VK_TAB_T, '\t');
+    ASSERT_EQ(S().ActiveControl(), S().EveryEdit);
+    for (char c : std::string("5000")) Press(0, c);
+    Press(VK_ESCAPE_T, '\x1b');
+  });
+  EXPECT_EQ(S().EveryEdit->Text(), "5000");
+  EXPECT_EQ(q.form1->Timer->Interval(), 5000u);
+  S().TimerBox->Click();
+  InDialog([&] {
+    S().TimerBox->SetFocus();
+    Press(VK_TAB_T, '\t');
+    ASSERT_EQ(S().ActiveControl(), S().TimeEdit);
+    for (char c : std::string("1130")) Press(0, c);
+    Press(VK_ESCAPE_T, '\x1b');
+  });
+  EXPECT_EQ(S().TimeEdit->EditText(), "11:30");
 }
 
 // ---- the timed-event check ----

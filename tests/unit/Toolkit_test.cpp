@@ -149,6 +149,7 @@ TEST(Toolkit, KeyPreviewLetsTheFormDropAKeyBeforeTheControl) {
   std::vector<std::string> log;
   TTestWorld w;
   auto* form = w.app->CreateForm<TTestForm>(log);
+  form->Show();
   form->SetKeyPreview(true);
   form->OnKeyPress = [](TObject*, char& k) {
     if (k == 'x') k = 0;

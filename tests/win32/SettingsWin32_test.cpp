@@ -214,9 +214,10 @@ TEST_F(SettingsWin32, KeysTypedIntoTheDialogPassThroughItsFilters) {
   HWND time = Hwnd(s.TimeEdit->Handle());
   s.TimeEdit->SetFocus();
   SendMessageA(time, EM_SETSEL, 0, 0);
-  PostText(time, "0x93");
+  // Backspace takes the last digit back, in place.
+  PostText(time, "0x94");
   PostKey(time, VK_BACK);
-  PostText(time, "0");
+  PostText(time, "30");
   w.backend.ProcessMessages();
   const char sep = w.locale.TimeSeparator();
   EXPECT_EQ(TextOf(time), std::string("09") + sep + "30");

@@ -365,7 +365,7 @@ TEST_F(Win32Controls, TheMaskedFieldShowsWhatItsModelFills) {
   HWND field = Of(form->mask);
   EXPECT_EQ(TextOf(field), form->mask->EditText());
   form->mask->OnKeyPress = [](TObject*, char& key) {
-    if (key < '0' || key > '9') key = 0;
+    if ((key < '0' || key > '9') && static_cast<unsigned char>(key) >= 32) key = 0;
   };
   form->mask->SetFocus();
   SendMessageA(field, EM_SETSEL, 0, 0);
@@ -386,9 +386,148 @@ TEST_F(Win32Controls, TheMaskedFieldShowsWhatItsModelFills) {
   w.backend.ProcessMessages();
   EXPECT_EQ(TextOf(field), "_2:34");
   EXPECT_EQ(form->mask->Text(), " 2:34");
-  // Pasting would go round the mask: the field refuses it.
+  // Backspace clears the position before the caret, in place.
+  SendMessageA(field, EM_SETSEL, 4, 4);
+  PostKey(field, VK_BACK);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(field), "_2:_4");
+  // A paste fills the positions through the model: the separator stays, and
+  // what the filter refuses is left out.
+  SendMessageA(field, EM_SETSEL, 0, 5);
+  w.backend.SetClipboardText("0x9:15");
   SendMessageA(field, WM_PASTE, 0, 0);
-  EXPECT_EQ(TextOf(field), "_2:34");
+  EXPECT_EQ(TextOf(field), "09:15");
+  EXPECT_EQ(form->mask->Text(), "09:15");
+}
+
+TEST_F(Win32Controls, APasteIntoAFilteredFieldKeepsWhatTypingWouldAndCtrlVPastes) {
+  form->edit->OnKeyPress = [](TObject*, char& key) {
+    if (!(key >= '0' && key <= '9') && static_cast<unsigned char>(key) >= 32) key = 0;
+  };
+  form->edit->SetFocus();
+  w.backend.SetClipboardText("1a2\r\nb3");
+  SendMessageA(Of(form->edit), WM_PASTE, 0, 0);
+  EXPECT_EQ(TextOf(Of(form->edit)), "12");
+  EXPECT_EQ(form->edit->Text(), "12");
+  w.backend.SetClipboardText("45");
+  SendMessageA(Of(form->edit), EM_SETSEL, 0, -1);
+  PostMessageA(Of(form->edit), WM_CHAR, 0x16, 1);  // Ctrl+V
+  w.backend.ProcessMessages();
+  EXPECT_EQ(TextOf(Of(form->edit)), "45");
+  EXPECT_EQ(w.backend.ClipboardText(), "45");
+}
+
+TEST_F(Win32Controls, TheDialogKeysEnterTabAndTheArrowsOfARadioGroup) {
+  int clicks = 0;
+  form->button->OnClick = [&](TObject*) { ++clicks; };
+  form->button->SetDefault(true);
+  EXPECT_TRUE(GetWindowLongPtrA(Of(form->button), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  std::string typed;
+  form->edit->OnKeyPress = [&](TObject*, char& key) { typed += key; };
+  // Enter in a field presses the default button, and types nothing.
+  form->edit->SetFocus();
+  PostKey(Of(form->edit), VK_RETURN);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(typed, "");
+  // Enter on a focused button presses that one.
+  int checks = 0;
+  form->check->OnClick = [&](TObject*) { ++checks; };
+  form->button->SetDefault(false);
+  form->button->SetFocus();
+  PostKey(Of(form->button), VK_RETURN);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(checks, 0);
+
+  // The arrows move within the radio group and check the button they reach.
+  form->first->SetFocus();
+  PostKey(Of(form->first), VK_DOWN);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(GetFocus(), Of(form->second));
+  EXPECT_TRUE(form->second->Checked());
+  EXPECT_EQ(SendMessageA(Of(form->first), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  PostKey(Of(form->second), VK_DOWN);
+  w.backend.ProcessMessages();
+  EXPECT_TRUE(form->first->Checked());
+
+  // Tab reaches a radio group at its checked button only.
+  form->check->SetFocus();
+  PostKey(Of(form->check), VK_TAB);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(GetFocus(), Of(form->first));
+  PostKey(Of(form->first), VK_TAB);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(GetFocus(), Of(form->mask));
+
+  // Shift+Tab back into a field selects its text.
+  form->edit->SetText("hello");
+  SendMessageA(Of(form->edit), EM_SETSEL, 5, 5);
+  form->check->SetFocus();
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  PostKey(Of(form->check), VK_TAB);
+  w.backend.ProcessMessages();
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(GetFocus(), Of(form->edit));
+  DWORD start = 9, end = 9;
+  SendMessageA(Of(form->edit), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 5u);
+}
+
+TEST_F(Win32Controls, EscapeInAnOpenListClosesTheListOnlyAndKeepsTheChoice) {
+  std::vector<WORD_T> previewed;
+  form->OnKeyDown = [&](TObject*, WORD_T& key, TShiftState) { previewed.push_back(key); };
+  int changes = 0;
+  form->combo->OnChange = [&](TObject*) { ++changes; };
+  HWND combo = Of(form->combo);
+  form->combo->SetFocus();
+  form->combo->SetDroppedDown(true);
+  EXPECT_TRUE(form->combo->DroppedDown());
+  PostKey(combo, VK_DOWN);
+  PostKey(combo, VK_ESCAPE);
+  w.backend.ProcessMessages();
+  EXPECT_FALSE(form->combo->DroppedDown());
+  EXPECT_EQ(previewed, std::vector<WORD_T>{VK_DOWN_T});  // Escape was the list's
+  EXPECT_EQ(form->combo->ItemIndex(), 0);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(changes, 0);
+  // Enter in the open list chooses the highlighted item.
+  form->combo->SetDroppedDown(true);
+  PostKey(combo, VK_DOWN);
+  PostKey(combo, VK_RETURN);
+  w.backend.ProcessMessages();
+  EXPECT_FALSE(form->combo->DroppedDown());
+  EXPECT_EQ(form->combo->ItemIndex(), 1);
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(Win32Controls, AKeyThatClosesAModalFormLeavesNoCharacterForItsHiddenField) {
+  auto* dialog = w.app->CreateForm<TControlsForm>();
+  dialog->OnKeyDown = [&](TObject*, WORD_T& key, TShiftState) {
+    if (key == VK_ESCAPE_T || key == 'Q') {
+      key = key == 'Q' ? key : 0;
+      dialog->Close();
+    }
+  };
+  std::string typed;
+  dialog->edit->OnKeyPress = [&](TObject*, char& key) { typed += key; };
+  for (WORD vk : {WORD{VK_ESCAPE}, WORD{'Q'}}) {
+    uintptr_t press = w.backend.StartTimer(20, [&] {
+      dialog->edit->SetFocus();
+      PostKey(Of(dialog->edit), vk);
+    });
+    dialog->ShowModal();
+    w.backend.StopTimer(press);
+    w.backend.ProcessMessages();
+  }
+  EXPECT_EQ(typed, "");
+  EXPECT_EQ(TextOf(Of(dialog->edit)), "");
 }
 
 TEST_F(Win32Controls, TheRichPaneShowsAddedLinesAndCountsThemAsWrapped) {

@@ -115,8 +115,13 @@ void THeadlessBackend::ProcessMessages() {
 }
 
 void THeadlessBackend::Settle() {
+  SettleUntil({});
+}
+
+void THeadlessBackend::SettleUntil(const std::function<bool()>& done) {
   for (;;) {
-    ProcessMessages();
+    if (done && done()) return;
+    if (RunPosted() || FireOneDueTimer()) continue;
     if (!AnyProbeBusy()) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (queue_.empty()) return;
@@ -161,12 +166,12 @@ void THeadlessBackend::RunUntil(const std::function<bool()>& done) {
   } depth{loopDepth_};
   const int64_t start = clock_.NowMs();
   for (;;) {
-    Settle();
+    SettleUntil(done);
     if (done()) return;
     if (loopScript) {
       auto script = loopScript;
       script();
-      Settle();
+      SettleUntil(done);
       if (done()) return;
     }
     int64_t next = INT64_MAX;
@@ -205,6 +210,15 @@ uint64_t THeadlessBackend::TickCount() {
 }
 
 // ---- user interface stand-ins ----
+
+void THeadlessBackend::PressKey(TForm& form, WORD_T key, char ch, TShiftState shift) {
+  // Keys come one after another: what the last one left is dispatched first.
+  ProcessMessages();
+  TWinControl* target = form.ActiveControl();
+  if (!target) target = &form;
+  target->TypeKey(key, shift);
+  if (ch) PostToGui([target, ch] { target->TypeChar(ch); });
+}
 
 int THeadlessBackend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
                                  unsigned flags) {

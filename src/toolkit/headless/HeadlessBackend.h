@@ -12,6 +12,7 @@
 #include <vector>
 #include "platform/memory/VirtualClock.h"
 #include "toolkit/Backend.h"
+#include "toolkit/Events.h"
 
 struct TRecordedMessageBox {
   std::string text;
@@ -61,6 +62,14 @@ class THeadlessBackend : public IBackend {
   int screenWidth = 1024, screenHeight = 768;
   TRect workArea{0, 0, 1024, 738};
   THandle focusWindow = 0;
+  // The clipboard's text.
+  std::string clipboard;
+  // A key as the keyboard makes it, after what the keys before it left has
+  // been dispatched: its key-down goes to the form's focused control, and the character it makes
+  // (`ch`, 0 for none) is queued behind it for the same control, as the loop's TranslateMessage
+  // posts it: it arrives after whatever the key-down started has returned (a modal loop that the
+  // key-down ended, a dialog hidden since).
+  void PressKey(TForm& form, WORD_T key, char ch = 0, TShiftState shift = 0);
   // The system's ANSI code page, in which the controls hand out their text.
   TAnsiCodePage ansiCodePage = TAnsiCodePage::Western();
   std::map<std::pair<THandle, int>, std::pair<unsigned, unsigned>> hotKeys;
@@ -107,6 +116,8 @@ class THeadlessBackend : public IBackend {
   bool IsWindowVisible(THandle window) override;
   bool IsIconic(THandle window) override;
   THandle GetFocus() override { return focusWindow; }
+  std::string ClipboardText() override { return clipboard; }
+  void SetClipboardText(const std::string& text) override { clipboard = text; }
   TAnsiCodePage AnsiCodePage() override { return ansiCodePage; }
   int ScreenWidth() override { return screenWidth; }
   int ScreenHeight() override { return screenHeight; }
@@ -126,6 +137,9 @@ class THeadlessBackend : public IBackend {
   };
   bool RunPosted();
   bool FireOneDueTimer();
+  // Settle, but returning as soon as `done` holds after any one item: a
+  // native loop looks at its condition after each message it dispatched.
+  void SettleUntil(const std::function<bool()>& done);
   bool AnyProbeBusy();
 
   TVirtualClock& clock_;

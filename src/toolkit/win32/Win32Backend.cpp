@@ -397,6 +397,45 @@ THandle TWin32Backend::GetFocus() {
   return T(::GetFocus());
 }
 
+// The clipboard is held only while it is read or written, as other programs
+// wait for it meanwhile.
+std::string TWin32Backend::ClipboardText() {
+  std::string text;
+  if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    // The data is a string ending in a zero within the block's size.
+    SIZE_T size = GlobalSize(data);
+    if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
+      size_t length = 0;
+      while (length < size && bytes[length] != '\0') ++length;
+      text.assign(bytes, length);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+void TWin32Backend::SetClipboardText(const std::string& text) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  if (!block) return;
+  if (auto* bytes = static_cast<char*>(GlobalLock(block))) {
+    std::copy(text.begin(), text.end(), bytes);
+    bytes[text.size()] = '\0';
+    GlobalUnlock(block);
+  }
+  // Once the clipboard takes the block it owns it; otherwise it is ours to
+  // free. Emptied while opened without a window, the clipboard would refuse
+  // the data: the active window opens it.
+  if (!OpenClipboard(GetActiveWindow())) {
+    GlobalFree(block);
+    return;
+  }
+  EmptyClipboard();
+  if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
+  CloseClipboard();
+}
+
 TAnsiCodePage TWin32Backend::AnsiCodePage() {
   // The ANSI code page is the system's for the life of the process.
   static const TAnsiCodePage page = [] {

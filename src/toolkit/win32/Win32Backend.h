@@ -52,6 +52,8 @@ class TWin32Backend : public IBackend {
   bool IsWindowVisible(THandle window) override;
   bool IsIconic(THandle window) override;
   THandle GetFocus() override;
+  std::string ClipboardText() override;
+  void SetClipboardText(const std::string& text) override;
   TAnsiCodePage AnsiCodePage() override;
   int ScreenWidth() override;
   int ScreenHeight() override;

@@ -84,8 +84,23 @@ bool TWin32ComboPeer::OwnMessage(HWND window, UINT message, WPARAM wParam, LPARA
   }
 }
 
+// The model decides what the open list's notifications mean: a highlight
+// while it is open, the choice when it closes with one, the choice made
+// before when it closes without (Escape, the focus leaving).
 void TWin32ComboPeer::Command(unsigned code) {
-  if (code != CBN_SELCHANGE) return;
-  int index = static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0));
-  combo_.Select(index);
+  const int index = static_cast<int>(SendMessageA(hwnd_, CB_GETCURSEL, 0, 0));
+  switch (code) {
+    case CBN_SELCHANGE:
+      if (combo_.DroppedDown() || index == combo_.ItemIndex()) return;
+      combo_.Select(index);
+      return;
+    case CBN_SELENDOK:
+      combo_.CloseUp(true, index);
+      return;
+    case CBN_SELENDCANCEL:
+      combo_.CloseUp(false, index);
+      return;
+    default:
+      return;
+  }
 }

@@ -55,19 +55,32 @@ bool TWin32EditPeer::OwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM
                                 LRESULT& result, bool& handled) {
   switch (message) {
     case WM_PASTE:
+      // A paste passes the field's key filters, a character at a time (and
+      // a masked field's positions), as the model does it.
+      TakeSelection(window);
+      edit_.Paste();
+      break;
     case WM_CUT:
     case WM_CLEAR:
-    case WM_UNDO:
-    case EM_UNDO:
-    case WM_CONTEXTMENU:
       // A masked field changes only through its model.
       if (!mask_) return false;
-      handled = true;
-      result = 0;
-      return true;
+      TakeSelection(window);
+      if (message == WM_CUT)
+        mask_->Cut();
+      else if (mask_->SelLength() > 0)
+        mask_->MaskKeyDown(VK_DELETE, 0);
+      break;
+    case WM_UNDO:
+    case EM_UNDO:
+      // The control's undo would bring back a text round the mask.
+      if (!mask_) return false;
+      break;
     default:
       return false;
   }
+  handled = true;
+  result = 0;
+  return true;
 }
 
 // A masked field's text reaches its model through its keys, never back from
@@ -79,8 +92,10 @@ void TWin32EditPeer::Command(unsigned code) {
 void TWin32EditPeer::TakeSelection(HWND window) {
   DWORD start = 0, end = 0;
   SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  mask_->SetSelStart(static_cast<int>(start));
-  mask_->SetSelLength(static_cast<int>(end - start));
+  ++syncing_;
+  edit_.SetSelStart(static_cast<int>(start));
+  edit_.SetSelLength(static_cast<int>(end - start));
+  --syncing_;
 }
 
 bool TWin32EditPeer::OwnKeyDown(HWND window, UINT message, WORD_T key, TShiftState shift) {
@@ -93,8 +108,15 @@ bool TWin32EditPeer::OwnKeyDown(HWND window, UINT message, WORD_T key, TShiftSta
 }
 
 bool TWin32EditPeer::OwnChar(HWND window, char c) {
+  // Ctrl+V pastes through the model in every field, whether or not the
+  // control would send itself a WM_PASTE for it.
+  if (c == 0x16) {
+    TakeSelection(window);
+    edit_.Paste();
+    return true;
+  }
   if (!mask_ || !mask_->IsMasked()) return false;
   TakeSelection(window);
-  mask_->MaskKeyPress(c);
+  if (!mask_->ClipboardKey(c)) mask_->MaskKeyPress(c);
   return true;
 }

@@ -19,7 +19,6 @@ class TWin32FormPeer : public TWin32Peer {
   void Follow(TPeerChange what) override;
   void ApplyBounds() override;
   void ApplyVisible() override;
-  bool MovesFocusOnTab() const override { return false; }
 
  private:
   LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool& handled);

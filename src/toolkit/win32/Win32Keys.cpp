@@ -1,6 +1,7 @@
 // Keys at a peer's window: the model's handlers (with the form's key preview)
-// see each key first, Tab moves the focus, Alt and a marked letter click a
-// button, and a key whose handler dropped it never reaches the native control.
+// see each key first, the model's dialog keys come next (Tab, Enter, the
+// arrows of a radio group), Alt and a marked letter click a button, and a key
+// whose handler dropped it never reaches the native control.
 #include <cctype>
 #include <vector>
 
@@ -75,13 +76,6 @@ bool TWin32Peer::ClickAccelerator(TWin32Peer& form, char key) {
   return false;
 }
 
-// From the control's own window: a drop-down combo box's keys arrive at its
-// edit field, whose next item would be the combo box itself.
-void TWin32Peer::MoveFocus(bool backwards) {
-  HWND root = GetAncestor(hwnd_, GA_ROOT);
-  if (HWND next = GetNextDlgTabItem(root, hwnd_, backwards ? TRUE : FALSE)) ::SetFocus(next);
-}
-
 void TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam,
                             LPARAM lParam, LRESULT& result, bool& handled) {
   if (!win_) return;
@@ -108,17 +102,15 @@ void TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
       return;
     }
     if (!StillOurs(window)) return;
-    if (message == WM_KEYDOWN && key == VK_TAB && MovesFocusOnTab()) {
-      MoveFocus((shift & ssShift) != 0);
-      return;
-    }
+    // A drop-down combo box's keys arrive at its edit field, whose model is
+    // the combo box's: the dialog keys go from there.
+    if (message == WM_KEYDOWN && win_->DialogKey(key, shift)) return;
     if (OwnKeyDown(window, message, key, shift)) return;
     forward(key);
     return;
   }
   // WM_CHAR
   char c = static_cast<char>(wParam);
-  if (c == '\t' && MovesFocusOnTab()) return;  // moved the focus at the key-down
   if (!win_->KeyPress(c)) return;
   if (!StillOurs(window)) return;
   if (OwnChar(window, c)) return;

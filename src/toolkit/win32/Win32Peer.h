@@ -76,8 +76,6 @@ class TWin32Peer : public IControlPeer {
   // dropped never reaches the native control.
   void KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
                   LRESULT& result, bool& handled);
-  // Tab moves the focus on from a control; a form leaves it to its controls.
-  virtual bool MovesFocusOnTab() const { return true; }
   // What the control itself does with a key nobody dropped, instead of the
   // native control: true when it took the key.
   virtual bool OwnKeyDown(HWND window, UINT message, WORD_T key, TShiftState shift) {
@@ -107,6 +105,5 @@ class TWin32Peer : public IControlPeer {
   LRESULT ControlMessage(HWND window, WNDPROC original, UINT message, WPARAM wParam, LPARAM lParam,
                          bool& handled);
   LRESULT CtlColor(HDC dc, HWND window);
-  void MoveFocus(bool backwards);
   static bool ClickAccelerator(TWin32Peer& form, char key);
 };
