@@ -318,6 +318,7 @@ TFolder& TFolder::Folder() {
 
 void Prepare(TQuindleWorld& q, const TInput& in, const std::string& program) {
   q.world.system.moduleFileName = program;
+  q.world.registry.administrator = true;  // the Run value goes to the machine-wide key
   if (!in.noKey) q.world.registry.MakeKey(kQuindleKey);
   for (auto& [upper, v] : in.settings) {
     auto it = in.spelling.find(upper);

@@ -47,6 +47,7 @@ struct SessionEnd : ::testing::Test {
   void Start(const std::string& book) {
     q = std::make_unique<TQuindleWorld>(book);
     auto& r = q->world.registry;
+    r.administrator = true;  // the Run value goes to the machine-wide key
     r.PutDword(kQuindleKey, "LogEnabled", 1);
     r.PutString(kQuindleKey, "LogFile", log);
     r.PutDword(kQuindleKey, "WinBoot", 1);
@@ -220,6 +221,7 @@ TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   const std::string log = dir.File("session.txt");
   TQuindleWorld q("[Home]\nScript=0:100,8192:100\n");
   auto& r = q.world.registry;
+  r.administrator = true;  // the Run value goes to the machine-wide key
   q.world.clock.Set(EncodeDateTime({2026, 12, 8, 9, 0, 55, 0}));
   r.PutDword(kQuindleKey, "EnableTimer", 1);
   r.PutString(kQuindleKey, "Time", "09:01 AM");

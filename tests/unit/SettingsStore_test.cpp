@@ -500,7 +500,15 @@ struct RunValueTest : SettingsStoreTest {
   }
 };
 
-TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
+// The machine-wide Run key as an administrator has it: writable.
+struct RunValueAdminTest : RunValueTest {
+  void SetUp() override {
+    RunValueTest::SetUp();
+    Reg().administrator = true;
+  }
+};
+
+TEST_F(RunValueAdminTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
   Put("WinBoot", 1);
   q.Start();
   Exit();
@@ -509,7 +517,7 @@ TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
   EXPECT_EQ(Reg().ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop", "WinBoot"}));
 }
 
-TEST_F(RunValueTest, OverwrittenWhenTheProgramHasMoved) {
+TEST_F(RunValueAdminTest, OverwrittenWhenTheProgramHasMoved) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", "D:\\Old\\Quindle.exe");
   q.Start();
@@ -517,7 +525,7 @@ TEST_F(RunValueTest, OverwrittenWhenTheProgramHasMoved) {
   EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
 }
 
-TEST_F(RunValueTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
+TEST_F(RunValueAdminTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -527,7 +535,7 @@ TEST_F(RunValueTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
 }
 
 // Unquoted, "C:\Program.exe" would be started in its place at every logon.
-TEST_F(RunValueTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChanges) {
+TEST_F(RunValueAdminTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChanges) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Program());
   q.Start();
@@ -548,7 +556,7 @@ TEST_F(RunValueTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChang
 // A WinBoot that cannot be read says nothing about the Run value: it stays
 // as it is (another user of the PC may rely on it), unless the user sets the
 // box in this run.
-TEST_F(RunValueTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
+TEST_F(RunValueAdminTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
   PutText("WinBoot", "yes");
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -559,7 +567,7 @@ TEST_F(RunValueTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
   EXPECT_EQ(Stored("WinBoot"), 1u);  // what the Run value says
 }
 
-TEST_F(RunValueTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
+TEST_F(RunValueAdminTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
   PutText("WinBoot", "yes");
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -570,7 +578,7 @@ TEST_F(RunValueTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
   EXPECT_EQ(Stored("WinBoot"), 0u);
 }
 
-TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
+TEST_F(RunValueAdminTest, AValueOfAnotherTypeIsReplaced) {
   Put("WinBoot", 1);
   Reg().PutDword(kRunPath, "Quindle", 1);
   q.Start();
@@ -580,7 +588,7 @@ TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(RunValueTest, DeletedWhenTheUserSwitchesItOff) {
+TEST_F(RunValueAdminTest, DeletedWhenTheUserSwitchesItOff) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Program());
   q.Start();
@@ -590,7 +598,7 @@ TEST_F(RunValueTest, DeletedWhenTheUserSwitchesItOff) {
   EXPECT_EQ(Stored("WinBoot"), 0u);
 }
 
-TEST_F(RunValueTest, LeftAloneWhenOffFromTheStartAndNothingChanged) {
+TEST_F(RunValueAdminTest, LeftAloneWhenOffFromTheStartAndNothingChanged) {
   Reg().PutString(kRunPath, "Quindle", "C:\\Other\\Quindle.exe");
   q.Start();
   Exit();
