@@ -136,9 +136,8 @@ void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool star
   const std::string command = RunCommand(programPath);
   // Whether the machine-wide key may be written is what Windows answers to
   // the open and the write: a normal user's token is refused both.
-  const bool machineWide =
-      WriteRunValue(api, HKEY_LOCAL_MACHINE_T, command, false) ||
-      NamesProgram(ReadRunValue(api, HKEY_LOCAL_MACHINE_T), programPath);
+  const bool machineWide = WriteRunValue(api, HKEY_LOCAL_MACHINE_T, command, false) ||
+                           NamesProgram(ReadRunValue(api, HKEY_LOCAL_MACHINE_T), programPath);
   if (machineWide) {
     if (!RemoveIfNamesProgram(api, HKEY_CURRENT_USER_T, programPath)) RunValueFailed();
     return;

@@ -157,6 +157,6 @@ class TSettingsForm : public TForm {
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
-  bool winBootUnread_ = false;  // WinBoot was stored with the wrong type
+  bool winBootUnread_ = false;     // WinBoot was stored with the wrong type
   bool winBootStoredOff_ = false;  // WinBoot was stored false: its removal was told before
 };

@@ -223,7 +223,8 @@ TEST_F(SessionEnd, RefusedSavesGoToThePaneAndTheLogFileWithoutABox) {
   ASSERT_NE(first, log.end());
   EXPECT_EQ(*first, "Set HKCU\\SOFTWARE\\QUINDLE|SLeft");
   const std::string text = FileText(this->log);
-  for (const char* failure : {"Failed to set data for 'SLeft'", "Failed to set data for 'Quindle'"}) {
+  for (const char* failure :
+       {"Failed to set data for 'SLeft'", "Failed to set data for 'Quindle'"}) {
     EXPECT_TRUE(PaneHas(*q, failure)) << failure;
     EXPECT_NE(text.find(std::string(failure) + "\r\n"), std::string::npos) << failure;
   }

@@ -186,7 +186,8 @@ long TMemoryRegistry::SetValue(HKEY_T key, const std::string& name, uint32_t typ
   const std::string& path = h->second.path;
   log.push_back("Set " + path + "|" + name);
   if (refuseAllWrites || deniedKeys.count(path) || MachineWideRefused(path) ||
-      readOnlyValues.count(path + "|" + Upper(name)) || !(h->second.access & 0x2 /* KEY_SET_VALUE */))
+      readOnlyValues.count(path + "|" + Upper(name)) ||
+      !(h->second.access & 0x2 /* KEY_SET_VALUE */))
     return ERROR_ACCESS_DENIED_T;
   Key* k = Find(path);
   if (!k) return ERROR_FILE_NOT_FOUND_T;
