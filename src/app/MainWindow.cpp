@@ -213,6 +213,10 @@ void TForm1::FormDestroy(TObject*) {
 
 void TForm1::SaveWindowState() {
   CloseLogFile();
+  SaveWindowPosition();
+}
+
+void TForm1::SaveWindowPosition() {
   // A key that cannot be opened for writing leaves the position unwritten,
   // without a word; one that cannot be created, or a refused write, throws.
   TSettingsWriter w(*Application().Platform().registry, TSettingsWriter::kSkipWhenClosed);
@@ -221,6 +225,23 @@ void TForm1::SaveWindowState() {
   // An unreadable TimedDone names no moment; one that acted since was
   // written over it.
   if (timedDoneUnread_ && TimedEventDone.empty()) w.Remove(Stored::kTimedDone);
+}
+
+void TForm1::SessionEnding(TObject*) {
+  SaveWithoutAsking();
+}
+
+void TForm1::SaveWithoutAsking() {
+  std::vector<std::string> failures;
+  const auto note = [&failures](const std::exception& e) { failures.emplace_back(e.what()); };
+  try {
+    SaveWindowPosition();
+  } catch (const std::exception& e) {
+    note(e);
+  }
+  if (SettingsForm) SettingsForm->SaveStoredSettings(note);
+  for (const std::string& failure : failures) AddLine(failure);
+  CloseLogFile();
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {

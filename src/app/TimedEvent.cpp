@@ -42,8 +42,9 @@ void TForm1::DisTimerTimer(TObject*) {
   app.ProcessMessages();
   app.Backend().Sleep(5000);
   // A forced shutdown ends the program without asking it: what the orderly
-  // exit saves is saved now. A refused shutdown leaves the program running.
-  SaveBeforeShutdown();
+  // exit saves is saved now, without a box that would hold the shutdown up.
+  // A refused shutdown leaves the program running.
+  SaveWithoutAsking();
   if (!ShutDownWindows(EWX_SHUTDOWN_T | EWX_FORCE_T))
     app.MessageBox("Error shutting down Windows", app.Title(), MB_OK_T | MB_ICONERROR_T);
 }
@@ -65,18 +66,6 @@ void TForm1::ForgetTimedEvent() {
     TSettingsWriter(*Application().Platform().registry).Remove(Stored::kTimedDone);
   } catch (const std::exception& e) {
     Application().HandleExceptionLater(e);
-  }
-}
-
-void TForm1::SaveBeforeShutdown() {
-  TApplication& app = Application();
-  // Shown later: a box now would hold up the shutdown until someone answers.
-  auto report = [&app](const std::exception& e) { app.HandleExceptionLater(e); };
-  if (SettingsForm) SettingsForm->SaveStoredSettings(report);
-  try {
-    SaveWindowState();
-  } catch (const std::exception& e) {
-    report(e);
   }
 }
 

@@ -88,6 +88,9 @@ class TForm1 : public TForm {
   // The main window's saving steps of the orderly exit: the log file closed
   // and the position written. Throws what the registry throws.
   void SaveWindowState();
+  // Windows is ending the session: every save made without asking
+  // (SaveWithoutAsking).
+  void SessionEnding(TObject* sender);
 
   // ---- the connection controller ----
   void ConButtonClick(TObject* sender);
@@ -116,9 +119,13 @@ class TForm1 : public TForm {
   // The set moment plus two minutes; nothing when the text is no real moment.
   static std::optional<TDateTime> TimedDeadline(const std::string& text);
   bool ShutDownWindows(uint32_t flags);
-  // Every saving step of the orderly exit, before a shutdown that may end the
-  // program without asking; failures are shown after the handler returns.
-  void SaveBeforeShutdown();
+  // Every saving step of the orderly exit, at the session's end and before a
+  // shutdown that may end the program without asking: the window's position
+  // first, then the settings dialog's; a step that fails does not stop the
+  // next. What failed is written as lines of the log pane, and so to the log
+  // file, instead of a message box that would keep the saves waiting; the
+  // log file is closed last.
+  void SaveWithoutAsking();
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
@@ -133,6 +140,8 @@ class TForm1 : public TForm {
   void StartDial();
   void SetTray(TImageList* list, int index, const std::string& hint);
   void ReadWindowSettings();
+  // The position (and a stale TimedDone removed); throws what the registry throws.
+  void SaveWindowPosition();
   // The pane's lines since the last change, owed to the log file from now on.
   void TakeNewLines();
   void WriteLogLines();

@@ -1,7 +1,7 @@
 // The settings dialog's load and save: every setting read from the registry
 // into the controls when the dialog is created and applied to the main
 // window, and written back at program end (the Run value always, the rest
-// only when a setting was changed during the run).
+// and the Run value's removal only when a setting was changed during the run).
 #include "dialup/DialUp.h"
 #include "platform/Errors.h"
 #include "settings/SettingsStore.h"
@@ -11,6 +11,10 @@
 
 namespace {
 constexpr const char* kNoEntries = "No connections available";
+constexpr const char* kRunValueKept =
+    "Quindle will still start with Windows for every user of this computer: its machine-wide "
+    "Run value can only be removed by an administrator. To remove it, run Quindle once as "
+    "administrator and uncheck \"Start with Windows\".";
 }  // namespace
 
 // ---- creation: load and apply ----
@@ -77,10 +81,12 @@ void TSettingsForm::LoadSettings() {
     if (auto v = reader.Text(Stored::kLogFile)) SetFieldText(LogEdit, *v);
   {
     const int errorsBefore = reader.TypeErrors();
-    if (auto v = reader.Boolean(Stored::kWinBoot)) CheckBox2->SetChecked(*v);
+    const std::optional<bool> winBoot = reader.Boolean(Stored::kWinBoot);
+    if (winBoot) CheckBox2->SetChecked(*winBoot);
     // Unreadable: the box says nothing about the Run value, which is left
     // as it is unless the user sets the box.
     winBootUnread_ = reader.TypeErrors() > errorsBefore;
+    winBootStoredOff_ = winBoot == false;
   }
   if (auto v = reader.Boolean(Stored::kAutoCon)) CheckBox1->SetChecked(*v);
   // An index outside the list selects nothing.
@@ -133,6 +139,12 @@ void TSettingsForm::SaveStoredSettings(const TReport& report) {
   } catch (const EQuindleError& e) {
     report(e);
   }
+  // Also when the settings could not be stored: the user asked for it.
+  try {
+    RemoveRunValueWhenOff();
+  } catch (const EQuindleError& e) {
+    report(e);
+  }
 }
 
 void TSettingsForm::SaveRunValue() {
@@ -169,5 +181,14 @@ void TSettingsForm::SaveSettings() {
     w.Boolean(Stored::kMiniStart, MiniBox->Checked());
     w.Boolean(Stored::kZimAdvt, ZimBox->Checked());
   }
-  if (!CheckBox2->Checked() && !winBootUnread_) RemoveRunValue(api);
+}
+
+void TSettingsForm::RemoveRunValueWhenOff() {
+  if (CheckBox2->Checked() || winBootUnread_) return;
+  const TPlatform& p = Application().Platform();
+  // Told once: the exit that tells it also stores WinBoot off, and a
+  // WinBoot stored off keeps the next exits quiet.
+  if (RemoveRunValue(*p.registry, p.system->ModuleFileName()) == TRunRemoval::kMachineWideKept &&
+      !winBootStoredOff_)
+    throw ERegistryException(kRunValueKept);
 }

@@ -71,10 +71,11 @@ namespace {
   throw ERegistryException(FormatMessage1("Failed to set data for '%s'", Stored::kRunValue));
 }
 
-// The Run value's text when it can be read, also where it cannot be written.
-std::optional<std::string> ReadRunValue(IRegistryApi& api) {
+// The Run value's text under `root` when it can be read, also where it
+// cannot be written; a value of another type reads as empty text.
+std::optional<std::string> ReadRunValue(IRegistryApi& api, HKEY_T root) {
   TRegistry reg(api, KEY_READ_T);
-  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
+  reg.SetRootKey(root);
   if (!reg.OpenKeyReadOnly(Stored::kRunKey) || !reg.ValueExists(Stored::kRunValue))
     return std::nullopt;
   try {
@@ -82,6 +83,35 @@ std::optional<std::string> ReadRunValue(IRegistryApi& api) {
   } catch (const ERegistryException&) {
     return std::string();  // present but unusable: it does not name the program
   }
+}
+
+bool NamesProgram(const std::optional<std::string>& value, const std::string& programPath) {
+  return value && !value->empty() && RunValueNames(*value, programPath);
+}
+
+// Writes `command` under `root` unless it is there already. False when the
+// key cannot be opened for writing or the write is refused.
+bool WriteRunValue(IRegistryApi& api, HKEY_T root, const std::string& command, bool canCreate) {
+  TRegistry reg(api, KEY_ALL_ACCESS_T);
+  reg.SetRootKey(root);
+  if (!reg.OpenKey(Stored::kRunKey, canCreate)) return false;
+  // An old value without its quotes, or one of another type, is rewritten.
+  if (ReadRunValue(api, root) == command) return true;
+  try {
+    reg.WriteString(Stored::kRunValue, command);
+  } catch (const ERegistryException&) {
+    return false;
+  }
+  return true;
+}
+
+// Deletes the value under `root` when it names the program. False when it
+// names the program and stays behind.
+bool RemoveIfNamesProgram(IRegistryApi& api, HKEY_T root, const std::string& programPath) {
+  if (!NamesProgram(ReadRunValue(api, root), programPath)) return true;
+  TRegistry reg(api, KEY_ALL_ACCESS_T);
+  reg.SetRootKey(root);
+  return reg.OpenKey(Stored::kRunKey, false) && reg.DeleteValue(Stored::kRunValue);
 }
 }  // namespace
 
@@ -97,45 +127,29 @@ bool RunValueNames(const std::string& value, const std::string& programPath) {
 }
 
 bool RunValueNamesProgram(IRegistryApi& api, const std::string& programPath) {
-  const std::optional<std::string> value = ReadRunValue(api);
-  // A value of another type reads as empty text, which names no program.
-  return value && !value->empty() && RunValueNames(*value, programPath);
+  return NamesProgram(ReadRunValue(api, HKEY_LOCAL_MACHINE_T), programPath) ||
+         NamesProgram(ReadRunValue(api, HKEY_CURRENT_USER_T), programPath);
 }
 
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows) {
-  TRegistry reg(api, KEY_ALL_ACCESS_T);
-  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (!reg.OpenKey(Stored::kRunKey, false)) {
-    // A user without the right to change the machine-wide key: fine as long
-    // as the value there already names this program.
-    if (startWithWindows) {
-      std::optional<std::string> current = ReadRunValue(api);
-      if (!current || !RunValueNames(*current, programPath)) RunValueFailed();
-    }
-    return;
-  }
   if (!startWithWindows) return;
   const std::string command = RunCommand(programPath);
-  if (reg.ValueExists(Stored::kRunValue)) {
-    std::string current;
-    try {
-      current = reg.ReadString(Stored::kRunValue);
-    } catch (const ERegistryException&) {
-      current.clear();  // a value of another type is replaced by a proper one
-    }
-    // An old value without its quotes names the program too, and is
-    // rewritten quoted.
-    if (current == command) return;
-  }
-  reg.WriteString(Stored::kRunValue, command);
-}
-
-void RemoveRunValue(IRegistryApi& api) {
-  TRegistry reg(api, KEY_ALL_ACCESS_T);
-  reg.SetRootKey(HKEY_LOCAL_MACHINE_T);
-  if (reg.OpenKey(Stored::kRunKey, false)) {
-    if (reg.ValueExists(Stored::kRunValue) && !reg.DeleteValue(Stored::kRunValue)) RunValueFailed();
+  // Whether the machine-wide key may be written is what Windows answers to
+  // the open and the write: a normal user's token is refused both.
+  const bool machineWide = WriteRunValue(api, HKEY_LOCAL_MACHINE_T, command, false) ||
+                           NamesProgram(ReadRunValue(api, HKEY_LOCAL_MACHINE_T), programPath);
+  if (machineWide) {
+    if (!RemoveIfNamesProgram(api, HKEY_CURRENT_USER_T, programPath)) RunValueFailed();
     return;
   }
-  if (ReadRunValue(api)) RunValueFailed();
+  // The current user's Run key starts the program at this user's logon only,
+  // which is all a normal user may ask for.
+  if (!WriteRunValue(api, HKEY_CURRENT_USER_T, command, true)) RunValueFailed();
+}
+
+TRunRemoval RemoveRunValue(IRegistryApi& api, const std::string& programPath) {
+  if (!RemoveIfNamesProgram(api, HKEY_CURRENT_USER_T, programPath)) RunValueFailed();
+  return RemoveIfNamesProgram(api, HKEY_LOCAL_MACHINE_T, programPath)
+             ? TRunRemoval::kNothingLeft
+             : TRunRemoval::kMachineWideKept;
 }

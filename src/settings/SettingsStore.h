@@ -1,6 +1,7 @@
 // Where the settings live in the registry and how each value is encoded:
-// HKEY_CURRENT_USER\SOFTWARE\Quindle for the settings, and the machine-wide
-// Run value that starts the program with Windows.
+// HKEY_CURRENT_USER\SOFTWARE\Quindle for the settings, and the Run value that
+// starts the program with Windows (machine-wide where the user may write it,
+// else the current user's).
 #pragma once
 #include <exception>
 #include <functional>
@@ -72,14 +73,27 @@ class TSettingsWriter {
 std::string RunCommand(const std::string& programPath);
 // True when a Run value's text names the program, quoted or not.
 bool RunValueNames(const std::string& value, const std::string& programPath);
-// True when the machine-wide Run value names the program; a missing value,
-// or one of another type, names nothing. Only reads.
+// True when the machine-wide or the current user's Run value names the
+// program; a missing value, or one of another type, names nothing. Only reads.
 bool RunValueNamesProgram(IRegistryApi& api, const std::string& programPath);
-// Brings the Run value in line with "Start with Windows" being on: written
-// (as RunCommand) when it is missing, names another path, or names this one
-// without the quotes it needs. Nothing is removed here. Throws
-// "Failed to set data for 'Quindle'" when the value is needed and cannot be
-// written, also when the Run key cannot be opened for writing at all.
+// Brings the Run values in line with "Start with Windows" being on (nothing
+// is done when it is off). Where the machine-wide Run key can be written,
+// the value there is written (as RunCommand) when it is missing, names
+// another path, or names this one without the quotes it needs. Where the
+// key or the write is refused, as for a normal user, a machine-wide value
+// that names the program is left as it is, and otherwise the value goes to
+// the current user's Run key. Either way a current user's value that names
+// the program beside a machine-wide one is removed: the program would start
+// twice. Throws "Failed to set data for 'Quindle'" when the current user's
+// value is needed and cannot be written or removed.
 void UpdateRunValue(IRegistryApi& api, const std::string& programPath, bool startWithWindows);
-// Removes the Run value when it exists; throws when it stays behind.
-void RemoveRunValue(IRegistryApi& api);
+// What the removal of the Run values left behind.
+enum class TRunRemoval {
+  kNothingLeft,      // no Run value names the program any more
+  kMachineWideKept,  // a machine-wide one does, which the user may not remove
+};
+// Removes each Run value, machine-wide or the current user's, that names the
+// program; one that names another path (another installation's) stays.
+// Throws "Failed to set data for 'Quindle'" when the current user's value
+// stays behind.
+TRunRemoval RemoveRunValue(IRegistryApi& api, const std::string& programPath);

@@ -105,8 +105,9 @@ class TSettingsForm : public TForm {
   // real date of the years 2000 to 2099.
   static bool CheckTimeDate(const std::string& text);
 
-  // The dialog's saving steps of the orderly exit: the Run value, then every
-  // setting when one was changed during the run. Each failure goes to
+  // The dialog's saving steps of the orderly exit: the Run value, then, when
+  // a setting was changed during the run, every setting and, with "Start
+  // with Windows" off, the Run values' removal. Each failure goes to
   // `report` and the next step still runs.
   using TReport = std::function<void(const std::exception&)>;
   void SaveStoredSettings(const TReport& report);
@@ -118,6 +119,9 @@ class TSettingsForm : public TForm {
   // The two saves at program end: the Run value, then the settings.
   void SaveRunValue();
   void SaveSettings();
+  // "Start with Windows" off: the Run values that name the program removed;
+  // a machine-wide one the user may not remove is reported, once.
+  void RemoveRunValueWhenOff();
   // The log file check on load and hide: refused names and names Windows
   // cannot take fall back to "SessionLog.log" after the message; a good name
   // whose place cannot be written is reported with the system's message and
@@ -157,7 +161,8 @@ class TSettingsForm : public TForm {
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
-  bool winBootUnread_ = false;    // WinBoot was stored with the wrong type
-  std::string announcedLogPath_;  // the log's place the pane was told last
-  std::string reportedLogFault_;  // the name and fault last reported
+  bool winBootUnread_ = false;     // WinBoot was stored with the wrong type
+  bool winBootStoredOff_ = false;  // WinBoot was stored false: its removal was told before
+  std::string announcedLogPath_;   // the log's place the pane was told last
+  std::string reportedLogFault_;   // the name and fault last reported
 };

@@ -66,7 +66,13 @@ void TApplication::DestroyForms() {
 void TApplication::EndSession() {
   terminated_ = true;
   if (formsSaved_) return;
-  SaveForms();
+  if (OnEndSession) {
+    formsSaved_ = true;
+    backend_.StopCallbacks();
+    Guard([this] { OnEndSession(this); });
+  } else {
+    SaveForms();
+  }
   // The system ends the process once the session has ended; ending it here
   // makes sure no frame below goes on with what was just closed.
   if (platform_.system) platform_.system->ExitProcess(0);

@@ -43,9 +43,14 @@ class TApplication : public TComponent {
   // OnDestroy (its saving steps), newest first, then the forms freed.
   void DestroyForms();
   // Windows is ending the session, maybe inside a nested loop (a modal
-  // dialog, a message box, a menu, a wait): the same saving steps, then the
-  // process ends there. Nothing is freed, since frames below still use it.
+  // dialog, a message box, a menu, a wait): every callback stopped, the
+  // saving steps, then the process ends there. Nothing is freed, since
+  // frames below still use it. The saving steps are OnEndSession when it is
+  // assigned, in place of each form's OnDestroy: Windows offers the user to
+  // end a program that takes more than a few seconds, so they must not wait
+  // on a message box.
   void EndSession();
+  TNotifyEvent OnEndSession;
 
   // Minimise and restore the whole application (the main window).
   void Minimize();

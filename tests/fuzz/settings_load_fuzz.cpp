@@ -318,6 +318,7 @@ TFolder& TFolder::Folder() {
 
 void Prepare(TQuindleWorld& q, const TInput& in, const std::string& program) {
   q.world.system.moduleFileName = program;
+  q.world.registry.administrator = true;  // the Run value goes to the machine-wide key
   if (!in.noKey) q.world.registry.MakeKey(kQuindleKey);
   for (auto& [upper, v] : in.settings) {
     auto it = in.spelling.find(upper);
@@ -453,7 +454,9 @@ void CheckSave(TQuindleWorld& q, const TInput& in, const TLoaded& l, const std::
               run->data.size() == TextOf(*run).size() + 1,
           "the Run value");
   } else {
-    CHECK(!run, "the Run value stayed behind");
+    // Removed only when it names the program: another installation's stays.
+    CHECK(!NamesProgram(run, program), "the Run value stayed behind");
+    if (!NamesProgram(in.run, program)) CHECK(run == in.run, "another program's Run value changed");
   }
 }
 

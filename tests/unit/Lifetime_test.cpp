@@ -4,6 +4,7 @@
 // failure here even where no expectation looks at it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -35,6 +36,18 @@ TSaved Snapshot(TQuindleWorld& q) {
   return s;
 }
 
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+bool PaneHas(const TQuindleWorld& q, const std::string& line) {
+  const auto pane = q.Pane();
+  return std::find(pane.begin(), pane.end(), line) != pane.end();
+}
+
+const char* const kUserRunKey = "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+
 // The session ends while the program is somewhere inside a nested loop; the
 // program has a moved window, a changed setting, "Start with Windows" on and
 // its log file open.
@@ -47,6 +60,7 @@ struct SessionEnd : ::testing::Test {
   void Start(const std::string& book) {
     q = std::make_unique<TQuindleWorld>(book);
     auto& r = q->world.registry;
+    r.administrator = true;  // the Run value goes to the machine-wide key
     r.PutDword(kQuindleKey, "LogEnabled", 1);
     r.PutString(kQuindleKey, "LogFile", log);
     r.PutDword(kQuindleKey, "WinBoot", 1);
@@ -181,6 +195,41 @@ TEST_F(SessionEnd, InsideThePauseBeforeTheTimedShutdown) {
   ExpectSavedAndEnded();
 }
 
+// Refused writes at the session's end: a normal user whose own Run key is
+// refused too, and a position that cannot be written. No box waits for an
+// answer while Windows counts down; the position is tried first, what can
+// be saved is saved, and what failed is in the pane and the log file.
+TEST_F(SessionEnd, RefusedSavesGoToThePaneAndTheLogFileWithoutABox) {
+  Start(kBook);
+  auto& r = q->world.registry;
+  r.administrator = false;
+  r.deniedKeys.insert(kUserRunKey);
+  r.readOnlyValues.insert("HKCU\\SOFTWARE\\QUINDLE|SLEFT");
+  r.log.clear();
+  q->world.backend.loopScript = [this] {
+    q->world.backend.loopScript = nullptr;
+    EndSession();
+  };
+  q->form1->SetButton->Click();
+  ASSERT_TRUE(saved.reached);
+  EXPECT_TRUE(q->world.MessageTexts().empty());
+  EXPECT_EQ(saved.miniStart, 1u);
+  EXPECT_FALSE(saved.logOpen);
+  EXPECT_EQ(q->world.system.exitCodes, std::vector<unsigned>{0});
+  // The position's write came before the settings dialog's first one.
+  const auto& log = r.log;
+  const auto first = std::find_if(log.begin(), log.end(),
+                                  [](const std::string& l) { return l.rfind("Set ", 0) == 0; });
+  ASSERT_NE(first, log.end());
+  EXPECT_EQ(*first, "Set HKCU\\SOFTWARE\\QUINDLE|SLeft");
+  const std::string text = FileText(this->log);
+  for (const char* failure :
+       {"Failed to set data for 'SLeft'", "Failed to set data for 'Quindle'"}) {
+    EXPECT_TRUE(PaneHas(*q, failure)) << failure;
+    EXPECT_NE(text.find(std::string(failure) + "\r\n"), std::string::npos) << failure;
+  }
+}
+
 // An exit whose position write is refused: its error box runs a message loop
 // while a redial is due and a dial's notifications, the monitor's poll and the
 // tray animation would run. Nothing of the freed settings dialog may be
@@ -213,13 +262,15 @@ TEST(Exit, AnErrorBoxDuringTheExitRunsNoHandlerOfAFreedForm) {
 }
 
 // The timed shutdown may end the program without asking it: everything the
-// orderly exit saves is saved before the request; a refused request leaves
-// the program running and logging.
+// orderly exit saves is saved before the request, with no box waiting for a
+// refused write, not even after the handler: the refusal goes to the pane
+// and the log file. A refused request leaves the program running and logging.
 TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   TTempDir dir;
   const std::string log = dir.File("session.txt");
   TQuindleWorld q("[Home]\nScript=0:100,8192:100\n");
   auto& r = q.world.registry;
+  r.administrator = true;  // the Run value goes to the machine-wide key
   q.world.clock.Set(EncodeDateTime({2026, 12, 8, 9, 0, 55, 0}));
   r.PutDword(kQuindleKey, "EnableTimer", 1);
   r.PutString(kQuindleKey, "Time", "09:01 AM");
@@ -228,6 +279,7 @@ TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   r.PutDword(kQuindleKey, "LogEnabled", 1);
   r.PutString(kQuindleKey, "LogFile", log);
   r.PutDword(kQuindleKey, "WinBoot", 1);
+  r.readOnlyValues.insert("HKCU\\SOFTWARE\\QUINDLE|STOP");
   CreateEmptyFile(log);
   q.Start();
   q.form1->SetLeft(77);
@@ -245,12 +297,15 @@ TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   EXPECT_EQ(atRequest.runValue, "\"" + q.world.system.moduleFileName + "\"");
   EXPECT_FALSE(atRequest.logOpen);
   // Refused: the program runs on; its next lines still reach the log file.
+  q.Advance(1000);  // a report for later would be shown by now
   EXPECT_EQ(q.world.MessageTexts(), std::vector<std::string>{"Error shutting down Windows"});
+  EXPECT_TRUE(PaneHas(q, "Failed to set data for 'STop'"));
   q.form1->Memo1->AddLine("after the refusal");
   q.form1->Memo1->AddLine("and one more");
   std::ifstream in(log);
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_NE(text.find("after the refusal\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Failed to set data for 'STop'\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -550,7 +550,15 @@ struct RunValueTest : SettingsStoreTest {
   }
 };
 
-TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
+// The machine-wide Run key as an administrator has it: writable.
+struct RunValueAdminTest : RunValueTest {
+  void SetUp() override {
+    RunValueTest::SetUp();
+    Reg().administrator = true;
+  }
+};
+
+TEST_F(RunValueAdminTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
   Put("WinBoot", 1);
   q.Start();
   Exit();
@@ -559,7 +567,7 @@ TEST_F(RunValueTest, WrittenAtExitWhenStartWithWindowsIsOnEvenWithoutAChange) {
   EXPECT_EQ(Reg().ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop", "WinBoot"}));
 }
 
-TEST_F(RunValueTest, OverwrittenWhenTheProgramHasMoved) {
+TEST_F(RunValueAdminTest, OverwrittenWhenTheProgramHasMoved) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", "D:\\Old\\Quindle.exe");
   q.Start();
@@ -567,7 +575,7 @@ TEST_F(RunValueTest, OverwrittenWhenTheProgramHasMoved) {
   EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
 }
 
-TEST_F(RunValueTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
+TEST_F(RunValueAdminTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -577,19 +585,19 @@ TEST_F(RunValueTest, LeftUntouchedWhenItAlreadyNamesTheProgram) {
 }
 
 // Unquoted, "C:\Program.exe" would be started in its place at every logon.
-TEST_F(RunValueTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChanges) {
+TEST_F(RunValueAdminTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChanges) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Program());
   q.Start();
   Exit();
   EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
   EXPECT_EQ(Reg().ValueNames(kQuindleKey), (std::vector<std::string>{"SLeft", "STop", "WinBoot"}));
-  // Without the right to write it, the old value still names the program.
+  // For a normal user, who may not write it, the old value still names the
+  // program.
   TQuindleWorld other(kBook);
   other.world.system.moduleFileName = Program();
   other.world.registry.PutString(kRunPath, "Quindle", Program());
   other.world.registry.PutDword(kQuindleKey, "WinBoot", 1);
-  other.world.registry.deniedKeys.insert("HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
   other.Start();
   other.world.app->DestroyForms();
   EXPECT_TRUE(other.world.MessageTexts().empty());
@@ -598,7 +606,7 @@ TEST_F(RunValueTest, AnOldValueWithoutQuotesIsRewrittenQuotedAndNothingElseChang
 // A WinBoot that cannot be read says nothing about the Run value: it stays
 // as it is (another user of the PC may rely on it), unless the user sets the
 // box in this run.
-TEST_F(RunValueTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
+TEST_F(RunValueAdminTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
   PutText("WinBoot", "yes");
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -609,7 +617,7 @@ TEST_F(RunValueTest, AnUnreadableWinBootLeavesTheRunValueAlone) {
   EXPECT_EQ(Stored("WinBoot"), 1u);  // what the Run value says
 }
 
-TEST_F(RunValueTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
+TEST_F(RunValueAdminTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
   PutText("WinBoot", "yes");
   Reg().PutString(kRunPath, "Quindle", Command());
   q.Start();
@@ -620,7 +628,7 @@ TEST_F(RunValueTest, AnUnreadableWinBootStillFollowsTheBoxTheUserSets) {
   EXPECT_EQ(Stored("WinBoot"), 0u);
 }
 
-TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
+TEST_F(RunValueAdminTest, AValueOfAnotherTypeIsReplaced) {
   Put("WinBoot", 1);
   Reg().PutDword(kRunPath, "Quindle", 1);
   q.Start();
@@ -630,7 +638,7 @@ TEST_F(RunValueTest, AValueOfAnotherTypeIsReplaced) {
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(RunValueTest, DeletedWhenTheUserSwitchesItOff) {
+TEST_F(RunValueAdminTest, DeletedWhenTheUserSwitchesItOff) {
   Put("WinBoot", 1);
   Reg().PutString(kRunPath, "Quindle", Program());
   q.Start();
@@ -640,15 +648,40 @@ TEST_F(RunValueTest, DeletedWhenTheUserSwitchesItOff) {
   EXPECT_EQ(Stored("WinBoot"), 0u);
 }
 
-TEST_F(RunValueTest, LeftAloneWhenOffFromTheStartAndNothingChanged) {
+TEST_F(RunValueAdminTest, LeftAloneWhenOffFromTheStartAndNothingChanged) {
   Reg().PutString(kRunPath, "Quindle", "C:\\Other\\Quindle.exe");
   q.Start();
   Exit();
   EXPECT_EQ(Reg().String(kRunPath, "Quindle"), "C:\\Other\\Quindle.exe");
 }
 
-TEST_F(RunValueTest, RefusedRunKeyIsReportedAndTheSettingsAreStillSaved) {
-  Reg().deniedKeys.insert("HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
+// ---- the Run value for a normal user, who may read the machine-wide Run
+// key but not write it ----
+
+const char* const kUserRunPath = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+TEST_F(RunValueTest, ANormalUsersValueGoesToTheirOwnRunKeyWithoutAWord) {
+  q.Start();
+  WithDialog([&] { S().CheckBox2->Click(); });
+  Exit();
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Reg().String(kUserRunPath, "Quindle"), Command());
+  EXPECT_FALSE(Reg().HasValue(kRunPath, "Quindle"));
+  EXPECT_EQ(Stored("WinBoot"), 1u);
+  // An unreadable WinBoot is stored as what the Run values say: this user's
+  // names the program.
+  TQuindleWorld next(kBook);
+  next.world.system.moduleFileName = Program();
+  next.world.registry.PutString(kUserRunPath, "Quindle", Command());
+  next.world.registry.PutString(kQuindleKey, "WinBoot", "yes");
+  next.Start();
+  next.world.app->DestroyForms();
+  EXPECT_EQ(next.world.registry.Dword(kQuindleKey, "WinBoot"), 1u);
+  EXPECT_EQ(next.world.registry.String(kUserRunPath, "Quindle"), Command());
+}
+
+TEST_F(RunValueTest, BothRunKeysRefusedIsReportedAndTheSettingsAreStillSaved) {
+  Reg().deniedKeys.insert("HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
   q.Start();
   WithDialog([&] {
     S().CheckBox2->Click();
@@ -657,28 +690,79 @@ TEST_F(RunValueTest, RefusedRunKeyIsReportedAndTheSettingsAreStillSaved) {
   Exit();
   EXPECT_EQ(Messages(), (std::vector<std::string>{"Failed to set data for 'Quindle'"}));
   EXPECT_FALSE(Reg().HasValue(kRunPath, "Quindle"));
+  EXPECT_FALSE(Reg().HasValue(kUserRunPath, "Quindle"));
   EXPECT_EQ(Stored("WinBoot"), 1u);
   EXPECT_EQ(Stored("AutoCon"), 1u);
 }
 
-TEST_F(RunValueTest, RefusedRunKeyIsNoErrorWhenTheValueIsAlreadyRight) {
+// A machine-wide value that already names the program starts it: a second
+// one of the user's own would start it twice.
+TEST_F(RunValueTest, AMachineWideValueNamingTheProgramIsEnoughAndLeavesNoSecond) {
   Reg().PutString(kRunPath, "Quindle", Program());
-  Reg().deniedKeys.insert("HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
+  Reg().PutString(kUserRunPath, "Quindle", Command());
   Put("WinBoot", 1);
   q.Start();
   Exit();
   EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_FALSE(Reg().HasValue(kUserRunPath, "Quindle"));
 }
 
-TEST_F(RunValueTest, ARunValueThatCannotBeRemovedIsReported) {
-  Reg().PutString(kRunPath, "Quindle", Program());
-  Reg().deniedKeys.insert("HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
+TEST_F(RunValueAdminTest, AnElevatedRunMovesTheUsersValueToTheMachineWideKey) {
+  Reg().PutString(kUserRunPath, "Quindle", Command());
+  Put("WinBoot", 1);
+  q.Start();
+  Exit();
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Command());
+  EXPECT_FALSE(Reg().HasValue(kUserRunPath, "Quindle"));
+}
+
+// Unchecked: each value that names the program goes, from whichever key holds
+// it; another installation's value stays, also when a stray change marked
+// the settings changed.
+TEST_F(RunValueTest, UncheckingRemovesTheUsersValueAndLeavesAnotherInstallationsAlone) {
+  Reg().PutString(kUserRunPath, "Quindle", Command());
+  Reg().PutString(kRunPath, "Quindle", "C:\\Other\\Quindle.exe");
   Put("WinBoot", 1);
   q.Start();
   S().CheckBox2->Click();
   Exit();
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"Failed to set data for 'Quindle'"}));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_FALSE(Reg().HasValue(kUserRunPath, "Quindle"));
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), "C:\\Other\\Quindle.exe");
   EXPECT_EQ(Stored("WinBoot"), 0u);
+}
+
+TEST_F(RunValueAdminTest, AnExitRemovesOnlyAValueThatNamesTheProgram) {
+  Reg().PutString(kRunPath, "Quindle", "C:\\Other\\Quindle.exe");
+  q.Start();
+  TouchASetting();
+  Exit();
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), "C:\\Other\\Quindle.exe");
+  EXPECT_EQ(Stored("WinBoot"), 0u);
+}
+
+// The machine-wide value stays: the user is told what that means and what
+// to do, at the exit that stores the box off, and not at the exits after it.
+TEST_F(RunValueTest, AMachineWideValueTheUserCannotRemoveIsReportedOnce) {
+  Reg().PutString(kRunPath, "Quindle", Program());
+  Put("WinBoot", 1);
+  q.Start();
+  S().CheckBox2->Click();
+  Exit();
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("administrator"), std::string::npos) << Messages()[0];
+  EXPECT_EQ(Reg().String(kRunPath, "Quindle"), Program());
+  EXPECT_EQ(Stored("WinBoot"), 0u);
+  TQuindleWorld next(kBook);
+  next.world.system.moduleFileName = Program();
+  next.world.registry.PutString(kRunPath, "Quindle", Program());
+  next.world.registry.PutDword(kQuindleKey, "WinBoot", Stored("WinBoot"));
+  next.Start();
+  next.settings->MiniBox->Click();
+  next.world.app->DestroyForms();
+  EXPECT_TRUE(next.world.MessageTexts().empty());
+  EXPECT_EQ(next.world.registry.Dword(kQuindleKey, "MiniStart"), 1u);
 }
 
 }  // namespace

@@ -22,9 +22,10 @@ bool SameName(const std::string& a, const std::string& b) {
                                                 b.c_str(), -1) == CSTR_EQUAL;
 }
 
-// The real registry with the program's two places moved into a scratch key:
-// HKCU\SOFTWARE is HKCU\SOFTWARE\<scratch> and the machine-wide Run key is
-// <scratch>\Run, so that a test never touches a real user's settings.
+// The real registry with the program's places moved into a scratch key:
+// HKCU\SOFTWARE is HKCU\SOFTWARE\<scratch>, the machine-wide Run key is
+// <scratch>\Run and the current user's <scratch>\UserRun, so that a test
+// never touches a real user's settings.
 class TScratchRegistry : public IRegistryApi {
  public:
   TScratchRegistry() {
@@ -70,6 +71,30 @@ class TScratchRegistry : public IRegistryApi {
   // ---- set-up and inspection of the scratch key ----
   std::string SettingsKey() const { return base + "\\Quindle"; }
   std::string RunKey() const { return base + "\\Run"; }
+  std::string UserRunKey() const { return base + "\\UserRun"; }
+  // Lets everyone read the stand-in for the machine-wide Run key, and delete
+  // it, but not change its values: the key as a normal user meets the real
+  // one. Refusals come from the registry's own access check.
+  void RefuseWritesToRunKey() {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, RunKey().c_str(), 0, WRITE_DAC, &key),
+              ERROR_SUCCESS);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    alignas(DWORD) unsigned char aclBuffer[256];
+    PACL acl = reinterpret_cast<PACL>(aclBuffer);
+    SECURITY_DESCRIPTOR sd;
+    const bool made = InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION) &&
+                      AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE, everyone) &&
+                      InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                      SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    const LONG rc = made ? RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) : -1;
+    FreeSid(everyone);
+    RegCloseKey(key);
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+  }
   void Put(const std::string& key, const std::string& name, uint32_t type,
            const std::vector<uint8_t>& data) {
     HKEY_T h = 0;
@@ -120,10 +145,10 @@ class TScratchRegistry : public IRegistryApi {
     mapped_ = sub;
     if (parent == HKEY_CURRENT_USER_T && SameName(sub, "SOFTWARE")) {
       mapped_ = base;
-    } else if (parent == HKEY_LOCAL_MACHINE_T &&
-               SameName(sub, "Software\\Microsoft\\Windows\\CurrentVersion\\Run")) {
+    } else if (SameName(sub, "Software\\Microsoft\\Windows\\CurrentVersion\\Run")) {
+      if (parent == HKEY_LOCAL_MACHINE_T) mapped_ = base + "\\Run";
+      if (parent == HKEY_CURRENT_USER_T) mapped_ = base + "\\UserRun";
       mappedParent_ = HKEY_CURRENT_USER_T;
-      mapped_ = base + "\\Run";
     }
   }
   HKEY_T mappedParent_ = 0;
@@ -363,6 +388,27 @@ TEST(RunValueWin32, APathWithASpaceIsStoredQuotedAndAnOldUnquotedValueRewritten)
   EXPECT_EQ(stored(), quoted);
   UpdateRunValue(registry, "C:\\Quindle\\Quindle.exe", true);
   EXPECT_EQ(stored(), "C:\\Quindle\\Quindle.exe");
+}
+
+// Where the real registry refuses the machine-wide key, as for a normal
+// user, the value goes to the current user's Run key, without an error; it
+// is removed from there, and the refused key is not touched.
+TEST(RunValueWin32, ARefusedMachineWideKeyGivesTheCurrentUsersRunValue) {
+  TScratchRegistry registry;
+  registry.RefuseWritesToRunKey();
+  HKEY_T probe = 0;
+  ASSERT_EQ(registry.real.OpenKey(HKEY_CURRENT_USER_T, registry.RunKey(), KEY_ALL_ACCESS_T, &probe),
+            ERROR_ACCESS_DENIED_T);
+  const std::string program = "D:\\My Tools\\Quindle\\Quindle.exe";
+  UpdateRunValue(registry, program, true);
+  auto [type, data] = registry.Get(registry.UserRunKey(), "Quindle");
+  EXPECT_EQ(type, REG_SZ_T);
+  EXPECT_EQ(TScratchRegistry::AsText(data), "\"" + program + "\"");
+  EXPECT_EQ(registry.Get(registry.RunKey(), "Quindle").first, REG_NONE_T);
+  EXPECT_TRUE(RunValueNamesProgram(registry, program));
+  EXPECT_EQ(RemoveRunValue(registry, program), TRunRemoval::kNothingLeft);
+  EXPECT_EQ(registry.Get(registry.UserRunKey(), "Quindle").first, REG_NONE_T);
+  EXPECT_FALSE(RunValueNamesProgram(registry, program));
 }
 
 }  // namespace

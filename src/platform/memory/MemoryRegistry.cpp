@@ -21,7 +21,19 @@ std::string RootName(HKEY_T root) {
       return std::string();
   }
 }
+
+// The rights that change a key: set or delete a value, make a subkey or a
+// link, delete the key, change its security.
+constexpr uint32_t kChangingRights = 0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000;
+bool Changes(uint32_t access) {
+  return (access & kChangingRights) != 0;
+}
 }  // namespace
+
+bool TMemoryRegistry::MachineWideRefused(const std::string& canonicalPath) const {
+  return !administrator && canonicalPath.compare(0, 4, "HKLM") == 0 &&
+         (canonicalPath.size() == 4 || canonicalPath[4] == '\\');
+}
 
 TMemoryRegistry::TMemoryRegistry() = default;
 TMemoryRegistry::~TMemoryRegistry() = default;
@@ -112,7 +124,8 @@ long TMemoryRegistry::OpenKey(HKEY_T parent, const std::string& subKey, uint32_t
   std::string path = Resolve(parent, subKey);
   log.push_back("Open " + path + " access=" + std::to_string(access));
   if (path.empty() || !Find(path)) return ERROR_FILE_NOT_FOUND_T;
-  if (deniedKeys.count(path) && (access & KEY_WRITE_T & ~KEY_READ_T)) return ERROR_ACCESS_DENIED_T;
+  if ((deniedKeys.count(path) || MachineWideRefused(path)) && Changes(access))
+    return ERROR_ACCESS_DENIED_T;
   HKEY_T h = nextHandle_++;
   handles_[h] = {path, access};
   *result = h;
@@ -125,11 +138,13 @@ long TMemoryRegistry::CreateKey(HKEY_T parent, const std::string& subKey, uint32
   log.push_back("Create " + path + " access=" + std::to_string(access));
   if (path.empty()) return ERROR_FILE_NOT_FOUND_T;
   if (!Find(path)) {
-    if (uncreatableKeys.count(path) || deniedKeys.count(path) || refuseAllWrites)
+    if (uncreatableKeys.count(path) || deniedKeys.count(path) || refuseAllWrites ||
+        MachineWideRefused(path))
       return ERROR_ACCESS_DENIED_T;
     const auto it = handles_.find(parent);
     Make(it == handles_.end() ? RootName(parent) + "\\" + subKey : it->second.path + "\\" + subKey);
-  } else if (deniedKeys.count(path)) {
+  } else if (deniedKeys.count(path) || (MachineWideRefused(path) && Changes(access))) {
+    // An existing key is opened with the rights asked for, as by OpenKey.
     return ERROR_ACCESS_DENIED_T;
   }
   HKEY_T h = nextHandle_++;
@@ -170,7 +185,8 @@ long TMemoryRegistry::SetValue(HKEY_T key, const std::string& name, uint32_t typ
   if (h == handles_.end()) return 6;
   const std::string& path = h->second.path;
   log.push_back("Set " + path + "|" + name);
-  if (refuseAllWrites || deniedKeys.count(path) || readOnlyValues.count(path + "|" + Upper(name)) ||
+  if (refuseAllWrites || deniedKeys.count(path) || MachineWideRefused(path) ||
+      readOnlyValues.count(path + "|" + Upper(name)) ||
       !(h->second.access & 0x2 /* KEY_SET_VALUE */))
     return ERROR_ACCESS_DENIED_T;
   Key* k = Find(path);
@@ -187,7 +203,10 @@ long TMemoryRegistry::DeleteValue(HKEY_T key, const std::string& name) {
   auto h = handles_.find(key);
   if (h == handles_.end()) return 6;
   log.push_back("Delete " + h->second.path + "|" + name);
-  if (refuseAllWrites || deniedKeys.count(h->second.path)) return ERROR_ACCESS_DENIED_T;
+  // Like a set, a removal needs KEY_SET_VALUE on the handle.
+  if (refuseAllWrites || deniedKeys.count(h->second.path) || MachineWideRefused(h->second.path) ||
+      !(h->second.access & 0x2 /* KEY_SET_VALUE */))
+    return ERROR_ACCESS_DENIED_T;
   Key* k = Find(h->second.path);
   if (!k || !k->values.erase(Upper(name))) return ERROR_FILE_NOT_FOUND_T;
   k->valueNames.erase(Upper(name));

@@ -34,6 +34,11 @@ class TMemoryRegistry : public IRegistryApi {
   std::set<std::string> uncreatableKeys;  // cannot be created
   std::set<std::string> readOnlyValues;   // "key|name": writes refused
   bool refuseAllWrites = false;
+  // Whose token the calls carry. A normal user (as with UAC's filtered
+  // token) may read HKEY_LOCAL_MACHINE but not open it for writing, create
+  // keys in it, or set or delete its values: each is refused with
+  // ERROR_ACCESS_DENIED. Tests that need the machine-wide write say so.
+  bool administrator = false;
 
   // ---- IRegistryApi ----
   long OpenKey(HKEY_T parent, const std::string& subKey, uint32_t access, HKEY_T* result) override;
@@ -64,6 +69,8 @@ class TMemoryRegistry : public IRegistryApi {
     std::string path;  // canonical upper-case path
     uint32_t access;
   };
+  // A write to the machine-wide root that the user's token does not allow.
+  bool MachineWideRefused(const std::string& canonicalPath) const;
   Key* Find(const std::string& canonicalPath) const;
   Key* Make(const std::string& path);
   std::string Resolve(HKEY_T parent, const std::string& sub) const;
