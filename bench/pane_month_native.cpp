@@ -66,16 +66,20 @@ class TExpectedLines {
   int64_t lines_ = 0;
 };
 
+// Reads the four lines of a session's header block; false when they are not.
+bool ReadHeader(std::ifstream& in) {
+  std::string line;
+  const std::string rule(39, '-');
+  return std::getline(in, line) && line == "\r" && std::getline(in, line) && line == rule + "\r" &&
+         std::getline(in, line) && line.rfind("NEW SESSION: ", 0) == 0 && std::getline(in, line) &&
+         line == rule + "\r";
+}
+
 // True when `log` is one header block followed by exactly the bytes of
 // `expected`, compared a block at a time.
 bool LogMatches(const std::string& log, const std::string& expected, int64_t& bytes) {
   std::ifstream a(log, std::ios::binary), b(expected, std::ios::binary);
-  std::string line;
-  const std::string rule(39, '-');
-  if (!std::getline(a, line) || line != "\r") return false;
-  if (!std::getline(a, line) || line != rule + "\r") return false;
-  if (!std::getline(a, line) || line.rfind("NEW SESSION: ", 0) != 0) return false;
-  if (!std::getline(a, line) || line != rule + "\r") return false;
+  if (!ReadHeader(a)) return false;
   std::vector<char> x(1 << 16), y(1 << 16);
   bytes = 0;
   for (;;) {
@@ -96,11 +100,7 @@ bool LogMatchesAfterLoss(const std::string& log, const std::string& expected, in
                          int64_t& lost, int64_t& written) {
   std::ifstream a(log, std::ios::binary), b(expected, std::ios::binary);
   std::string line;
-  const std::string rule(39, '-');
-  if (!std::getline(a, line) || line != "\r") return false;
-  if (!std::getline(a, line) || line != rule + "\r") return false;
-  if (!std::getline(a, line) || line.rfind("NEW SESSION: ", 0) != 0) return false;
-  if (!std::getline(a, line) || line != rule + "\r") return false;
+  if (!ReadHeader(a)) return false;
   const std::string tail = " lines could not be written to the log file\r";
   if (!std::getline(a, line) || line.size() <= tail.size() ||
       line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
