@@ -83,6 +83,9 @@ void TForm1::WriteLogLines() {
       Shared.NewSession = false;
     }
     Application().ProcessMessages();
+    // A nested change wrote the lines already, or logging was switched off
+    // or the file closed meanwhile: the lines wait for the next write.
+    if (!Shared.LogFileOpen) return;
     if (logBacklog_.Lost() > 0) {
       Shared.LogFile.WriteLines(
           {std::to_string(logBacklog_.Lost()) + " lines could not be written to the log file"});

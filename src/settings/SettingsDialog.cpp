@@ -69,10 +69,17 @@ TLogPlace TSettingsForm::PlaceLog(const std::string& name) const {
 void TSettingsForm::ApplyLogging() {
   link_.values->LoggingEnabled = LogBox->Checked();
   if (!LogBox->Checked()) return;
-  PutLogInForce(CheckLogFile());
+  const TLogPlace place = CheckLogFile();
+  placedLogName_ = LogEdit->Text();
+  placedLogPath_ = place.path;
+  PutLogInForce(place);
 }
 
 void TSettingsForm::PutLogInForce(const TLogPlace& place) {
+  // A new name, or the same name in another place, takes the lines from
+  // now on: the file open under the old one is closed.
+  if (place.path != link_.values->LogFileName && link_.values->LogFileOpen && link_.CloseLogFile)
+    link_.CloseLogFile();
   link_.values->LogFileName = place.path;
   // The pane says where the log goes when it is not where the user would
   // look first, once for each place.
@@ -231,7 +238,14 @@ void TSettingsForm::LogBoxClick(TObject* sender) {
     Label4->SetEnabled(true);
     // Checked on close; a name that would make the log an executable or an
     // archive is not put in force even for the moments until then.
-    if (!RefusedLogName(LogEdit->Text())) PutLogInForce(PlaceLog(LogEdit->Text()));
+    // Nothing is made here (the box is also set while the stored settings
+    // load, with the field's default name still in it): the name's place
+    // as last checked, or beside the program, until the next check.
+    const std::string name = LogEdit->Text();
+    if (!RefusedLogName(name))
+      v.LogFileName = name == placedLogName_
+                          ? placedLogPath_
+                          : LogFilePath(name, Application().Platform().system->ModuleFileName());
   } else {
     // The main window owns the file: it closes it, and opens it afresh at
     // the next line once logging is on again.

@@ -164,5 +164,7 @@ class TSettingsForm : public TForm {
   bool winBootUnread_ = false;     // WinBoot was stored with the wrong type
   bool winBootStoredOff_ = false;  // WinBoot was stored false: its removal was told before
   std::string announcedLogPath_;   // the log's place the pane was told last
-  std::string reportedLogFault_;   // the name and fault last reported
+  std::string placedLogName_;      // the log name last checked, and where it went
+  std::string placedLogPath_;
+  std::string reportedLogFault_;  // the name and fault last reported
 };

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 
 #include "QuindleWorld.h"
@@ -615,6 +617,24 @@ TEST_F(SettingsDialogTest, AGoodNameWhosePlaceCannotBeWrittenIsReportedInWindows
   }
   EXPECT_EQ(Messages().size(), 3u);
   EXPECT_FALSE(FileExists("SessionLog.log"));
+}
+
+TEST_F(SettingsDialogTest, ANewLogNameTakesTheLinesFromThenOnAndTheOldFileNoMore) {
+  TTempDir tmp;
+  const std::string a = tmp.File("a.log"), b = tmp.File("b.log");
+  q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);
+  q.world.registry.PutString(kQuindleKey, "LogFile", a);
+  q.Start();
+  q.form1->Memo1->AddLine("to a");
+  ASSERT_TRUE(Shared().LogFileOpen);
+  WithDialog([&] { Retype(S().LogEdit, b); });
+  const auto sizeOfA = std::filesystem::file_size(a);
+  q.form1->Memo1->AddLine("to b, first");
+  q.form1->Memo1->AddLine("to b, second");
+  EXPECT_EQ(std::filesystem::file_size(a), sizeOfA);
+  std::ifstream in(b, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "to b, first\r\nto b, second\r\n");
 }
 
 TEST_F(SettingsDialogTest, SwitchingLoggingOffClosesTheLogFileAtOnce) {

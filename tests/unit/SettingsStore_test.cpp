@@ -450,6 +450,18 @@ TEST_F(SettingsStoreTest, ALogFileInAMissingFolderIsReportedAsSuchKeptAndWritten
   EXPECT_EQ(Messages().size(), 1u);
 }
 
+TEST_F(SettingsStoreTest, AStoredLogFileElsewhereMakesNoFileOfTheDefaultNameBesideTheProgram) {
+  TTempDir program, logs;
+  q.world.system.moduleFileName = program.File("Quindle.exe");
+  Put("LogEnabled", 1);
+  PutText("LogFile", logs.File("mine.log"));
+  q.Start();
+  q.form1->Memo1->AddLine("a line");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Shared().LogFileName, logs.File("mine.log"));
+  EXPECT_TRUE(std::filesystem::is_empty(program.path));
+}
+
 TEST_F(SettingsStoreTest, AProgramFolderTheUserCannotWriteKeepsTheLogInTheUsersOwnFolder) {
   TTempDir program, local;
   q.world.system.moduleFileName = program.File("Quindle.exe");

@@ -40,7 +40,10 @@ std::string TWin32SingleCopy::UserSid() {
 
 ISingleCopy::TClaim TWin32SingleCopy::CreateNamedObject(const std::string& name) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-  if (!mutex) return TClaim::Failed;
+  // A copy of the same user's started elevated made the object with an
+  // access list this token may not open: Windows then refuses the call with
+  // "access denied", which says the name is taken all the same.
+  if (!mutex) return GetLastError() == ERROR_ACCESS_DENIED ? TClaim::AlreadyExists : TClaim::Failed;
   // The handle of an object that existed is not kept: the process that
   // made it holds the name, and this one is on its way out.
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
