@@ -13,19 +13,21 @@ static HINSTANCE self_;
 
 static void Note(const char* what) {
   char line[MAX_PATH + 64], log[MAX_PATH];
-  DWORD n, written;
+  DWORD n, length, written;
   HANDLE file;
   n = (DWORD)lstrlenA(lstrcpyA(line, what));
   n += GetModuleFileNameA(self_, line + n, MAX_PATH);
   line[n++] = '\r';
   line[n++] = '\n';
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, n, &written, NULL);
+  /* The line has no terminating zero: its length is kept, never measured. */
+  length = n;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, length, &written, NULL);
   n = GetEnvironmentVariableA("QUINDLE_MARKERS", log, sizeof log);
   if (n == 0 || n >= sizeof log) return;
   file = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                      FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return;
-  WriteFile(file, line, (DWORD)lstrlenA(line), &written, NULL);
+  WriteFile(file, line, length, &written, NULL);
   CloseHandle(file);
 }
 
