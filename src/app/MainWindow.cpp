@@ -212,7 +212,7 @@ void TForm1::FormDestroy(TObject*) {
 }
 
 void TForm1::SaveWindowState() {
-  CloseLogFile();
+  FinishLogFile();
   SaveWindowPosition();
 }
 
@@ -241,7 +241,7 @@ void TForm1::SaveWithoutAsking() {
   }
   if (SettingsForm) SettingsForm->SaveStoredSettings(note);
   for (const std::string& failure : failures) AddLine(failure);
-  CloseLogFile();
+  FinishLogFile();
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {

@@ -41,37 +41,57 @@ void TForm1::CloseLogFile() {
 }
 
 void TForm1::Memo1Change(TObject*) {
-  const bool logging = !Shared.LogFileName.empty() && Shared.LoggingEnabled;
+  const bool logging = LoggingOn();
   if (logging) {
-    IFileSystem& files = *Application().Platform().files;
-    if (!files.FileExists(Shared.LogFileName)) {
-      // Made empty now; this change's lines are written by the next one. A
-      // file that cannot be made owes them all the same.
-      const uint32_t error = TouchFile(files, Shared.LogFileName);
-      if (error != kFileOk) {
-        TakeNewLines();
-        ReportLogFault(EInOutError(FileErrorText(files, "create", Shared.LogFileName, error)));
-      }
-    } else {
-      TakeNewLines();
-      WriteLogLines();
-    }
+    // Opening for appending makes a missing file, so the lines of the change
+    // that makes it are written at once.
+    TakeNewLines();
+    WriteLogLines(true);
   }
   BoundPane(logging);
   Memo1->Perform(EM_SCROLLCARET_T, 0, 0);
 }
 
-void TForm1::TakeNewLines() {
-  const int count = Memo1->LineCount();
-  for (int i = LoggedLineCount; i < count; ++i) logBacklog_.Add(Memo1->Line(i));
-  LoggedLineCount = count;
+bool TForm1::LoggingOn() const {
+  return !Shared.LogFileName.empty() && Shared.LoggingEnabled;
 }
 
-void TForm1::WriteLogLines() {
+void TForm1::TakeNewLines() {
+  // Counted in text lines, the lines as added: the pane's own lines move
+  // whenever it re-wraps, and an index of them would repeat or skip lines.
+  // So each line reaches the file whole, however the pane wraps it.
+  const int count = Memo1->TextLineCount();
+  for (int i = LoggedLineCount; i < count; ++i) logBacklog_.Add(Memo1->TextLine(i));
+  LoggedLineCount = std::max(LoggedLineCount, count);
+}
+
+void TForm1::FinishLogFile() {
+  // The last chance for the owed lines: without letting other messages run,
+  // since the window is on its way out, and without a box: lines are owed
+  // only after a fault, which was told when it came.
+  if (LoggingOn() && (!logBacklog_.Empty() || logBacklog_.Lost() > 0)) {
+    try {
+      WriteOwedLines(false);
+    } catch (const EInOutError&) {
+    }
+  }
+  CloseLogFile();
+}
+
+void TForm1::WriteLogLines(bool letMessagesRun) {
+  try {
+    WriteOwedLines(letMessagesRun);
+  } catch (const EInOutError& e) {
+    ReportLogFault(e);
+  }
+}
+
+void TForm1::WriteOwedLines(bool letMessagesRun) {
   // The owed lines leave the backlog only once they are written, oldest
   // first, in batches: while a fault lasts, each change tries a small one.
   // A nested change during the messages below writes the lines of this one
-  // too, so the file keeps the pane's order.
+  // too, so the file keeps the pane's order. A fault leaves the lines in the
+  // backlog and closes the file, so that the next write opens it afresh.
   try {
     if (!Shared.LogFileOpen) {
       Shared.LogFile.Open(*Application().Platform().files, Shared.LogFileName);
@@ -82,7 +102,7 @@ void TForm1::WriteLogLines() {
       Shared.LogFile.WriteLines({"", kSessionRule, "NEW SESSION: " + when, kSessionRule});
       Shared.NewSession = false;
     }
-    Application().ProcessMessages();
+    if (letMessagesRun) Application().ProcessMessages();
     // A nested change wrote the lines already, or logging was switched off
     // or the file closed meanwhile: the lines wait for the next write.
     if (!Shared.LogFileOpen) return;
@@ -98,10 +118,9 @@ void TForm1::WriteLogLines() {
       logBacklog_.PopFront(lines.size());
     }
     Shared.LogFaultReported = false;
-  } catch (const EInOutError& e) {
-    // The file is closed so that the next change opens it afresh.
+  } catch (const EInOutError&) {
     CloseLogFile();
-    ReportLogFault(e);
+    throw;
   }
 }
 
@@ -115,16 +134,15 @@ void TForm1::ReportLogFault(const EInOutError& e) {
 }
 
 void TForm1::BoundPane(bool logging) {
-  const int count = Memo1->LineCount();
+  const int count = Memo1->TextLineCount();
   if (count <= kPaneLineBound) return;
   // Dropped in batches, so that the pane's line index is not redone per line.
-  // The lines the file is owed wait in the backlog, not here; only those of
-  // a change that made the file and writes them at the next one stay.
+  // The lines the file is owed wait in the backlog, not here.
   int drop = count - kPaneLinesAfterDrop;
   if (logging) drop = std::min(drop, LoggedLineCount);
   if (drop <= 0) return;
-  const int dropped = Memo1->DropOldestLines(drop);
+  const int dropped = Memo1->DropOldestTextLines(drop);
   // With logging off, lines that go before logging comes back on are not
   // written; those still in the pane are.
-  if (dropped > 0) LoggedLineCount = std::max(0, LoggedLineCount - dropped);
+  LoggedLineCount = std::max(0, LoggedLineCount - dropped);
 }

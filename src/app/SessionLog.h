@@ -1,7 +1,7 @@
-// How much of the session the log pane keeps. Past kPaneLineBound pane lines
+// How much of the session the log pane keeps. Past kPaneLineBound text lines
 // the oldest whole lines are dropped, down to kPaneLinesAfterDrop in one go,
-// except lines the log file is still owed: with logging on, those not yet
-// written and those of a failed write wait in the pane until they are written.
+// except, with logging on, lines not yet handed to the log file (those it is
+// owed meanwhile wait in a backlog of their own). Counted in text lines.
 #pragma once
 
 constexpr int kPaneLineBound = 10000;

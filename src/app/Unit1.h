@@ -63,7 +63,7 @@ class TForm1 : public TForm {
   bool UserHangUp = false;         // a hang-up was asked for: the next drop is not redialled
   bool SyncDial = false;           // the dial on its way was started synchronously
   bool ExitRequested = false;      // Exit was chosen: closing ends the program
-  int LoggedLineCount = 0;         // pane lines handed to the log file so far
+  int LoggedLineCount = 0;         // text lines of the pane handed to the log file so far
   // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
   // kept in the registry too: one set moment acts at most once.
   std::string TimedEventDone;
@@ -113,6 +113,9 @@ class TForm1 : public TForm {
   // The one place the log file is closed: at exit, after a failed write, and
   // when the settings dialog switches logging off.
   void CloseLogFile();
+  // Writes what the log file is still owed, then closes it: at exit, at the
+  // session end and before a timed shutdown.
+  void FinishLogFile();
 
   // ---- the timed event ----
   void DisTimerTimer(TObject* sender);
@@ -144,7 +147,9 @@ class TForm1 : public TForm {
   void SaveWindowPosition();
   // The pane's lines since the last change, owed to the log file from now on.
   void TakeNewLines();
-  void WriteLogLines();
+  void WriteLogLines(bool letMessagesRun);
+  void WriteOwedLines(bool letMessagesRun);
+  bool LoggingOn() const;
   void ReportLogFault(const EInOutError& e);
 
   // The lines the log file is owed and has not been given yet.

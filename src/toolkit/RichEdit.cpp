@@ -10,8 +10,11 @@
 
 namespace {
 
-// A wrapped line is about this many pixels per character in the pane's font.
-constexpr int kPixelsPerColumn = 6;
+// A wrapped line is about this many pixels per character in the pane's font,
+// and a pane line this many pixels high.
+constexpr int kPixelsPerColumn = 6, kPixelsPerRow = 13;
+// The width of a vertical scroll bar at 96 dpi (SM_CXVSCROLL).
+constexpr int kScrollBarPixels = 17;
 
 bool IsBreak(char c) {
   return c == '\r' || c == '\n';
@@ -73,8 +76,10 @@ void TRichEdit::AddLine(const std::string& line) {
   int chars = 0;
   const size_t fits = FittingHead(piece, textLimit_ - textLength_, chars, CodePage());
   if (fits == 0) return;
+  const size_t from = text_.size();
   text_.append(piece, 0, fits);
   textLength_ += chars;
+  IndexTextLines(from);
   // Adding a line leaves the caret at the end, as the native control does.
   selStart_ = static_cast<int>(text_.size());
   selLength_ = 0;
@@ -82,9 +87,44 @@ void TRichEdit::AddLine(const std::string& line) {
   Change();
 }
 
+void TRichEdit::IndexTextLines(size_t from) {
+  size_t i = from;
+  // An LF right after a CR that ended the text before is part of that break.
+  if (i > 0 && i < text_.size() && text_[i - 1] == '\r' && text_[i] == '\n')
+    openLineStart_ = textBase_ + static_cast<int64_t>(++i);
+  for (; i < text_.size(); ++i) {
+    if (!IsBreak(text_[i])) continue;
+    const int64_t at = textBase_ + static_cast<int64_t>(i);
+    textLines_.push_back({openLineStart_, static_cast<int>(at - openLineStart_)});
+    if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') ++i;
+    openLineStart_ = textBase_ + static_cast<int64_t>(i) + 1;
+  }
+}
+
+std::string TRichEdit::TextLine(int index) const {
+  if (index < 0 || index >= TextLineCount())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  const TTextLine& line = textLines_[static_cast<size_t>(index)];
+  return text_.substr(static_cast<size_t>(line.start - textBase_), static_cast<size_t>(line.length));
+}
+
+int TRichEdit::DropOldestTextLines(int count) {
+  count = std::min(count, TextLineCount());
+  if (count <= 0) return 0;
+  // Up to the start of the first line kept: the last line's break goes too.
+  const int64_t keep = count < TextLineCount() ? textLines_[static_cast<size_t>(count)].start
+                                               : openLineStart_;
+  DropHead(static_cast<size_t>(keep - textBase_));
+  Notify(TPeerChange::LinesDropped);
+  return count;
+}
+
 void TRichEdit::ClearLines() {
   text_.clear();
   textLength_ = 0;
+  textLines_.clear();
+  textBase_ = openLineStart_ = 0;
+  scrollBarShown_ = false;
   spansSize_ = -1;
   selStart_ = selLength_ = 0;
   Notify(TPeerChange::LinesCleared);
@@ -98,9 +138,17 @@ int TRichEdit::DropOldestLines(int paneLines) {
   // Only whole text lines go: back to the start of the line the mark is in.
   while (cut > 0 && !IsBreak(text_[cut - 1])) --cut;
   if (cut == 0) return 0;
+  DropHead(cut);
+  Notify(TPeerChange::LinesDropped);
+  return before - LineCount();
+}
+
+void TRichEdit::DropHead(size_t cut) {
   lastDrop_ = {cut, ControlChars(text_, 0, cut, CodePage())};
   text_.erase(0, cut);
   textLength_ -= lastDrop_.chars;
+  textBase_ += static_cast<int64_t>(cut);
+  while (!textLines_.empty() && textLines_.front().start < textBase_) textLines_.pop_front();
 
   // The lines after the cut wrap as they did: the index moves down with them.
   const int shift = static_cast<int>(cut);
@@ -117,8 +165,6 @@ int TRichEdit::DropOldestLines(int paneLines) {
   const int selEnd = selStart_ + selLength_;
   selStart_ = std::max(0, selStart_ - shift);
   selLength_ = std::max(0, selEnd - shift) - selStart_;
-  Notify(TPeerChange::LinesDropped);
-  return before - LineCount();
 }
 
 int TRichEdit::LineCount() const {
@@ -207,10 +253,26 @@ void TRichEdit::LimitText(int chars) {
 
 int TRichEdit::WrapColumns() const {
   if (!wordWrap_ || Width() <= 0) return 0;
-  return std::max(1, Width() / kPixelsPerColumn);
+  const int width = Width() - (scrollBarShown_ ? kScrollBarPixels : 0);
+  return std::max(1, width / kPixelsPerColumn);
+}
+
+int TRichEdit::VisibleRows() const {
+  return Height() / kPixelsPerRow;
 }
 
 const std::vector<TRichEdit::TLineSpan>& TRichEdit::LineSpans() const {
+  const std::vector<TLineSpan>& spans = IndexLineSpans();
+  // The bar comes once the lines no longer fit and goes once they do; the
+  // text then wraps again at the width it leaves. An unsized pane has none.
+  const bool bar = scrollBars_ == ssVertical && VisibleRows() > 0 &&
+                   static_cast<int>(spans.size()) > VisibleRows();
+  if (bar == scrollBarShown_) return spans;
+  scrollBarShown_ = bar;
+  return IndexLineSpans();
+}
+
+const std::vector<TRichEdit::TLineSpan>& TRichEdit::IndexLineSpans() const {
   std::vector<TLineSpan>& spans = spans_;
   const int columns = WrapColumns();
   const int size = static_cast<int>(text_.size());

@@ -1,6 +1,7 @@
 // The rich-text pane of the log.
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 #include "platform/WinConstants.h"  // rich edit messages and notifications
@@ -25,8 +26,11 @@ struct TENLink {
 
 enum TScrollStyle { ssNone, ssVertical };
 
-// A rich-text pane. Its lines are the lines as the pane shows them: with
-// word wrap on, a text line wider than the pane counts as several.
+// A rich-text pane. Its pane lines are the lines as the pane shows them: with
+// word wrap on, a text line wider than the pane counts as several, and how
+// many it counts changes whenever the pane re-wraps (a resize, the vertical
+// scroll bar coming or going). Its text lines are the lines as added, which
+// no re-wrap moves: what must be counted across changes counts those.
 //
 // The control counts characters and hands its text out in bytes of the ANSI
 // code page, where a character may take two: every buffer that receives text
@@ -50,6 +54,14 @@ class TRichEdit : public TWinControl {
   int LineCount() const;
   // Pane line `index` as the control hands it out, whole.
   std::string Line(int index) const;
+  // Text lines: each ends at a CR LF, a lone CR or a lone LF; a last line
+  // without an end (one cut off at the text limit) is not one yet.
+  int TextLineCount() const { return static_cast<int>(textLines_.size()); }
+  // Text line `index` without its line break.
+  std::string TextLine(int index) const;
+  // Removes the oldest `count` text lines (all there are, at most); returns
+  // how many went. Raises no change, as DropOldestLines.
+  int DropOldestTextLines(int count);
   // The logical text as added, lines ended with CR LF.
   const std::string& Text() const { return text_; }
   // Characters as the control counts them (a CR LF and a two-byte
@@ -112,8 +124,15 @@ class TRichEdit : public TWinControl {
     int start = 0, length = 0;
   };
   const std::vector<TLineSpan>& LineSpans() const;
-  // Characters per pane line when the pane wraps by itself (0: no wrap).
+  const std::vector<TLineSpan>& IndexLineSpans() const;
+  // Characters per pane line when the pane wraps by itself (0: no wrap):
+  // fewer while the vertical scroll bar takes its share of the width.
   int WrapColumns() const;
+  // Pane lines that fit in the pane's height without scrolling.
+  int VisibleRows() const;
+  // Erases the first `cut` bytes of Text(), which end a text line, and moves
+  // both line indexes with the rest.
+  void DropHead(size_t cut);
   // Where pane line `index` starts in Text().
   size_t TextOffsetOfLine(int index) const;
   // The code page the text is in; a pane without an application is Western.
@@ -131,6 +150,21 @@ class TRichEdit : public TWinControl {
   mutable int spansColumns_ = -1;  // wrap width it was made for
   mutable int spansLastLine_ = 0;  // start of its last text line
   mutable unsigned spansCodePage_ = 0;
+
+  // The text lines, by where they lie counted from the pane's first byte
+  // ever (text dropped from the start moves textBase_, not every entry).
+  struct TTextLine {
+    int64_t start = 0;
+    int length = 0;
+  };
+  std::deque<TTextLine> textLines_;
+  int64_t textBase_ = 0;       // bytes dropped from the start so far
+  int64_t openLineStart_ = 0;  // where the line not yet ended begins
+  void IndexTextLines(size_t from);
+  // The vertical scroll bar shows while the pane lines do not fit its height
+  // (a pane with ssVertical and no ES_DISABLENOSCROLL): the text then wraps
+  // at the narrower width that is left.
+  mutable bool scrollBarShown_ = false;
 
   std::string text_;
   int textLength_ = 0;

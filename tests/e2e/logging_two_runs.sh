@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Logging on across two runs: each run connects and hangs up (run 1 with the
-# buttons, run 2 with the tray menu). The log file then holds two header
+# Logging on across two runs: run 1 connects and hangs up twice with the
+# buttons, which fills the pane past its height (its scroll bar comes and the
+# text re-wraps), run 2 once with the tray menu. The log file then holds two header
 # blocks, each opened by an empty line, and after each the lines of its run
 # (advert line included) exactly once, in order, with CR LF line ends.
 #
@@ -24,12 +25,14 @@ e2e_logging "$E2E_ART/two-runs.log"
 e2e_start
 sleep 0.5
 e2e_check "the file is made at start-up, empty" test -f "$E2E_LOGFILE" -a ! -s "$E2E_LOGFILE"
-e2e_press_connect
-e2e_wait_log '^Connected [0-9]' 20
-sleep 1
-e2e_press_disconnect
-e2e_wait_log '^Disconnected [0-9]' 10
-sleep 1
+for dial in 1 2; do
+  e2e_press_connect
+  e2e_wait_log '^Connected [0-9]' 20 $dial
+  sleep 1
+  e2e_press_disconnect
+  e2e_wait_log '^Disconnected [0-9]' 10 $dial
+  sleep 1
+done
 e2e_shot run1 "$E2E_MAIN"
 e2e_exit_via_tray
 cp "$E2E_LOGFILE" "$E2E_ART/after-run1.log"
@@ -39,10 +42,10 @@ e2e_start
 sleep 0.5
 e2e_check "run 2 writes nothing before its first new line" cmp -s "$E2E_LOGFILE" "$E2E_ART/after-run1.log"
 e2e_tray_menu connect
-e2e_wait_log '^Connected [0-9]' 20 2
+e2e_wait_log '^Connected [0-9]' 20 3
 sleep 1
 e2e_tray_menu disconnect
-e2e_wait_log '^Disconnected [0-9]' 10 2
+e2e_wait_log '^Disconnected [0-9]' 10 3
 sleep 1
 e2e_shot run2 "$E2E_MAIN"
 e2e_exit_via_tray
@@ -56,19 +59,22 @@ e2e_check "every line ends in CR LF" \
 e2e_log_lines >"$E2E_ART/two-runs.txt"
 T=$E2E_T D=$E2E_D
 e2e_line_patterns "$T" "$D"
-run=("${E2E_HEADER_RE[@]}" "${E2E_DIAL_RE[@]}" "^Disconnected $T \\($D\\)$")
-expected=("${run[@]}" "${run[@]}")
+dial=("${E2E_DIAL_RE[@]}" "^Disconnected $T \\($D\\)$")
+run1=("${E2E_HEADER_RE[@]}" "${dial[@]}" "${dial[@]}")
+run2=("${E2E_HEADER_RE[@]}" "${dial[@]}")
+expected=("${run1[@]}" "${run2[@]}")
 mapfile -t lines <"$E2E_ART/two-runs.txt"
 e2e_check "the file holds ${#expected[@]} lines (it holds ${#lines[@]})" test ${#lines[@]} -eq ${#expected[@]}
 for i in "${!expected[@]}"; do
   [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
     e2e_fail "line $((i + 1)) of the log file is '${lines[$i]}', expected /${expected[$i]}/"
 done
-e2e_log "ok: two blocks, each: header, advert and its empty line, the dial, connected, disconnected"
-e2e_check "the lines of run 1 are all in the file after run 1 (${#run[@]} lines)" \
-  test "$(wc -l <"$E2E_ART/after-run1.log")" -eq ${#run[@]}
+e2e_log "ok: two blocks, each: header, advert and its empty line, the dials, connected, disconnected"
+e2e_check "the lines of run 1 are all in the file after run 1 (${#run1[@]} lines)" \
+  test "$(wc -l <"$E2E_ART/after-run1.log")" -eq ${#run1[@]}
+second=$((${#run1[@]} + 2))
 e2e_check "the second block is the later session" \
-  eval '[ "$(e2e_delta "$(e2e_line_time "${lines[2]}")" "$(e2e_line_time "${lines[17]}")")" -lt 3600 ] &&
-        [ "${lines[2]}" != "${lines[17]}" ]'
+  eval '[ "$(e2e_delta "$(e2e_line_time "${lines[2]}")" "$(e2e_line_time "${lines[$second]}")")" -lt 3600 ] &&
+        [ "${lines[2]}" != "${lines[$second]}" ]'
 
 e2e_pass

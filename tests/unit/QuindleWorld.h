@@ -39,9 +39,12 @@ struct TQuindleWorld {
     }
     return done();
   }
+  // The lines in the pane as they were added, however it wraps them.
   std::vector<std::string> Pane() const {
     std::vector<std::string> lines;
-    for (int i = 0; i < form1->Memo1->LineCount(); ++i) lines.push_back(form1->Memo1->Line(i));
+    const std::string& text = form1->Memo1->Text();
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+      lines.push_back(text.substr(at, end - at));
     return lines;
   }
   // Pane lines from `from` on, without the advert line and its empty line.

@@ -57,22 +57,23 @@ std::vector<std::string> BodyLines(const std::vector<std::string>& lines) {
   return body;
 }
 
-// Every pane line the program shows, in order, however many the pane has
-// dropped since: the lines new at each change, read before the change handler
-// runs (and drops).
+// Every line the program adds to the pane, in order, however the pane wraps
+// them and however many it has dropped since: read from the pane's text as
+// it grew at each change, before the change handler runs (and drops).
 struct TLineRecorder {
   std::vector<std::string> lines;
-  int seen = 0;
-  int most = 0;  // the most lines the pane held after a change
+  size_t seen = 0;  // bytes of the pane's text already read
+  int most = 0;     // the most text lines the pane held after a change
   explicit TLineRecorder(TForm1& form) {
     TRichEditURL* pane = form.Memo1;
     TNotifyEvent change = pane->OnChange;
     pane->OnChange = [this, pane, change](TObject* sender) {
-      for (int i = seen; i < pane->LineCount(); ++i) lines.push_back(pane->Line(i));
-      seen = pane->LineCount();
+      const std::string added = pane->Text().substr(seen);
+      for (size_t at = 0, end; (end = added.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(added.substr(at, end - at));
       change(sender);
-      seen = pane->LineCount();
-      most = std::max(most, seen);
+      seen = pane->Text().size();
+      most = std::max(most, pane->TextLineCount());
     };
   }
 };
@@ -128,7 +129,7 @@ TEST(SessionLog, TwoRunsGiveTwoHeaderBlocksAndEveryPaneLineOnce) {
   EXPECT_EQ(BodyLines(lines), panes);
 }
 
-TEST(SessionLog, MissingFileAtTheFirstLineIsCreatedAndTheLineWrittenNextTime) {
+TEST(SessionLog, MissingFileIsMadeByTheFirstLineWhichItHoldsAtOnce) {
   TTempDir dir;
   const std::string log = dir.File("late.txt");
   TQuindleWorld q(kBook);
@@ -136,13 +137,12 @@ TEST(SessionLog, MissingFileAtTheFirstLineIsCreatedAndTheLineWrittenNextTime) {
   q.Start();
   q.form1->Shared.LoggingEnabled = true;
   q.form1->Shared.LogFileName = log;
-  q.form1->ConButton->Click();  // attempt line: the file is only created
-  EXPECT_EQ(ReadFile(log), "");
-  q.Advance(1000);  // the next line brings both
+  q.form1->ConButton->Click();  // the attempt line makes the file and is in it
   auto lines = FileLines(log);
-  ASSERT_GE(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[4], "Connection attempt #1 (9:00:00 AM)");
-  EXPECT_EQ(BodyLines(lines), q.Pane());
+  q.Advance(1000);
+  EXPECT_EQ(BodyLines(FileLines(log)), q.Pane());
 }
 
 TEST(SessionLog, SwitchedOffAndOnWritesANewHeaderThenTheLinesOfTheGap) {
@@ -205,14 +205,13 @@ TEST(SessionLog, LinesOfTwoByteCharactersReachTheFileWhole) {
   for (int i = 0; i < 60; ++i) wide += pm;
   q.form1->Memo1->AddLine(connected);
   q.form1->Memo1->AddLine(wide);
+  ASSERT_GT(q.form1->Memo1->LineCount() - q.form1->Memo1->TextLineCount(), 2);  // it wraps
   auto body = BodyLines(FileLines(log));
   auto at = std::find(body.begin(), body.end(), connected);
   ASSERT_NE(at, body.end());
-  // The wide line follows in pieces (it wraps in the pane), none cut.
-  ASSERT_GT(body.end() - at, 2);
-  std::string joined;
-  for (++at; at != body.end(); ++at) joined += *at;
-  EXPECT_EQ(joined, wide);
+  // The wide line follows whole, as it was added.
+  ASSERT_EQ(body.end() - at, 2);
+  EXPECT_EQ(*++at, wide);
 }
 
 TEST(SessionLog, LoggingOnWithoutANameWritesNothing) {
@@ -299,6 +298,32 @@ TEST(SessionLog, ALineAddedWhileAWriteProcessesMessagesIsWrittenExactlyOnce) {
   EXPECT_EQ(body.size(), q.Pane().size());
 }
 
+// The pane's vertical scroll bar comes once its lines no longer fit, and
+// the text re-wraps to the width the bar leaves: a line that fitted before
+// becomes two, and so does a later one widened by a two-digit hour.
+TEST(SessionLog, LinesReachTheFileOnceWhenTheScrollBarOrANewWidthReWrapsThePane) {
+  TTempDir dir;
+  const std::string log = dir.File("wrap.txt");
+  TQuindleWorld q(kBook);
+  EnableLogging(q, log);
+  q.world.clock.Set(EncodeDateTime({2026, 12, 8, 22, 59, 50, 0}));
+  q.Start();
+  TRichEditURL& pane = *q.form1->Memo1;
+  const auto connected = [&](int n) {
+    return q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == n; });
+  };
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(connected(1));
+  EXPECT_EQ(pane.LineCount(), pane.TextLineCount());  // the advert's 37 characters fit
+  ASSERT_TRUE(connected(2));  // dropped and redialled: the bar comes, the advert wraps
+  EXPECT_EQ(pane.LineCount(), pane.TextLineCount() + 1);
+  pane.SetBounds(pane.Left(), pane.Top(), pane.Width() - 60, pane.Height());  // a narrower window
+  ASSERT_TRUE(connected(3));
+  const auto body = BodyLines(FileLines(log));
+  EXPECT_EQ(std::count(body.begin(), body.end(), "Opening port"), 3);  // one per dial
+  EXPECT_EQ(body, q.Pane());
+}
+
 // ---- the pane's bound ----
 
 TEST(SessionLog, FailedRedialsFillThePaneFarPastTheControlsDefaultLimitAndAllReachTheFile) {
@@ -316,7 +341,7 @@ TEST(SessionLog, FailedRedialsFillThePaneFarPastTheControlsDefaultLimitAndAllRea
   // Three times what a control without a limit set would hold.
   for (int minutes = 0; minutes < 60 && pane.TextLength() <= 3 * 32767; ++minutes) q.Advance(60000);
   EXPECT_GT(pane.TextLength(), 3 * 32767);
-  EXPECT_EQ(pane.Line(pane.LineCount() - 1), "Error: 678");
+  EXPECT_EQ(pane.TextLine(pane.TextLineCount() - 1), "Error: 678");
   EXPECT_GT(q.form1->AttemptNo, 1000);
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
   EXPECT_EQ(q.world.MessageTexts().size(), 0u);
@@ -333,15 +358,31 @@ TEST(SessionLog, ThePaneKeepsItsNewestLinesAndTheFileGetsEveryLineOnceInOrder) {
   for (int i = 0; i < 25000; ++i) pane.AddLine(SessionLine(i));
 
   EXPECT_LE(shown.most, kPaneLineBound);
-  EXPECT_GE(pane.LineCount(), kPaneLinesAfterDrop);
+  EXPECT_GE(pane.TextLineCount(), kPaneLinesAfterDrop);
   ASSERT_GT(shown.lines.size(), 25000u);
   // The pane holds the newest lines, the file every line once, in order.
-  const std::vector<std::string> newest(shown.lines.end() - pane.LineCount(), shown.lines.end());
+  const std::vector<std::string> newest(shown.lines.end() - pane.TextLineCount(),
+                                        shown.lines.end());
   EXPECT_TRUE(q.Pane() == newest);
   const auto lines = FileLines(log);
   EXPECT_EQ(Headers(lines), 1);
   EXPECT_TRUE(BodyLines(lines) == shown.lines);
-  EXPECT_EQ(q.form1->LoggedLineCount, pane.LineCount());
+  EXPECT_EQ(q.form1->LoggedLineCount, pane.TextLineCount());
+}
+
+TEST(SessionLog, ThePaneHoldsTenThousandLinesAndDropsToNineThousandPastThem) {
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  TRichEditURL& pane = *q.form1->Memo1;
+  for (int i = 0; i < 10000; ++i) pane.AddLine(SessionLine(i));
+  EXPECT_EQ(q.Pane().size(), 10000u);
+  EXPECT_EQ(q.Pane().front(), SessionLine(0));
+  pane.AddLine(SessionLine(10000));
+  const auto kept = q.Pane();
+  ASSERT_EQ(kept.size(), 9000u);
+  EXPECT_EQ(kept.front(), SessionLine(1001));
+  EXPECT_EQ(kept.back(), SessionLine(10000));
 }
 
 TEST(SessionLog, LinesTheFileIsOwedWaitOutsideThePaneWhichStaysBounded) {
@@ -368,7 +409,7 @@ TEST(SessionLog, LinesTheFileIsOwedWaitOutsideThePaneWhichStaysBounded) {
   q.world.files.refusedFolders.clear();
   pane.AddLine("the folder takes the file again");
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
-  EXPECT_LE(pane.LineCount(), kPaneLineBound);
+  EXPECT_LE(pane.TextLineCount(), kPaneLineBound);
 
   // The disk fills up: the same, and one more report for the new fault.
   q.world.files.diskFull = true;
@@ -477,6 +518,66 @@ TEST(SessionLog, AWriteFaultIsReportedOnlyOnceTheHandlerThatMetItHasReturned) {
   q.form1->Shared.LogFileName = log;
   q.Advance(30000);
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
+}
+
+// ---- the way out ----
+
+// Lines the file was owed when the disk filled: written at the way out once
+// the disk has room, or told in a box at Exit when it still has none.
+TEST(SessionLog, TheWayOutWritesTheOwedLinesOrSaysWhyNot) {
+  for (const bool sessionEnd : {false, true}) {
+    for (const bool roomAgain : {true, false}) {
+      SCOPED_TRACE(std::string(sessionEnd ? "session end" : "exit") +
+                   (roomAgain ? ", room again" : ", disk still full"));
+      TTempDir dir;
+      const std::string log = dir.File("owed.txt");
+      TQuindleWorld q(kBook);
+      EnableLogging(q, log);
+      q.Start();
+      q.form1->ConButton->Click();
+      q.world.files.diskFull = true;
+      q.form1->DisButton->Click();
+      q.Advance(1000);
+      ASSERT_EQ(q.world.MessageTexts().size(), 1u);  // the fault, told once
+      const std::vector<std::string> shown = q.Pane();
+      q.world.files.diskFull = !roomAgain;
+      if (sessionEnd)
+        q.world.app->EndSession();
+      else
+        q.world.app->DestroyForms();
+      if (roomAgain) {
+        EXPECT_EQ(BodyLines(FileLines(log)), shown);
+        EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+      } else {
+        // Told already: no second box, at Exit or at the session end.
+        EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+      }
+    }
+  }
+}
+
+TEST(SessionLog, AFileThatCannotBeMadeIsToldOnceAndItsLinesReachItAtExit) {
+  TTempDir dir;
+  const std::string folder = dir.File("logs");
+  std::filesystem::create_directories(folder);
+  const std::string log = folder + "/exit.txt";
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
+  q.Start();
+  q.world.files.refusedFolders.insert(folder);
+  q.form1->Shared.LoggingEnabled = true;
+  q.form1->Shared.LogFileName = log;
+  q.form1->ConButton->Click();
+  EXPECT_TRUE(q.world.MessageTexts().empty()) << "told after the handler, not inside it";
+  q.Advance(1000);
+  ASSERT_EQ(q.world.MessageTexts().size(), 1u);
+  EXPECT_EQ(q.world.MessageTexts()[0],
+            "I/O error 5: cannot open '" + log + "' (Access is denied.)");
+  q.world.files.refusedFolders.clear();
+  const std::vector<std::string> shown = q.Pane();
+  q.world.app->DestroyForms();
+  EXPECT_EQ(BodyLines(FileLines(log)), shown);
+  EXPECT_EQ(q.world.MessageTexts().size(), 1u);
 }
 
 }  // namespace

@@ -537,11 +537,14 @@ class TSoak {
     auto* fresh = new TRichEditURL(q_->form1);
     fresh->SetBounds(0, 0, q_->form1->Memo1->Width(), q_->form1->Memo1->Height());
     fresh->LimitText(q_->form1->Memo1->TextLimit());  // no window is made for it
+    fresh->SetScrollBars(q_->form1->Memo1->ScrollBars());
     fresh->AddLine(q_->form1->Memo1->Text().substr(0, q_->form1->Memo1->Text().size() - 2));
-    std::vector<std::string> freshLines;
+    std::vector<std::string> freshLines, shownLines;
     for (int i = 0; i < fresh->LineCount(); ++i) freshLines.push_back(fresh->Line(i));
     delete fresh;
-    EXPECT_TRUE(freshLines == pane);
+    for (int i = 0; i < q_->form1->Memo1->LineCount(); ++i)
+      shownLines.push_back(q_->form1->Memo1->Line(i));
+    EXPECT_TRUE(freshLines == shownLines);
     EXPECT_TRUE(wellFormed) << "every line of the file ends with CR LF";
     EXPECT_EQ(headers, 1);
     EXPECT_EQ(body.size(), pane.size());
