@@ -188,6 +188,45 @@ TEST_F(RichEditTest, DroppingTheOldestLinesTakesWholeTextLinesOnly) {
   EXPECT_EQ(Lines(), (std::vector<std::string>{"again"}));
 }
 
+// Text lines are the lines as added, which no wrap or drop of pane lines
+// renumbers; the two kinds of drop keep both counts right.
+TEST_F(RichEditTest, TextLinesStayTheLinesAsAddedThroughWrapsAndDrops) {
+  pane->SetWidth(120);
+  pane->AddLine("one\rtwo\nthree");  // a lone CR and a lone LF end lines too
+  pane->AddLine("a text line long enough to wrap over three pane lines");
+  pane->AddLine("last");
+  ASSERT_EQ(pane->TextLineCount(), 5);
+  EXPECT_EQ(pane->LineCount(), 7);
+  EXPECT_EQ(pane->TextLine(1), "two");
+  EXPECT_EQ(pane->TextLine(3), "a text line long enough to wrap over three pane lines");
+  EXPECT_EQ(pane->DropOldestLines(4), 3);  // one, two, three
+  EXPECT_EQ(pane->TextLineCount(), 2);
+  EXPECT_EQ(pane->TextLine(1), "last");
+  EXPECT_EQ(pane->DropOldestTextLines(1), 1);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"last"}));
+  EXPECT_EQ(pane->DropOldestTextLines(5), 1);
+  EXPECT_EQ(pane->Text(), "");
+  pane->AddLine("again");
+  EXPECT_EQ(pane->TextLine(0), "again");
+  EXPECT_THROW(pane->TextLine(1), std::out_of_range);
+}
+
+// A pane with a vertical scroll bar and no ES_DISABLENOSCROLL shows the bar
+// only once its lines pass its height, and wraps at what the bar leaves.
+TEST_F(RichEditTest, TheScrollBarComesWithTheLineThatOverflowsAndNarrowsTheWrap) {
+  pane->SetBounds(0, 0, 237, 136);  // the log pane: 39 characters, 10 lines
+  pane->SetScrollBars(ssVertical);
+  const std::string line(38, 'x');
+  // Nine lines and the empty one after the last line break fit.
+  for (int i = 0; i < 9; ++i) pane->AddLine(line);
+  EXPECT_EQ(pane->LineCount(), 9);
+  pane->AddLine(line);
+  EXPECT_EQ(pane->LineCount(), 20);  // every line wraps now
+  pane->ClearLines();
+  pane->AddLine(line);
+  EXPECT_EQ(pane->LineCount(), 1);
+}
+
 // ---- messages the model answers ----
 
 TEST_F(RichEditTest, LineMessagesAnswerAsTheNativeControlDoes) {
