@@ -142,25 +142,41 @@ void TForm1::DialUp1Dialing(TObject*) {
   TrayIcon->SetHint(kHintConnecting);
 }
 
-void TForm1::DialUp1AsyncEvent(TObject*, int32_t, int32_t error, const std::string& text) {
-  if (text == "Opening port" || text == "Port opened" || text == "Connecting device" ||
-      text == "Device connected" || text == "Authenticated")
-    AddLine(text);
-  if (text == "Start authenticating") AddLine("Verifying user name and password..");
-  if (text.find("Access was denied because the") != std::string::npos) {
-    AddLine("Error: " + text);
+void TForm1::DialUp1AsyncEvent(TObject*, int32_t state, int32_t error, const std::string& text) {
+  // Chosen by the state and the code, never by the text: Windows words its
+  // texts differently from one version and language to the next.
+  if (error == 0) {
+    switch (state) {
+      case RASCS_OpenPort:
+      case RASCS_PortOpened:
+      case RASCS_ConnectDevice:
+      case RASCS_DeviceConnected:
+      case RASCS_Authenticated:
+        AddLine(text);
+        break;
+      case RASCS_Authenticate:
+        AddLine("Verifying user name and password..");
+        break;
+      default:
+        break;
+    }
+    return;
+  }
+  if (error == static_cast<int32_t>(ERROR_AUTHENTICATION_FAILURE_RAS)) {
+    // The service's own words for a refused user name or password, whatever
+    // they are; its code where it has none.
+    AddLine("Error: " + (Unreadable(text) ? std::to_string(error) : text));
     RefreshState();
   }
-  if (error == 0) return;
   RefreshStateAndRedial();
   switch (error) {
-    case 797:
+    case ERROR_DEVICE_NOT_AVAILABLE_RAS:
       AddLine("Unable to establish a connection");
       break;
-    case 680:
+    case ERROR_NO_DIALTONE_RAS:
       AddLine("Unable to connect device");
       break;
-    case 691:
+    case ERROR_AUTHENTICATION_FAILURE_RAS:
       break;
     default:
       AddLine("Error: " + std::to_string(error));
@@ -170,7 +186,7 @@ void TForm1::DialUp1AsyncEvent(TObject*, int32_t, int32_t error, const std::stri
 }
 
 void TForm1::DialUp1Error(TObject*, int32_t code, const std::string& message) {
-  if (message == "GetEntryDialParams failed")
+  if (message == kDialParamsFailed)
     AddLine("Error: No connections available");
   else if (Unreadable(message))
     AddLine("Error: " + std::to_string(code));  // as for the codes the service has no text for

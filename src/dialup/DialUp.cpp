@@ -101,7 +101,7 @@ int TDialUp::Dial() {
   TDialParams params;
   int r = ReadParams(params.rec, nullptr);
   if (r != 0) {
-    OnError(this, r, "GetEntryDialParams failed");
+    OnError(this, r, kDialParamsFailed);
     return r;
   }
   handle_ = 0;
@@ -326,7 +326,10 @@ int TDialUp::GetPassword(std::string& password) {
 // ------------------------------------------------------------------ texts
 
 std::string TDialUp::ErrorText(int32_t code) {
-  char buffer[100];
+  // The size Microsoft documents as always enough: a smaller buffer makes
+  // the call fail on a long text (today's are up to some 200 bytes), and
+  // the text is lost.
+  char buffer[512];
   std::memset(buffer, 0, sizeof buffer);
   uint32_t r = ras_.RasGetErrorStringA(static_cast<uint32_t>(code), buffer, sizeof buffer);
   // No text, or one that filled the buffer without its terminator: none.

@@ -25,6 +25,10 @@ using TOnError = TEvent<TObject*, int32_t, const std::string&>;
 using TOnActiveConn = TEvent<TObject*, int32_t, const RASCONNSTATUSA&, const std::string&,
                              const char*, const char*, const char*>;
 
+// The message OnError gives when the entry's dial parameters cannot be read
+// (no such entry): the owner tells it apart from the service's own texts.
+inline constexpr const char* kDialParamsFailed = "GetEntryDialParams failed";
+
 class TDialUp : public TComponent {
  public:
   explicit TDialUp(TComponent* owner);
