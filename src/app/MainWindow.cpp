@@ -194,6 +194,7 @@ void TForm1::ReadWindowSettings() {
     if (reader.Open()) {
       if (auto v = reader.Integer(Stored::kSLeft)) SetLeft(*v);
       if (auto v = reader.Integer(Stored::kSTop)) SetTop(*v);
+      KeepTitleBarOnScreen();
       if (auto v = reader.Boolean(Stored::kZimAdvt); v && *v) advert = false;
       const int errorsBefore = reader.TypeErrors();
       if (auto v = reader.Text(Stored::kTimedDone)) TimedEventDone = *v;
@@ -282,6 +283,7 @@ void TForm1::PopupMenu1Popup(TObject*) {
 
 void TForm1::Restore1Click(TObject*) {
   TApplication& app = Application();
+  KeepTitleBarOnScreen();  // the screen it was on may have gone meanwhile
   app.Backend().ShowWindow(app.Handle(), SW_SHOW_T);
   app.Restore();
   app.BringToFront();

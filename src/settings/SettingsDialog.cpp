@@ -136,12 +136,12 @@ void TSettingsForm::FormShow(TObject* sender) {
 }
 
 void TSettingsForm::FormActivate(TObject* sender) {
-  IBackend& backend = Application().Backend();
-  const int screenWidth = backend.ScreenWidth();
-  const TRect work = backend.WorkArea();
-  if (Left() + Width() > screenWidth) SetLeft(screenWidth - Width());
-  if (Top() + Height() > work.bottom) SetTop(work.bottom - Height());
-  if (Top() < 0) SetTop(0);
+  // Within the work area of the monitor that holds the main window (the
+  // dialog is centred on it), whichever monitor that is.
+  TApplication& app = Application();
+  const TForm* main = app.MainForm();
+  const TRect near = main && main != this ? main->BoundsRect() : BoundsRect();
+  MoveInto(app.Backend().WorkAreaNearest(near));
 }
 
 void TSettingsForm::FormHide(TObject* sender) {

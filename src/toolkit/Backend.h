@@ -144,6 +144,10 @@ class IBackend {
   virtual int ScreenWidth() = 0;
   virtual int ScreenHeight() = 0;
   virtual TRect WorkArea() = 0;
+  // The work area of the monitor nearest to `r` (the one it overlaps most,
+  // or else the closest); the desktop's work area where the system has no
+  // monitor functions.
+  virtual TRect WorkAreaNearest(const TRect& r) = 0;
 
   // Icons: a shared system icon (not to be destroyed), an owned copy of an
   // image-list entry or of the application icon, and the release of an owned one.

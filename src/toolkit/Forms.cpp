@@ -1,5 +1,6 @@
 #include "toolkit/Forms.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "toolkit/Application.h"
@@ -216,4 +217,26 @@ void TForm::DoDestroy() {
   if (destroyed_ || !created_) return;
   destroyed_ = true;
   OnDestroy(this);
+}
+
+void TForm::KeepTitleBarOnScreen() {
+  // The title bar is the band above the client area; the user needs a grip
+  // on it wide enough to drag the window back.
+  constexpr int kGrip = 32;
+  const int band = std::max(1, Height() - ClientHeight());
+  const TRect title{Left(), Top(), Left() + Width(), Top() + std::min(band, Height())};
+  const TRect work = Application().Backend().WorkAreaNearest(title);
+  const int overlap = std::min(title.right, work.right) - std::max(title.left, work.left);
+  const bool reachable = overlap >= std::min(kGrip, Width()) && title.top >= work.top &&
+                         title.bottom <= work.bottom;
+  if (!reachable) MoveInto(work);
+}
+
+void TForm::MoveInto(const TRect& work) {
+  int left = std::min(Left(), work.right - Width());
+  int top = std::min(Top(), work.bottom - Height());
+  left = std::max(left, work.left);
+  top = std::max(top, work.top);
+  if (left != Left()) SetLeft(left);
+  if (top != Top()) SetTop(top);
 }

@@ -82,6 +82,15 @@ class TForm : public TWinControl {
   void DoDestroy();
   // Places the form centred on another (poMainFormCenter) before showing.
   void CentreOn(const TForm& other);
+  // The form's place on the screen, frame included.
+  TRect BoundsRect() const { return {Left(), Top(), Left() + Width(), Top() + Height()}; }
+  // Moves the form onto the work area of the monitor nearest to it when its
+  // title bar is on none (a monitor unplugged, a laptop undocked since the
+  // place was stored); a title bar that can still be reached stays put.
+  void KeepTitleBarOnScreen();
+  // Moves the form, as little as it takes, to lie within `work` (its top
+  // left corner wins when it is larger than the area).
+  void MoveInto(const TRect& work);
 
  private:
   int clientWidth_ = 0, clientHeight_ = 0;

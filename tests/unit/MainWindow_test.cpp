@@ -37,15 +37,42 @@ TEST(MainWindow, FirstRunOpensAtTheDesignPositionWithTheAdvertLineAndSavesOnlyTh
 TEST(MainWindow, StoredPositionAndAdvertSwitchAreUsed) {
   TQuindleWorld q(kBook);
   q.world.registry.PutDword(kQuindleKey, "SLeft", static_cast<uint32_t>(-40));
-  q.world.registry.PutDword(kQuindleKey, "STop", 5000);
+  q.world.registry.PutDword(kQuindleKey, "STop", 300);
   q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
   q.Start();
-  EXPECT_EQ(q.form1->Left(), -40);  // off the screen: used unchanged
-  EXPECT_EQ(q.form1->Top(), 5000);
+  EXPECT_EQ(q.form1->Left(), -40);  // partly off the screen, its title bar in reach: kept
+  EXPECT_EQ(q.form1->Top(), 300);
   EXPECT_EQ(q.form1->Memo1->LineCount(), 0);
   q.form1->SetLeft(10);
   q.world.app->DestroyForms();
   EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), 10u);
+}
+
+// Two monitors side by side, the second with its taskbar on the left.
+void TwoMonitors(THeadlessBackend& backend) {
+  backend.monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                      {{1920, 0, 3200, 1024}, {1980, 0, 3200, 1024}}};
+}
+
+TEST(MainWindow, AStoredPlaceOffEveryScreenIsMovedOntoTheNearestOne) {
+  TQuindleWorld q(kBook);
+  TwoMonitors(q.world.backend);
+  q.world.registry.PutDword(kQuindleKey, "SLeft", 5000);
+  q.world.registry.PutDword(kQuindleKey, "STop", 5000);
+  q.Start();
+  const TRect placed = q.form1->BoundsRect();
+  EXPECT_EQ(placed.right, 3200);  // the second monitor's bottom right corner
+  EXPECT_EQ(placed.bottom, 1024);
+
+  // The second monitor is unplugged while the window sits in the tray on it.
+  q.form1->SetBounds(2500, 300, q.form1->Width(), q.form1->Height());
+  q.world.backend.monitors.resize(1);
+  q.form1->Restore1Click(nullptr);
+  const int left = q.form1->Left();
+  EXPECT_EQ(left + q.form1->Width(), 1920);
+  EXPECT_EQ(q.form1->Top(), 300);
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), static_cast<uint32_t>(left));
 }
 
 TEST(MainWindow, AdvertShownWhenTheSwitchIsStoredFalse) {

@@ -795,6 +795,22 @@ TEST_F(SettingsDialogTest, ActivationMovesTheDialogBackOntoTheScreen) {
   WithDialog([&] { EXPECT_EQ(S().Top(), 0); });
 }
 
+TEST_F(SettingsDialogTest, TheDialogStaysOnTheMonitorThatHoldsTheMainWindow) {
+  q.world.backend.monitors = {{{0, 0, 1920, 1080}, {0, 0, 1920, 1040}},
+                              {{1920, 0, 3200, 1024}, {1980, 0, 3200, 1024}}};
+  q.Start();
+  q.form1->SetBounds(1925, 5, q.form1->Width(), q.form1->Height());  // behind the left taskbar
+  WithDialog([&] {
+    EXPECT_EQ(S().Left(), 1980);
+    EXPECT_EQ(S().Top(), 0);
+  });
+  q.form1->SetBounds(3000, 900, q.form1->Width(), q.form1->Height());
+  WithDialog([&] {
+    EXPECT_EQ(S().Left() + S().Width(), 3200);
+    EXPECT_EQ(S().Top() + S().Height(), 1024);
+  });
+}
+
 // Walks the focusable controls in the order the Tab key visits them.
 void TabWalk(const TWinControl& parent, std::vector<std::string>& out) {
   std::vector<const TWinControl*> kids;

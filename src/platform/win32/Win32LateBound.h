@@ -52,6 +52,9 @@ QUINDLE_LATE_BOUND("shell32.dll", SHGetFolderPathA);
 // the foreground right a second start hands to the copy that runs.
 QUINDLE_LATE_BOUND("advapi32.dll", ConvertSidToStringSidA);
 QUINDLE_LATE_BOUND("user32.dll", AllowSetForegroundWindow);
+// Windows 98 and 2000 and later: the monitor a window is on, and its work area.
+QUINDLE_LATE_BOUND("user32.dll", MonitorFromRect);
+QUINDLE_LATE_BOUND("user32.dll", GetMonitorInfoA);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND

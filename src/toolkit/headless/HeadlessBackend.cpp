@@ -1,6 +1,8 @@
 #include "toolkit/headless/HeadlessBackend.h"
 
 #include <chrono>
+#include <algorithm>
+#include <climits>
 #include <stdexcept>
 
 #include "toolkit/Application.h"
@@ -355,4 +357,29 @@ void THeadlessBackend::DestroyIcon(THandle icon) {
 int THeadlessBackend::IconResourceOf(THandle icon) const {
   auto it = iconResources_.find(icon);
   return it == iconResources_.end() ? 0 : it->second;
+}
+
+TRect THeadlessBackend::WorkAreaNearest(const TRect& r) {
+  // As MonitorFromRect with MONITOR_DEFAULTTONEAREST: the monitor the
+  // rectangle overlaps most; overlapping none, the one closest to it.
+  if (monitors.empty()) return workArea;
+  const auto gap = [](int lo1, int hi1, int lo2, int hi2) {
+    return std::max({0, lo2 - hi1, lo1 - hi2});
+  };
+  const TMonitor* best = &monitors.front();
+  int64_t bestOverlap = -1, bestDistance = INT64_MAX;
+  for (const TMonitor& m : monitors) {
+    const int64_t w = std::min(r.right, m.bounds.right) - std::max(r.left, m.bounds.left);
+    const int64_t h = std::min(r.bottom, m.bounds.bottom) - std::max(r.top, m.bounds.top);
+    const int64_t overlap = w > 0 && h > 0 ? w * h : 0;
+    const int64_t dx = gap(r.left, r.right, m.bounds.left, m.bounds.right);
+    const int64_t dy = gap(r.top, r.bottom, m.bounds.top, m.bounds.bottom);
+    const int64_t distance = dx * dx + dy * dy;
+    if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+      best = &m;
+      bestOverlap = overlap;
+      bestDistance = distance;
+    }
+  }
+  return best->work;
 }

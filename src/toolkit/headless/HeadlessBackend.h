@@ -61,6 +61,12 @@ class THeadlessBackend : public IBackend {
   TPoint cursorPos{100, 100};
   int screenWidth = 1024, screenHeight = 768;
   TRect workArea{0, 0, 1024, 738};
+  // The monitors, each with its bounds and work area; none: the one screen
+  // above.
+  struct TMonitor {
+    TRect bounds, work;
+  };
+  std::vector<TMonitor> monitors;
   THandle focusWindow = 0;
   // The clipboard's text.
   std::string clipboard;
@@ -122,6 +128,7 @@ class THeadlessBackend : public IBackend {
   int ScreenWidth() override { return screenWidth; }
   int ScreenHeight() override { return screenHeight; }
   TRect WorkArea() override { return workArea; }
+  TRect WorkAreaNearest(const TRect& r) override;
   THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;

@@ -6,6 +6,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/ImgList.h"
 #include "toolkit/Menus.h"
+#include "platform/win32/Win32LateBound.h"
 #include "toolkit/win32/Win32Api.h"
 #include "toolkit/win32/Win32FormPeer.h"
 
@@ -464,6 +465,23 @@ TRect TWin32Backend::WorkArea() {
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0))
     return {0, 0, ScreenWidth(), ScreenHeight()};
   return {r.left, r.top, r.right, r.bottom};
+}
+
+TRect TWin32Backend::WorkAreaNearest(const TRect& r) {
+  // Windows 98 and 2000 on; Windows 95 has the one desktop.
+  static TWin32LibraryLoader loader;
+  static const HMODULE_T user = GetModuleHandleA(LateBound::MonitorFromRect.library);
+  static const auto monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
+  static const auto getMonitorInfo = Bind(loader, user, LateBound::GetMonitorInfoA);
+  if (monitorFromRect && getMonitorInfo) {
+    const RECT rect{r.left, r.top, r.right, r.bottom};
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = monitorFromRect(&rect, MONITOR_DEFAULTTONEAREST);
+    if (monitor && getMonitorInfo(monitor, &info))
+      return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+  }
+  return WorkArea();
 }
 
 // ---- icons ----

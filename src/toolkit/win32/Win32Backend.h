@@ -58,6 +58,7 @@ class TWin32Backend : public IBackend {
   int ScreenWidth() override;
   int ScreenHeight() override;
   TRect WorkArea() override;
+  TRect WorkAreaNearest(const TRect& r) override;
   THandle LoadSystemIcon(int id) override;
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;
