@@ -73,11 +73,14 @@ TDialUp::~TDialUp() {
     std::lock_guard lock(gCurrentMutex);
     if (gCurrentDialer == slot_) gCurrentDialer.reset();
   }
+  // The lock is never held across a post (which may wait for room in the
+  // GUI thread's queue, emptied only by this thread): it is taken at once.
   {
     std::lock_guard lock(slot_->mutex);
     slot_->alive = false;
   }
-  // A notifier waiting for the slot gives up its notification.
+  // A notifier waiting for the slot gives up its notification; one whose
+  // post is under way has its delivery find the slot dead.
   slot_->freed.notify_all();
 }
 
@@ -157,15 +160,23 @@ void RASAPI_CALL TDialUp::DialNotifier(uint32_t /*message*/, RASCONNSTATE state,
     slot->state = static_cast<int32_t>(state);
     slot->error = static_cast<int32_t>(error);
     slot->pending = true;
-    // Posted under the lock: the destructor cannot finish, and so the backend
-    // cannot go, while the post is being made.
-    // A program on its way out runs no posted work: the slot stays free, so
-    // that the service's thread is never held waiting for it.
+    // The post lets go of the lock once the work is queued: with the GUI
+    // thread's queue full it waits for room, and the GUI thread, which takes
+    // this lock in Dial and in the destructor, must go on emptying the
+    // queue meanwhile. The lock is held until the backend has counted the
+    // post, so that the backend (which waits for it) cannot go before.
+    bool posted = false;
     try {
-      if (!slot->backend->PostToGui([slot] { DeliverFromSlot(slot); })) slot->pending = false;
+      posted = slot->backend->PostToGui([slot] { DeliverFromSlot(slot); }, &lock);
     } catch (...) {
-      slot->pending = false;
     }
+    if (posted) return;
+    // A program on its way out runs no posted work: the slot is freed, so
+    // that the service's thread is never held waiting for it.
+    if (!lock.owns_lock()) lock.lock();
+    slot->pending = false;
+    lock.unlock();
+    slot->freed.notify_all();
   } catch (...) {
   }
 }
@@ -236,7 +247,11 @@ int TDialUp::HangUpConnection(HRASCONN handle) {
   // Wait until the service lets the handle go, keeping the GUI alive; a
   // service that never does is given up on after a while. Nothing of this
   // dialer is touched after the first message round: a handler may free it.
-  IBackend& backend = Application().Backend();
+  // The messages go through the application's count of nested loops, so a
+  // report held until its handler has returned is not shown inside the
+  // wait, where it would hold up the dial that follows.
+  TApplication& app = Application();
+  IBackend& backend = app.Backend();
   const uint64_t start = backend.TickCount();
   for (;;) {
     RASCONNSTATUSA status;
@@ -245,7 +260,7 @@ int TDialUp::HangUpConnection(HRASCONN handle) {
     if (ras.RasGetConnectStatusA(handle, &status) == ERROR_INVALID_HANDLE_RAS) break;
     if (backend.TickCount() - start >= kHangUpWaitCapMs) break;
     backend.Sleep(10);
-    backend.ProcessMessages();
+    app.ProcessMessages();
   }
   return 0;
 }

@@ -129,7 +129,12 @@ void TApplication::SetTopMost(TForm& form, bool topMost) {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  return backend_.MessageBox(Handle(), text, caption.empty() ? title_ : caption, flags);
+  // The box runs a message loop of its own until the user answers.
+  int answer = 0;
+  RunNested([&] {
+    answer = backend_.MessageBox(Handle(), text, caption.empty() ? title_ : caption, flags);
+  });
+  return answer;
 }
 
 void TApplication::HandleException(const std::exception& e) {
@@ -142,9 +147,9 @@ void TApplication::HandleExceptionLater(const std::exception& e) {
 
 void TApplication::ShowLater(std::string text) {
   backend_.PostToGui([this, text = std::move(text)] {
-    // Reached from a handler that pumps messages halfway through its work
-    // (a dial repaints before it blocks): shown here, the box would hold
-    // that handler up.
+    // Reached from inside a nested loop (a handler that pumps messages
+    // halfway through its work, a wait for a hang-up before a redial, a
+    // dialog or a box): shown here, the box would hold that handler up.
     if (pumpDepth_ > 0) {
       heldReports_.push_back(text);
       return;
@@ -154,9 +159,13 @@ void TApplication::ShowLater(std::string text) {
 }
 
 void TApplication::ProcessMessages() {
+  RunNested([this] { backend_.ProcessMessages(); });
+}
+
+void TApplication::RunNested(const std::function<void()>& loop) {
   ++pumpDepth_;
   try {
-    backend_.ProcessMessages();
+    loop();
   } catch (...) {
     --pumpDepth_;
     throw;

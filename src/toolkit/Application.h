@@ -39,6 +39,11 @@ class TApplication : public TComponent {
   // Dispatches what is pending. A handler that calls it is still running:
   // reports for later that come up meanwhile wait until it has returned.
   void ProcessMessages();
+  // Runs `loop`, a nested message loop (a modal dialog's, a message box's, a
+  // menu's, a wait's), counted as ProcessMessages is: every loop inside a
+  // handler goes through here, so that no report for later is shown before
+  // the handler under way has returned. What `loop` throws reaches the caller.
+  void RunNested(const std::function<void()>& loop);
   // The orderly exit, once: every callback stopped, then each form's
   // OnDestroy (its saving steps), newest first, then the forms freed.
   void DestroyForms();
@@ -108,6 +113,8 @@ class TApplication : public TComponent {
   bool formsDestroyed_ = false;
   bool formsSaved_ = false;
   int topMostLevel_ = 0;
+  // Nested loops under way (RunNested); reports for later that come up
+  // meanwhile are held until the last one has returned.
   int pumpDepth_ = 0;
   std::vector<std::string> heldReports_;
   std::vector<TWindowHook> hooks_;

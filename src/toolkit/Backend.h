@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include "platform/WinConstants.h"  // message boxes, window messages, placement
 #include "toolkit/CodePage.h"
@@ -93,8 +94,16 @@ class IBackend {
   // Runs the message loop until `done` returns true (modal and main loops).
   virtual void RunUntil(const std::function<bool()>& done) = 0;
   // Thread-safe: `work` runs on the GUI thread from the message loop. False
-  // when it never will: the program has stopped its callbacks.
-  virtual bool PostToGui(std::function<void()> work) = 0;
+  // when it never will: the program has stopped its callbacks. On another
+  // thread, a post that the GUI thread's full queue refuses is made again
+  // until the queue takes it (or the callbacks stop); the backend waits for
+  // such a post before it goes.
+  bool PostToGui(std::function<void()> work) { return PostToGui(std::move(work), nullptr); }
+  // The same for a caller that holds a lock the GUI thread may wait for:
+  // `held` is let go once the work is queued, before the post is made or
+  // made again, so that nobody waiting for that lock waits for the queue.
+  // It is unlocked when this returns.
+  virtual bool PostToGui(std::function<void()> work, std::unique_lock<std::mutex>* held) = 0;
   // Blocks the GUI thread without dispatching anything.
   virtual void Sleep(unsigned ms) = 0;
   // The program is on its way out: from here on no timer ticks, no posted

@@ -79,8 +79,10 @@ int TForm::ShowModal() {
   modalResult_ = mrNone;
   try {
     Show();
-    app.Backend().RunUntil(
-        [&] { return modalResult_ != mrNone || !Visible() || app.Terminated(); });
+    app.RunNested([&] {
+      app.Backend().RunUntil(
+          [&] { return modalResult_ != mrNone || !Visible() || app.Terminated(); });
+    });
   } catch (...) {
     modal_ = false;
     Hide();

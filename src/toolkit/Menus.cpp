@@ -14,7 +14,10 @@ TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner) {}
 
 void TPopupMenu::Popup(int x, int y) {
   OnPopup(this);
-  TMenuItem* chosen = Application().Backend().TrackPopupMenu(*this, x, y, ownerWindow_);
+  // The menu runs a message loop of its own until it closes.
+  TApplication& app = Application();
+  TMenuItem* chosen = nullptr;
+  app.RunNested([&] { chosen = app.Backend().TrackPopupMenu(*this, x, y, ownerWindow_); });
   if (chosen) chosen->Click();
 }
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "SimHarness.h"
+#include "Watchdog.h"
 #include "dialup/DialUp.h"
 #include "platform/Errors.h"
 
@@ -310,6 +312,69 @@ TEST(DialUpHandOff, NotificationsGoToTheDialerThatDialledLast) {
   NotifyFromAnotherThread(2);
   world.backend.Settle();
   EXPECT_EQ("second 2", got.back());
+}
+
+// Waits (on real time) until another thread's post waits for room.
+bool PostWaitsForRoom(THeadlessBackend& backend) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (backend.PostsWaitingForRoom() == 0) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// The GUI thread's queue is full while a notification is being posted (as
+// Windows refuses posts past its limit): the service's thread waits for room,
+// and the GUI thread, which alone empties the queue, is held up neither by a
+// new Dial nor by the dialer's destruction. Once the queue has room again,
+// every notification arrives, in order.
+TEST(DialUpHandOff, AFullQueueHoldsUpNeitherDialNorTheDestructorAndLosesNoNotification) {
+  TTestWorld world;
+  TSimHarness sim(world, "[Office]\n");
+  world.libraries.Add("rasapi32.dll", "RasDialA", &KeepNotifier);
+  auto* dialer = new TDialUp(world.app.get());
+  std::vector<int32_t> got;
+  dialer->OnAsyncEvent = [&](TObject*, int32_t state, int32_t, const std::string&) {
+    got.push_back(state);
+  };
+  dialer->SetEntry("Office");
+  ASSERT_EQ(0, dialer->Dial());
+
+  const std::vector<int32_t> states{0, 1, 14, 0x2000};
+  world.backend.SetQueueFull(true);
+  std::thread service([&] {
+    for (int32_t state : states) gNotifier.load()(0xCCCD, state, 0);
+  });
+  ASSERT_TRUE(PostWaitsForRoom(world.backend));
+  {
+    TWatchdog watchdog([&] { world.backend.SetQueueFull(false); });
+    EXPECT_EQ(0, dialer->Dial());
+    EXPECT_FALSE(watchdog.Release()) << "Dial waited for room in the queue";
+  }
+  world.backend.SetQueueFull(false);
+  // The service's thread posts the next only once the last was delivered.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (got.size() < states.size() && std::chrono::steady_clock::now() < giveUp) {
+    world.backend.ProcessMessages();
+    std::this_thread::yield();
+  }
+  service.join();
+  EXPECT_EQ(states, got);
+
+  // A notification waits for room when the dialer goes.
+  world.backend.SetQueueFull(true);
+  std::thread late([] { gNotifier.load()(0xCCCD, 3, 0); });
+  ASSERT_TRUE(PostWaitsForRoom(world.backend));
+  {
+    TWatchdog watchdog([&] { world.backend.SetQueueFull(false); });
+    delete dialer;
+    EXPECT_FALSE(watchdog.Release()) << "the destructor waited for room in the queue";
+  }
+  world.backend.SetQueueFull(false);
+  late.join();
+  world.backend.Settle();  // the late delivery finds the dialer gone
+  EXPECT_EQ(states, got);
 }
 
 // ---------------------------------------------------------------- hang-up

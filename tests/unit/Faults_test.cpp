@@ -103,4 +103,51 @@ TEST(Faults, LogFolderThatVanishesKeepsItsLinesUntilItComesBack) {
   EXPECT_EQ(text.substr(text.size() - pane.size()), pane) << "file:\n" << text << "pane:\n" << pane;
 }
 
+// The disk fills while the line is up; the line drops and the redial first
+// waits for the service to let the old connection go, which takes 500 ms.
+// The drop's line met the fault, and its report waits until the handler
+// that added the line has returned: not inside the wait, where the user's
+// OK would hold the redial up.
+TEST(Faults, AWriteFaultsReportDoesNotHoldUpARedialWaitingForItsHangUp) {
+  TTempDir dir;
+  const std::string log = dir.File("session.txt");
+  TQuindleWorld q("[Home]\nScript=0:100,1:100,8192:100\nDropAfter=20\nHangUpDelay=500\n");
+  q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);
+  q.world.registry.PutString(kQuindleKey, "LogFile", log);
+  q.world.registry.PutDword(kQuindleKey, "AutoRecon", 1);
+  q.Start();
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == 1; }));
+  q.form1->Shared.LogFile.Close();
+  q.form1->Shared.LogFileOpen = false;
+  q.form1->Shared.LogFileName = "/dev/full";
+  // When the drop's line reached the pane.
+  int64_t droppedAt = -1;
+  TRichEditURL* pane = q.form1->Memo1;
+  TNotifyEvent change = pane->OnChange;
+  pane->OnChange = [&, pane, change](TObject* sender) {
+    const int count = pane->LineCount();
+    if (droppedAt < 0 && count > 0 && pane->Line(count - 1).rfind("Disconnected ", 0) == 0)
+      droppedAt = q.world.clock.NowMs();
+    change(sender);
+  };
+  const int dials = q.sim->service->DialCount("Home");
+  int dialsAtBox = -1;
+  int64_t boxAt = -1;
+  std::string lastLineAtBox;
+  q.world.backend.messageBoxAnswer = [&](const TRecordedMessageBox&) {
+    dialsAtBox = q.sim->service->DialCount("Home");
+    boxAt = q.world.clock.NowMs();
+    lastLineAtBox = q.Pane().back();
+    return IDOK_T;
+  };
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !q.world.backend.messageBoxes.empty(); }, 30000));
+
+  ASSERT_GE(droppedAt, 0);
+  EXPECT_GE(boxAt - droppedAt, 500);  // the redial did wait for the hang-up
+  EXPECT_EQ(dialsAtBox, dials + 1);   // and dialled before the report came up
+  EXPECT_EQ(lastLineAtBox.rfind("Connection attempt #1 (", 0), 0u);
+  EXPECT_EQ(q.world.backend.messageBoxes.size(), 1u);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "TestWorld.h"
 #include "platform/Errors.h"
+#include "toolkit/Menus.h"
 #include "toolkit/Timer.h"
 
 namespace {
@@ -255,6 +256,43 @@ TEST(Toolkit, ThrowingTickAndPostedWorkAreEachReportedOnceAndTheLoopGoesOn) {
   EXPECT_EQ(ranAfter, 1);
   EXPECT_EQ(w.MessageTexts(),
             (std::vector<std::string>{"work failed", "tick failed", "tick failed"}));
+}
+
+// A report for later comes up once the handler that met the fault has
+// returned, whatever nested loop the handler runs meanwhile: a modal
+// dialog's, a popup menu's, a message box's. Each lets posted work through,
+// as its loop on Windows dispatches the thread's messages.
+TEST(Toolkit, AReportForLaterWaitsOutEveryNestedLoopOfItsHandler) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* main = w.app->CreateForm<TTestForm>(log);
+  auto* dialog = w.app->CreateForm<TTestForm>(log);
+  auto* menu = new TPopupMenu(main);
+  std::vector<std::string> seen;
+  w.backend.loopScript = [&] {
+    seen.push_back("dialog");
+    dialog->Close();
+  };
+  w.backend.popupScript = [&](TPopupMenu&, int, int) -> TMenuItem* {
+    w.backend.Settle();
+    seen.push_back("menu");
+    return nullptr;
+  };
+  w.backend.messageBoxAnswer = [&](const TRecordedMessageBox& box) {
+    w.backend.Settle();
+    seen.push_back("box " + box.text);
+    return IDOK_T;
+  };
+  w.backend.PostToGui([&] {
+    w.app->HandleExceptionLater(EQuindleError("the fault"));
+    dialog->ShowModal();
+    menu->Popup(10, 10);
+    w.app->MessageBox("a question", "", MB_OK_T);
+    seen.push_back("handler returned");
+  });
+  w.backend.Settle();
+  EXPECT_EQ(seen, (std::vector<std::string>{"dialog", "menu", "box a question", "handler returned",
+                                            "box the fault"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // to the phone-book file, and (when it is installed) the system's own copy.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "ToolkitWin32World.h"
+#include "unit/Watchdog.h"
 // The seam's method, not the Windows macro of the same name.
 #undef LoadLibrary
 #include "dialup/DialUp.h"
@@ -60,6 +62,31 @@ const std::string& PhoneBookPath() {
   return path;
 }
 
+// A backend whose wake-up for posted work the queue refuses while `full` is
+// set, as a queue past its limit of posted messages refuses a post.
+class TFullQueueBackend : public TRecordingWin32Backend {
+ public:
+  std::atomic<bool> full{false};
+  std::atomic<int> refused{0};
+
+ protected:
+  bool PostWake() override {
+    if (full) {
+      ++refused;
+      return false;
+    }
+    return TWin32Backend::PostWake();
+  }
+};
+
+// Waits (on real time, dispatching nothing) until the service's thread has
+// had a wake-up refused.
+bool WakeUpRefused(TFullQueueBackend& backend) {
+  const int before = backend.refused;
+  for (int i = 0; i < 10000 && backend.refused == before; ++i) Sleep(1);
+  return backend.refused != before;
+}
+
 class DialSimLibrary : public ::testing::Test {
  protected:
   DialSimLibrary() {
@@ -84,7 +111,7 @@ class DialSimLibrary : public ::testing::Test {
   }
 
   TBuiltSimLoader loader;
-  TRecordingWin32Backend backend;
+  TFullQueueBackend backend;
   std::unique_ptr<TApplication> app;
   TDialUp* dialer = nullptr;
 };
@@ -153,6 +180,52 @@ TEST_F(DialSimLibrary, StoredCredentialsAreWrittenToThePhoneBookFile) {
   EXPECT_NE(std::string::npos,
             text.str().find("[Refused]\r\nUserName=wilma\r\nPassword=pebbles\r\n"))
       << text.str();
+}
+
+// The GUI thread's queue is full while the service's thread posts a
+// notification: that thread posts again until the queue takes it, and the
+// GUI thread, which alone empties the queue, is held up neither by a new Dial
+// nor by the dialer's destruction. Once the queue has room, the new dial's
+// notifications all arrive.
+TEST_F(DialSimLibrary, AFullQueueHoldsUpNeitherDialNorTheDestructorAndLosesNoNotification) {
+  std::vector<std::string> got;
+  dialer->OnAsyncEvent = [&](TObject*, int32_t state, int32_t error, const std::string& text) {
+    got.push_back(std::to_string(state) + " " + std::to_string(error) + " " + text);
+  };
+  // A dial that fails by itself: only the second can connect.
+  dialer->SetEntry("Refused");
+  backend.full = true;
+  ASSERT_EQ(0, dialer->Dial());
+  ASSERT_TRUE(WakeUpRefused(backend));
+  dialer->SetEntry("Fast");
+  {
+    TWatchdog watchdog([&] { backend.full = false; });
+    EXPECT_EQ(0, dialer->Dial());
+    EXPECT_FALSE(watchdog.Release()) << "Dial waited for room in the queue";
+  }
+  backend.full = false;
+  ASSERT_TRUE(PumpUntil([&] { return !got.empty() && got.back() == "8192 0 Connected"; }));
+  const std::vector<std::string> fast{"0 0 Opening port", "1 0 Port opened", "14 0 Authenticated",
+                                      "8192 0 Connected"};
+  ASSERT_GE(got.size(), fast.size());
+  EXPECT_EQ(fast, std::vector<std::string>(got.end() - 4, got.end()));
+  EXPECT_EQ(0, dialer->HangUp());
+
+  // A notification waits for room when the dialer goes.
+  got.clear();
+  dialer->SetEntry("Refused");
+  backend.full = true;
+  ASSERT_EQ(0, dialer->Dial());
+  ASSERT_TRUE(WakeUpRefused(backend));
+  {
+    TWatchdog watchdog([&] { backend.full = false; });
+    delete dialer;
+    dialer = nullptr;
+    EXPECT_FALSE(watchdog.Release()) << "the destructor waited for room in the queue";
+  }
+  backend.full = false;
+  PumpUntil([] { return false; }, 300);  // the late delivery finds the dialer gone
+  EXPECT_TRUE(got.empty());
 }
 
 TEST(DialSystemLibrary, TheProgramsLoaderFindsTheInstalledSimulatedService) {

@@ -27,7 +27,13 @@ constexpr int64_t kLoopTimeCapMs = 400LL * 24 * 3600 * 1000;  // a runaway loop,
 
 THeadlessBackend::THeadlessBackend(TVirtualClock& clock) : clock_(clock) {}
 
-THeadlessBackend::~THeadlessBackend() = default;
+THeadlessBackend::~THeadlessBackend() {
+  // A post waiting for room gives up; the backend goes only once it has.
+  std::unique_lock<std::mutex> lock(mutex_);
+  callbacksStopped_ = true;
+  room_.notify_all();
+  room_.wait(lock, [this] { return waitingForRoom_ == 0; });
+}
 
 // ---- time and the loop ----
 
@@ -51,6 +57,7 @@ void THeadlessBackend::StopCallbacks() {
   std::lock_guard<std::mutex> lock(mutex_);
   callbacksStopped_ = true;
   std::erase_if(queue_, [](const auto& item) { return !item.first; });
+  room_.notify_all();  // a post waiting for room gives up
 }
 
 void THeadlessBackend::StopTimer(uintptr_t id) {
@@ -185,14 +192,38 @@ void THeadlessBackend::RunUntil(const std::function<bool()>& done) {
   }
 }
 
-bool THeadlessBackend::PostToGui(std::function<void()> work) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (callbacksStopped_) return false;
-    queue_.emplace_back(false, std::move(work));
+bool THeadlessBackend::PostToGui(std::function<void()> work, std::unique_lock<std::mutex>* held) {
+  auto letGo = [held] {
+    if (held && held->owns_lock()) held->unlock();
+  };
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!callbacksStopped_ && queueFull_ && std::this_thread::get_id() != guiThread_) {
+    // Counted while the caller's lock keeps this backend in use; the caller's
+    // lock is let go before the wait, as the Windows backend does.
+    ++waitingForRoom_;
+    letGo();
+    room_.wait(lock, [this] { return !queueFull_ || callbacksStopped_; });
+    if (--waitingForRoom_ == 0) room_.notify_all();
   }
+  letGo();
+  if (callbacksStopped_) return false;
+  queue_.emplace_back(false, std::move(work));
+  // Told under the lock: once it is let go, the backend may be gone.
   posted_.notify_all();
   return true;
+}
+
+void THeadlessBackend::SetQueueFull(bool full) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queueFull_ = full;
+  }
+  room_.notify_all();
+}
+
+int THeadlessBackend::PostsWaitingForRoom() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waitingForRoom_;
 }
 
 void THeadlessBackend::PostExternal(std::function<void()> work) {
@@ -225,7 +256,10 @@ void THeadlessBackend::PressKey(TForm& form, WORD_T key, char ch, TShiftState sh
 int THeadlessBackend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
                                  unsigned flags) {
   messageBoxes.push_back({text, caption, flags});
-  return messageBoxAnswer ? messageBoxAnswer(messageBoxes.back()) : IDOK_T;
+  // A copy: the answer may run the box's loop, and a box shown there is
+  // recorded too.
+  const TRecordedMessageBox box = messageBoxes.back();
+  return messageBoxAnswer ? messageBoxAnswer(box) : IDOK_T;
 }
 
 std::unique_ptr<IControlPeer> THeadlessBackend::CreatePeer(TControl& control) {

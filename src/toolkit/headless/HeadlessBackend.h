@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 #include "platform/memory/VirtualClock.h"
 #include "toolkit/Backend.h"
@@ -47,6 +48,13 @@ class THeadlessBackend : public IBackend {
   uintptr_t StartExternalTimer(unsigned intervalMs, std::function<void()> tick);
   void PostExternal(std::function<void()> work);
   bool CallbacksStopped() const { return callbacksStopped_; }
+  // The GUI thread's queue is full, as a Windows queue past its limit of
+  // posted messages: another thread's post waits until there is room again
+  // (the Windows backend's retries), its work queued only then; the GUI
+  // thread's own post is queued (a timer stands in for it on Windows).
+  void SetQueueFull(bool full);
+  // Posts of other threads waiting for room in the queue.
+  int PostsWaitingForRoom();
 
   std::vector<TRecordedMessageBox> messageBoxes;
   // Answer for each message box (default IDOK).
@@ -96,7 +104,8 @@ class THeadlessBackend : public IBackend {
   void StopTimer(uintptr_t id) override;
   void ProcessMessages() override;
   void RunUntil(const std::function<bool()>& done) override;
-  bool PostToGui(std::function<void()> work) override;
+  using IBackend::PostToGui;
+  bool PostToGui(std::function<void()> work, std::unique_lock<std::mutex>* held) override;
   void Sleep(unsigned ms) override;
   void StopCallbacks() override;
   uint64_t TickCount() override;
@@ -155,6 +164,10 @@ class THeadlessBackend : public IBackend {
   uint64_t timerSeq_ = 0;
   std::mutex mutex_;
   std::condition_variable posted_;
+  std::condition_variable room_;  // the queue has room, or the callbacks stopped
+  bool queueFull_ = false;
+  int waitingForRoom_ = 0;
+  std::thread::id guiThread_ = std::this_thread::get_id();
   // Posted work; `true` marks work of another process.
   std::deque<std::pair<bool, std::function<void()>>> queue_;
   std::vector<std::function<bool()>> probes_;

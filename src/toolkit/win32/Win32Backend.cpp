@@ -100,9 +100,12 @@ TWin32Backend::TWin32Backend() {
 
 TWin32Backend::~TWin32Backend() {
   {
-    std::lock_guard<std::mutex> lock(postMutex_);
+    std::unique_lock<std::mutex> lock(postMutex_);
     closing_ = true;
     posted_.clear();
+    // A post still waiting for room in the queue sees `closing_` within one
+    // round of its retries and gives up.
+    postingDone_.wait(lock, [this] { return posting_ == 0; });
   }
   for (auto& [id, tick] : timers_) KillTimer(H(utility_), id);
   timers_.clear();
@@ -151,14 +154,34 @@ intptr_t TWin32Backend::UtilityMessage(uint32_t message, uintptr_t wParam, intpt
   return 0;
 }
 
-bool TWin32Backend::PostToGui(std::function<void()> work) {
+bool TWin32Backend::PostToGui(std::function<void()> work, std::unique_lock<std::mutex>* held) {
+  auto letGo = [held] {
+    if (held && held->owns_lock()) held->unlock();
+  };
   {
     std::lock_guard<std::mutex> lock(postMutex_);
-    if (closing_) return false;
+    if (closing_) {
+      letGo();
+      return false;
+    }
     posted_.push_back(std::move(work));
-    if (wakePending_) return true;
+    if (wakePending_) {
+      letGo();
+      return true;
+    }
     wakePending_ = true;
+    // Counted while the caller's lock still keeps this backend in use: the
+    // destructor waits for the post below, however long the queue refuses it.
+    ++posting_;
   }
+  letGo();
+  struct TDone {
+    TWin32Backend& b;
+    ~TDone() {
+      std::lock_guard<std::mutex> lock(b.postMutex_);
+      if (--b.posting_ == 0) b.postingDone_.notify_all();
+    }
+  } done{*this};
   // A refused wake-up (a full queue) must not leave the work waiting for a
   // next post that may never come: the dialer's notifier posts again only
   // once this work has run.
@@ -169,6 +192,8 @@ bool TWin32Backend::PostToGui(std::function<void()> work) {
     SetTimer(H(utility_), kWakeTimer, 10, nullptr);
     return true;
   }
+  // Another thread waits for room in the queue, holding no lock of the
+  // caller's: the GUI thread is free to empty the queue meanwhile.
   for (;;) {
     ::Sleep(10);
     {

@@ -2,6 +2,7 @@
 // API, timers and the thread-safe post on a message-only utility window, and
 // the window-manager calls the components need.
 #pragma once
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -26,7 +27,8 @@ class TWin32Backend : public IBackend {
   void StopTimer(uintptr_t id) override;
   void ProcessMessages() override;
   void RunUntil(const std::function<bool()>& done) override;
-  bool PostToGui(std::function<void()> work) override;
+  using IBackend::PostToGui;
+  bool PostToGui(std::function<void()> work, std::unique_lock<std::mutex>* held) override;
   void Sleep(unsigned ms) override;
   void StopCallbacks() override;
   uint64_t TickCount() override;
@@ -104,6 +106,8 @@ class TWin32Backend : public IBackend {
   std::mutex postMutex_;
   std::deque<std::function<void()>> posted_;
   bool wakePending_ = false;
+  int posting_ = 0;  // wake-ups being made outside the lock
+  std::condition_variable postingDone_;
   bool closing_ = false;  // no more posted work: the program is on its way out
   bool timersStopped_ = false;
 
