@@ -136,6 +136,8 @@ int TDialUp::Dial() {
       ras_.RasDialA(nullptr, nullptr, &params.rec, 0, reinterpret_cast<void*>(notifier), &handle_));
   SecureZero(&params.rec, sizeof params.rec);
   if (r != 0) {
+    // A handle made before the call failed is still the caller's to hang up.
+    if (handle_ != 0) HangUpConnection(handle_);
     OnError(this, r, ErrorText(r));
     return r;
   }
@@ -196,21 +198,33 @@ void TDialUp::DeliverDialEvent() {
     state = slot->state;
     error = slot->error;
   }
-  // The slot is freed once the handler has returned, or has thrown.
-  struct TRelease {
-    std::shared_ptr<TDialSlot> slot;
-    ~TRelease() {
-      {
-        std::lock_guard lock(slot->mutex);
-        slot->pending = false;
+  const HRASCONN dialled = handle_;
+  {
+    // The slot is freed once the handler has returned, or has thrown.
+    struct TRelease {
+      std::shared_ptr<TDialSlot> slot;
+      ~TRelease() {
+        {
+          std::lock_guard lock(slot->mutex);
+          slot->pending = false;
+        }
+        slot->freed.notify_all();
       }
-      slot->freed.notify_all();
+    } release{slot};
+    if (OnAsyncEvent) {
+      std::string text = GetStatusText(state, error);
+      OnAsyncEvent(this, state, error, text);
     }
-  } release{slot};
-  if (OnAsyncEvent) {
-    std::string text = GetStatusText(state, error);
-    OnAsyncEvent(this, state, error, text);
   }
+  // A dial that failed holds its port until it is hung up, connected or
+  // not: once the owner has been told, the connection is let go (through
+  // the wait for the handle to go, which a redial's dial also waits for).
+  if (error == 0 || dialled == 0) return;
+  {
+    std::lock_guard lock(slot->mutex);
+    if (!slot->alive) return;  // the handler freed this dialer
+  }
+  HangUpConnection(dialled);
 }
 
 bool TDialUp::Dialing() {

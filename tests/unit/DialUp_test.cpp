@@ -413,14 +413,26 @@ TEST_F(DialUpTest, HangUpFailureIsReturnedWithoutWaiting) {
   EXPECT_EQ(before, world.clock.NowMs());
 }
 
-TEST_F(DialUpTest, HangUpWaitsUntilTheServiceReleasesTheHandle) {
+// Windows keeps a failed dial's port until it is hung up: the dialer lets it
+// go once the failure has been told, and waits for the handle to go.
+TEST_F(DialUpTest, AFailedDialIsHungUpOnceToldAndItsHandleWaitedFor) {
+  int handlesWhenTold = -1;
+  int64_t toldAt = -1, releasedAt = -1;
+  dialer->OnAsyncEvent = [&](TObject*, int32_t, int32_t error, const std::string&) {
+    if (error == 0) return;
+    handlesWhenTold = sim.service->HandleCount();
+    toldAt = world.clock.NowMs();
+  };
+  world.backend.StartTimer(10, [&] {
+    if (toldAt >= 0 && releasedAt < 0 && sim.service->HandleCount() == 0)
+      releasedAt = world.clock.NowMs();
+  });
   DialEntry("Busy", dmAsync);
-  world.backend.Advance(1000);  // failed, handle still held
-  EXPECT_EQ(1, sim.service->HandleCount());
-  int64_t before = world.clock.NowMs();
-  EXPECT_EQ(0, dialer->HangUp());
-  EXPECT_GE(world.clock.NowMs() - before, 300);
-  EXPECT_EQ(0, sim.service->HandleCount());
+  world.backend.Advance(2000);
+  EXPECT_EQ(handlesWhenTold, 1);
+  EXPECT_EQ(sim.service->HandleCount(), 0);
+  EXPECT_GE(releasedAt - toldAt, 300);  // the service's hang-up time, waited out
+  EXPECT_EQ(6, dialer->HangUp());       // nothing left to hang up
 }
 
 // ---------------------------------------------------------------- entries
