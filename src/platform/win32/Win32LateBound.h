@@ -52,6 +52,9 @@ QUINDLE_LATE_BOUND("shell32.dll", SHGetFolderPathA);
 // the foreground right a second start hands to the copy that runs.
 QUINDLE_LATE_BOUND("advapi32.dll", ConvertSidToStringSidA);
 QUINDLE_LATE_BOUND("user32.dll", AllowSetForegroundWindow);
+// Windows 7 and later: the shell's restart broadcast let through to the
+// tray icon's window of an elevated program.
+QUINDLE_LATE_BOUND("user32.dll", ChangeWindowMessageFilterEx);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND
