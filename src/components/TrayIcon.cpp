@@ -53,6 +53,11 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   // The shell broadcasts this after it has been restarted; the icon must then
   // be added again or it is gone for good.
   taskbarCreated_ = backend_.RegisterWindowMessage("TaskbarCreated");
+  // The shell runs unelevated: an elevated program hears its broadcast only
+  // when this window lets it through. A system without that filter (or one
+  // that refuses) leaves it out, and the presence check below finds the
+  // lost icon instead.
+  if (taskbarCreated_ != 0) backend_.AllowMessageThroughFilter(window_, taskbarCreated_);
   // Even a removal sent before any refresh must name this window.
   oldRecord_.cbSize = sizeof oldRecord_;
   oldRecord_.hWnd = window_;
@@ -69,6 +74,15 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   addRetryTimer_->SetEnabled(false);
   addRetryTimer_->SetInterval(kAddRetryInterval);
   addRetryTimer_->SetOnTimer([this](TObject*) { RetryAdd(); });
+
+  // The shell may also lose the icon without a word to this window (the
+  // broadcast did not reach it), and a program that sits in the tray makes
+  // no refresh that the shell could refuse: while the icon is in, it is
+  // refreshed as it stands on this timer, and a refusal says it is gone.
+  presenceTimer_ = new TTimer(this);
+  presenceTimer_->SetEnabled(false);
+  presenceTimer_->SetInterval(kPresenceCheckInterval);
+  presenceTimer_->SetOnTimer([this](TObject*) { CheckStillShown(); });
 
   defaultIcon_ = backend_.LoadSystemIcon(SystemIconId(idiWINLOGO));
   winIcon_ = idiWINLOGO;
@@ -95,6 +109,8 @@ TTrayIcon::~TTrayIcon() {
   } catch (...) {
     // A destructor must not throw; what is left is released with the process.
   }
+  delete presenceTimer_;
+  presenceTimer_ = nullptr;
   delete addRetryTimer_;
   addRetryTimer_ = nullptr;
   delete animationTimer_;
@@ -302,8 +318,7 @@ void TTrayIcon::ShowIcon() {
   FillIconData();
   shown_ = true;
   if (SendRecord(NIM_ADD_T)) {
-    inTray_ = true;
-    addRetryTimer_->SetEnabled(false);
+    IconTaken();
   } else if (!inTray_) {
     // A second add of an icon that is there is refused too; only an icon
     // that is missing is offered again.
@@ -318,8 +333,7 @@ void TTrayIcon::UpdateIcon() {
   if (!shown_) return;
   if (taken && !inTray_) {
     // An add that was reported as failed went through after all.
-    inTray_ = true;
-    addRetryTimer_->SetEnabled(false);
+    IconTaken();
   } else if (!taken && inTray_) {
     // The shell no longer knows the icon: it restarted without a word to
     // this window (an elevated program does not hear its broadcast).
@@ -332,18 +346,17 @@ void TTrayIcon::HideIcon() {
   shown_ = false;
   inTray_ = false;
   addRetryTimer_->SetEnabled(false);
+  presenceTimer_->SetEnabled(false);
 }
 
-void TTrayIcon::ReAddAfterShellRestart() {
+void TTrayIcon::ReAddLostIcon() {
   // The record still holds the image and hint of the last refresh, and its
   // icon handle stays alive until the next one, so it is sent as it is.
   if (!shown_) return;
-  if (OfferIcon()) {
-    inTray_ = true;
-    addRetryTimer_->SetEnabled(false);
-  } else {
+  if (OfferIcon())
+    IconTaken();
+  else
     IconMissing();
-  }
 }
 
 bool TTrayIcon::OfferIcon() {
@@ -353,8 +366,15 @@ bool TTrayIcon::OfferIcon() {
   return SendRecord(NIM_ADD_T) || SendRecord(NIM_MODIFY_T);
 }
 
+void TTrayIcon::IconTaken() {
+  inTray_ = true;
+  addRetryTimer_->SetEnabled(false);
+  presenceTimer_->SetEnabled(true);
+}
+
 void TTrayIcon::IconMissing() {
   inTray_ = false;
+  presenceTimer_->SetEnabled(false);
   addRetryTimer_->SetEnabled(true);
   // A window hidden to the notification area would now be out of reach:
   // it goes back to the taskbar, minimised, until the icon is in again.
@@ -371,10 +391,19 @@ void TTrayIcon::RetryAdd() {
   }
   // The record is filled by every refresh, refused or not, so it carries the
   // current image and hint.
-  if (OfferIcon()) {
-    inTray_ = true;
-    addRetryTimer_->SetEnabled(false);
+  if (OfferIcon()) IconTaken();
+}
+
+void TTrayIcon::CheckStillShown() {
+  if (!shown_ || !inTray_) {
+    presenceTimer_->SetEnabled(false);
+    return;
   }
+  // The record as the last refresh left it: the shell shows nothing new.
+  if (SendRecord(NIM_MODIFY_T)) return;
+  // Refused: the shell no longer knows the icon, and it goes back in as
+  // after the shell's restart broadcast.
+  ReAddLostIcon();
 }
 
 // ---- messages ----
@@ -402,7 +431,7 @@ intptr_t TTrayIcon::TrayWndProc(uint32_t message, uintptr_t wParam, intptr_t lPa
     return 0;
   }
   if (taskbarCreated_ != 0 && message == taskbarCreated_) {
-    ReAddAfterShellRestart();
+    ReAddLostIcon();
     return 0;
   }
   return backend_.DefWindowProc(window_, message, wParam, lParam);

@@ -74,6 +74,10 @@ class TTrayIcon : public TComponent {
   static constexpr TIDI_Icons kDefaultWinIcon = idiWINLOGO;
   // How long after a refused add the icon is offered to the shell again.
   static constexpr unsigned kAddRetryInterval = 5000;
+  // How often an icon the shell has taken is refreshed as it stands, to find
+  // out whether the shell still has it. One call a minute costs nothing
+  // noticeable, and a lost icon is back within a minute.
+  static constexpr unsigned kPresenceCheckInterval = 60000;
 
   explicit TTrayIcon(TComponent* owner);
   ~TTrayIcon() override;
@@ -144,9 +148,11 @@ class TTrayIcon : public TComponent {
   void DoRightClick();
   void RestoreApp();
   void AppMinimize(TObject* sender);
-  void ReAddAfterShellRestart();
+  void ReAddLostIcon();
   void RetryAdd();
+  void CheckStillShown();
   bool OfferIcon();
+  void IconTaken();
   void IconMissing();
 
   TApplication* app_;
@@ -188,4 +194,5 @@ class TTrayIcon : public TComponent {
   TNotifyEvent savedOnMinimize_;
   TTimer* animationTimer_ = nullptr;
   TTimer* addRetryTimer_ = nullptr;
+  TTimer* presenceTimer_ = nullptr;
 };

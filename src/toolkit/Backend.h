@@ -133,6 +133,11 @@ class IBackend {
                                intptr_t lParam) = 0;
   virtual bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
   virtual uint32_t RegisterWindowMessage(const std::string& name) = 0;
+  // ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr):
+  // `message` reaches `window` even when a process of lower integrity sends
+  // it (the shell, to an elevated program). False when the system has no
+  // such filter to open (before Windows 7) or refused the change.
+  virtual bool AllowMessageThroughFilter(THandle window, uint32_t message) = 0;
 
   virtual bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) = 0;
   virtual bool UnregisterHotKey(THandle window, int id) = 0;

@@ -54,6 +54,21 @@ TSent Decode(const TNotifyCall& call) {
   return {};
 }
 
+// How many calls of one kind (add, modify, delete) the shell has had.
+int CountOf(const TMemoryShell& shell, uint32_t message) {
+  return static_cast<int>(
+      std::count_if(shell.notifyCalls.begin(), shell.notifyCalls.end(),
+                    [message](const TNotifyCall& c) { return c.message == message; }));
+}
+
+// The last record of one kind the shell received.
+TSent LastOf(const TMemoryShell& shell, uint32_t message) {
+  for (auto it = shell.notifyCalls.rbegin(); it != shell.notifyCalls.rend(); ++it)
+    if (it->message == message) return Decode(*it);
+  ADD_FAILURE() << "no call " << message;
+  return {};
+}
+
 class TrayIconTest : public ::testing::Test {
  protected:
   void SetUp() override { MakeTray(); }
@@ -736,9 +751,138 @@ TEST(TrayIconRefused, EveryMinimiseStaysOnTheTaskbarUntilTheIconIsAddedWithTheCu
   EXPECT_EQ(b.IconResourceOf(add.icon), IDI_CONNECTED);
   EXPECT_EQ(add.tip, "Quindle\r(Connected)");
   q.Advance(60000);
-  EXPECT_EQ(q.world.shell.notifyCalls.size(), 1u);
+  EXPECT_EQ(CountOf(q.world.shell, NIM_ADD_T), 1);  // the icon is in: no more offers
   q.world.app->Restore();
   f.Close();
+  EXPECT_FALSE(b.IsWindowVisible(f.Handle()));
+}
+
+TEST_F(TrayIconTest, ARefusedAddIsOfferedAgainFiveSecondsAfterEachRefusal) {
+  // The shell is not ready for the first two adds (as at logon).
+  w.shell.refuseNextAdds = 2;
+  tray->SetActive(true);
+  const uint64_t start = w.backend.TickCount();
+  std::vector<uint64_t> offeredAt;
+  for (int ms = 0; ms < 20000 && offeredAt.size() < 3; ++ms) {
+    const size_t before = w.shell.notifyCalls.size();
+    w.backend.Advance(1);
+    for (size_t i = before; i < w.shell.notifyCalls.size(); ++i)
+      if (w.shell.notifyCalls[i].message == NIM_ADD_T)
+        offeredAt.push_back(w.backend.TickCount() - start);
+  }
+  // Five seconds after the first add and after the refused retry; the
+  // third add is taken, and no fourth follows.
+  EXPECT_EQ(offeredAt, (std::vector<uint64_t>{5000, 10000}));
+  EXPECT_TRUE(w.shell.IconShown());
+}
+
+// The shell takes the icon later than the first add: it refused that add
+// (not started yet) and takes the retry, or it carried the add out but
+// answered too late, and the next refresh finds the icon there.
+TEST_F(TrayIconTest, AnIconTheShellTakesLateIsKnownToBeThereAndMinimisingHidesToIt) {
+  tray->SetHideAppOnMinimize(true);
+  const THandle window = form->Handle();
+  for (bool answeredLate : {false, true}) {
+    SCOPED_TRACE(answeredLate ? "add answered too late" : "add refused, retry taken");
+    if (answeredLate)
+      w.shell.addsTimingOut = 1;
+    else
+      w.shell.refuseNextAdds = 1;
+    tray->SetActive(true);
+    EXPECT_FALSE(tray->InNotificationArea());
+    w.app->Minimize();
+    EXPECT_TRUE(w.backend.IsWindowVisible(window) && w.backend.IsIconic(window));
+    w.app->Restore();
+
+    if (answeredLate)
+      tray->SetHint("Quindle\r(Connected)");  // a refresh the shell takes
+    else
+      w.backend.Advance(5000);  // the retry
+    EXPECT_TRUE(w.shell.IconShown());
+    EXPECT_TRUE(tray->InNotificationArea());
+    w.app->Minimize();
+    EXPECT_FALSE(w.backend.IsWindowVisible(window));  // only the icon is left
+    Forget();
+    w.backend.Advance(30000);
+    EXPECT_EQ(CountOf(w.shell, NIM_ADD_T), 0);  // nothing more is offered
+    w.app->Restore();
+    tray->SetActive(false);
+  }
+}
+
+TEST_F(TrayIconTest, AnElevatedProgramHearsTheShellsRestartBroadcastThroughItsWindowsFilter) {
+  w.backend.elevated = true;
+  tray->SetShowHint(true);
+  tray->SetHint("Quindle\r(Connected)");
+  tray->SetActive(true);
+  w.shell.LoseAllIcons();
+  Forget();
+  EXPECT_EQ(w.backend.BroadcastFromShell(w.backend.RegisterWindowMessage("TaskbarCreated")), 1);
+  ASSERT_EQ(Sent().size(), 1u);
+  EXPECT_EQ(Last().message, NIM_ADD_T);
+  EXPECT_EQ(Last().tip, "Quindle\r(Connected)");
+  EXPECT_TRUE(w.shell.IconShown());
+}
+
+TEST(TrayIconShell, WithoutAMessageFilterTheLostIconIsFoundByItsPresenceCheck) {
+  // Before Windows 7 there is no filter for one window: an elevated program
+  // does not hear the broadcast, and says nothing about it.
+  TTestWorld w;
+  w.backend.hasMessageFilter = false;
+  w.backend.elevated = true;
+  TForm* form = w.app->CreateForm<TForm>();
+  auto* tray = new TTrayIcon(form);
+  tray->SetActive(true);
+  w.shell.LoseAllIcons();
+  EXPECT_EQ(w.backend.BroadcastFromShell(w.backend.RegisterWindowMessage("TaskbarCreated")), 0);
+  EXPECT_FALSE(w.shell.IconShown());
+  w.backend.Advance(60 * 1000);  // within a minute
+  EXPECT_TRUE(w.shell.IconShown());
+  EXPECT_TRUE(w.backend.messageBoxes.empty());
+}
+
+// The whole program, connected and hidden in the tray, when the shell loses
+// the icon and tells nobody: only the icon could bring the window back.
+TEST(TrayIconLost, AnIconLostWithoutAWordIsBackWithinAMinuteOrTheWindowIsOnTheTaskbar) {
+  TQuindleWorld q("[Home]\nScript=0:100,8192:100\n");
+  q.world.registry.PutDword(kQuindleKey, "MiniStart", 1);
+  q.Start();
+  TForm1& f = *q.form1;
+  THeadlessBackend& b = q.world.backend;
+  TMemoryShell& shell = q.world.shell;
+  f.Show();
+  f.ConButton->Click();  // "Minimize on connected"
+  ASSERT_TRUE(q.AdvanceUntil([&] { return f.Panel1->Caption() == "Connected to Home"; }));
+  ASSERT_FALSE(b.IsWindowVisible(f.Handle()));
+  ASSERT_TRUE(shell.IconShown());
+
+  shell.LoseAllIcons();
+  shell.notifyCalls.clear();
+  q.Advance(60 * 1000);
+  EXPECT_TRUE(shell.IconShown());
+  ASSERT_EQ(CountOf(shell, NIM_ADD_T), 1);
+  TSent add = LastOf(shell, NIM_ADD_T);
+  EXPECT_EQ(b.IconResourceOf(add.icon), IDI_CONNECTED);
+  EXPECT_EQ(add.tip, "Quindle\r(Connected)");
+  EXPECT_FALSE(b.IsWindowVisible(f.Handle()));  // the icon is there to bring it back
+  // An hour on, the checks have cost one refresh a minute and found the icon.
+  shell.notifyCalls.clear();
+  q.Advance(60 * 60 * 1000);
+  EXPECT_EQ(CountOf(shell, NIM_MODIFY_T), 60);
+  EXPECT_EQ(shell.notifyCalls.size(), 60u);
+  EXPECT_TRUE(shell.IconShown());
+
+  // Lost again, and the shell will not take it back for now: the window
+  // comes out on the taskbar, and hides at a minimise once the icon is in.
+  shell.LoseAllIcons();
+  shell.refuseAdds = true;
+  q.Advance(60 * 1000);
+  EXPECT_TRUE(b.IsWindowVisible(f.Handle()) && b.IsIconic(f.Handle()));
+  shell.refuseAdds = false;
+  ASSERT_TRUE(q.AdvanceUntil([&] { return shell.IconShown(); }, 5000));
+  EXPECT_EQ(f.Panel1->Caption(), "Connected to Home");
+  q.world.app->Restore();
+  q.world.app->Minimize();
   EXPECT_FALSE(b.IsWindowVisible(f.Handle()));
 }
 

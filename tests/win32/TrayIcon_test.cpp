@@ -1,8 +1,8 @@
 // The tray icon against the real shell: the records the component fills are
 // accepted by Shell_NotifyIconA in both layouts, the hidden window hears the
 // icon's messages and the shell's restart broadcast, a refused icon leaves
-// the minimised window on the taskbar, and the hot key is given back at
-// destruction.
+// the minimised window on the taskbar, the window lets the broadcast through
+// the message filter, and the hot key is given back at destruction.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -52,8 +52,25 @@ class TRecordingShell : public IShell {
   IShell& real_;
 };
 
+// The real backend, with each window's message filter change and its
+// answer recorded.
+class TFilterRecordingBackend : public TRecordingWin32Backend {
+ public:
+  struct FilterCall {
+    THandle window;
+    uint32_t message;
+    bool allowed;
+  };
+  bool AllowMessageThroughFilter(THandle window, uint32_t message) override {
+    const bool allowed = TRecordingWin32Backend::AllowMessageThroughFilter(window, message);
+    filterCalls.push_back({window, message, allowed});
+    return allowed;
+  }
+  std::vector<FilterCall> filterCalls;
+};
+
 struct TTrayWorld {
-  TRecordingWin32Backend backend;
+  TFilterRecordingBackend backend;
   TWin32Platform platform;
   TRecordingShell shell{platform.shell};
   std::unique_ptr<TApplication> app;
@@ -162,6 +179,26 @@ TEST(Win32TrayIcon, ShellRestartBroadcastAddsTheIconAgain) {
   ASSERT_EQ(w.shell.calls.size(), 1u);
   EXPECT_EQ(w.shell.calls[0].message, NIM_ADD_T);
   EXPECT_TRUE(w.shell.calls[0].ok);
+}
+
+TEST(Win32TrayIcon, TheRestartBroadcastIsLetThroughTheWindowsMessageFilter) {
+  TTrayWorld w;
+  auto* tray = new TTrayIcon(w.form);
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  ASSERT_EQ(w.backend.filterCalls.size(), 1u);
+  EXPECT_EQ(w.backend.filterCalls[0].window, tray->WindowHandle());
+  EXPECT_EQ(w.backend.filterCalls[0].message, taskbarCreated);
+  // user32 has the call, bound by its name, and took the change.
+  EXPECT_TRUE(w.backend.filterCalls[0].allowed);
+  // Asked again, a system that reports the filter's state says the message
+  // is let through to this window already (Wine's leaves the state as it is).
+  constexpr DWORD kUnset = 0xFFFFFFFF;
+  CHANGEFILTERSTRUCT state{sizeof state, kUnset};
+  ASSERT_TRUE(ChangeWindowMessageFilterEx(Hwnd(tray->WindowHandle()), taskbarCreated,
+                                          MSGFLT_ALLOW, &state));
+  if (state.ExtStatus != kUnset) {
+    EXPECT_EQ(state.ExtStatus, DWORD{MSGFLTINFO_ALREADYALLOWED_FORWND});
+  }
 }
 
 TEST(Win32TrayIcon, RefusedIconLeavesTheMinimisedWindowOnTheTaskbarUntilARetryAddsIt) {

@@ -55,6 +55,9 @@ QUINDLE_LATE_BOUND("user32.dll", AllowSetForegroundWindow);
 // Windows 98 and 2000 and later: the monitor a window is on, and its work area.
 QUINDLE_LATE_BOUND("user32.dll", MonitorFromRect);
 QUINDLE_LATE_BOUND("user32.dll", GetMonitorInfoA);
+// Windows 7 and later: the shell's restart broadcast let through to the
+// tray icon's window of an elevated program.
+QUINDLE_LATE_BOUND("user32.dll", ChangeWindowMessageFilterEx);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND

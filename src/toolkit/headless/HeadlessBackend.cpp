@@ -280,6 +280,22 @@ THandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {
 
 void THeadlessBackend::DestroyHiddenWindow(THandle window) {
   hidden_.erase(window);
+  // The filter goes with its window.
+  for (auto it = filterAllowed.begin(); it != filterAllowed.end();)
+    it = it->first == window ? filterAllowed.erase(it) : std::next(it);
+}
+
+int THeadlessBackend::BroadcastFromShell(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  std::vector<THandle> windows;
+  for (const auto& entry : hidden_) windows.push_back(entry.first);
+  int reached = 0;
+  for (THandle window : windows) {
+    if (elevated && message >= WM_USER_T && filterAllowed.count({window, message}) == 0) continue;
+    if (hidden_.count(window) == 0) continue;  // an earlier handler destroyed it
+    ++reached;
+    DeliverToHiddenWindow(window, message, wParam, lParam);
+  }
+  return reached;
 }
 
 intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
@@ -324,6 +340,13 @@ uint32_t THeadlessBackend::RegisterWindowMessage(const std::string& name) {
   uint32_t id = 0xC000 + static_cast<uint32_t>(registeredMessages_.size());
   registeredMessages_[name] = id;
   return id;
+}
+
+bool THeadlessBackend::AllowMessageThroughFilter(THandle window, uint32_t message) {
+  // The call fails for a window that does not exist.
+  if (!hasMessageFilter || hidden_.count(window) == 0) return false;
+  filterAllowed.insert({window, message});
+  return true;
 }
 
 bool THeadlessBackend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {

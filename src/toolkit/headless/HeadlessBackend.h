@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +94,18 @@ class THeadlessBackend : public IBackend {
   intptr_t DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
                                  intptr_t lParam);
   bool HiddenWindowExists(THandle window) const { return hidden_.count(window) != 0; }
+  // The program runs elevated: a message from WM_USER up that a process of
+  // lower integrity sends (the shell's broadcasts) reaches a window only
+  // when that window's filter lets it through; those below WM_USER always
+  // pass.
+  bool elevated = false;
+  // The system has the window message filter (Windows 7 and later).
+  bool hasMessageFilter = true;
+  // The messages each window's filter lets through: (window, message).
+  std::set<std::pair<THandle, uint32_t>> filterAllowed;
+  // The shell sends `message` to every top-level window, as its broadcasts
+  // do (each hidden window here); the number of windows it reached.
+  int BroadcastFromShell(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
   int TimerCount() const { return static_cast<int>(timers_.size()); }
   // The resource id an icon handle was made from (0 for system icons).
   int IconResourceOf(THandle icon) const;
@@ -121,6 +134,7 @@ class THeadlessBackend : public IBackend {
                        intptr_t lParam) override;
   bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool AllowMessageThroughFilter(THandle window, uint32_t message) override;
   bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
   bool UnregisterHotKey(THandle window, int id) override;
   TPoint GetCursorPos() override { return cursorPos; }

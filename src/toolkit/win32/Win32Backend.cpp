@@ -8,6 +8,7 @@
 #include "toolkit/Menus.h"
 #include "platform/win32/Win32LateBound.h"
 #include "toolkit/win32/Win32Api.h"
+#include "platform/win32/Win32LateBound.h"
 #include "toolkit/win32/Win32FormPeer.h"
 
 #include <commctrl.h>
@@ -382,6 +383,16 @@ bool TWin32Backend::PostMessage(THandle window, uint32_t message, uintptr_t wPar
 
 uint32_t TWin32Backend::RegisterWindowMessage(const std::string& name) {
   return RegisterWindowMessageA(name.c_str());
+}
+
+bool TWin32Backend::AllowMessageThroughFilter(THandle window, uint32_t message) {
+  // user32 is loaded in every process with windows; the function is looked
+  // up once.
+  static TWin32LibraryLoader loader;
+  static const auto change =
+      Bind(loader, GetModuleHandleA(LateBound::ChangeWindowMessageFilterEx.library),
+           LateBound::ChangeWindowMessageFilterEx);
+  return change && change(H(window), message, MSGFLT_ALLOW, nullptr) != 0;
 }
 
 bool TWin32Backend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {

@@ -44,6 +44,7 @@ class TWin32Backend : public IBackend {
                        intptr_t lParam) override;
   bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   uint32_t RegisterWindowMessage(const std::string& name) override;
+  bool AllowMessageThroughFilter(THandle window, uint32_t message) override;
   bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
   bool UnregisterHotKey(THandle window, int id) override;
   TPoint GetCursorPos() override;
