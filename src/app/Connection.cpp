@@ -51,7 +51,8 @@ void TForm1::RefreshStateAndRedial() {
     ShowConnected();
     return;
   }
-  Timer->SetEnabled(SettingsForm && SettingsForm->AutoReconBox->Checked());
+  // After the user's own hang-up, a dial it stopped redials nothing.
+  Timer->SetEnabled(!UserHangUp && SettingsForm && SettingsForm->AutoReconBox->Checked());
   ShowDisconnected();
 }
 
@@ -68,7 +69,9 @@ void TForm1::ShowDisconnected() {
   Panel1->SetCaption("Disconnected");
   Panel1->Repaint();
   ConButton->SetEnabled(true);
-  DisButton->SetEnabled(false);
+  // Disconnect stops a redial that waits for its moment (a dial under way
+  // enables it when it starts).
+  DisButton->SetEnabled(Timer->Enabled());
   SetTray(IconList, 0, kHintDisconnected);
   ConButton->SetFocus();
 }
@@ -77,6 +80,7 @@ void TForm1::ConButtonClick(TObject*) {
   // A dial on its way is never replaced by a second one: the connection it
   // makes would be left behind, never hung up, holding the line.
   if (DialUp1->Dialing()) return;
+  UserHangUp = false;  // a hang-up the user asked for before this dial is done with
   AttemptNo = 1;
   ConButton->SetEnabled(false);
   DisButton->SetEnabled(false);
@@ -109,13 +113,27 @@ void TForm1::StartDial() {
     DialUp1->SetDialMode(dmSync);
   }
   DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
+  ConButton->SetEnabled(false);
+  DisButton->SetEnabled(true);  // the dial is the user's to stop
   DialUp1->Dial();
 }
 
 void TForm1::DisButtonClick(TObject*) {
   UserHangUp = true;
   Timer->SetEnabled(false);
+  if (StopDialling()) return;
   RasMonitor1->HangUpConnection(RasMonitor1->ConnectionDetails().Handle);
+}
+
+bool TForm1::StopDialling() {
+  // A dial under way is hung up (through the wait for its handle to go); a
+  // redial waiting for its moment was stopped with the timer. A connection
+  // that is up is the caller's to hang up.
+  if (DialUp1->Dialing()) DialUp1->HangUp();
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details)) return false;
+  ShowDisconnected();
+  return true;
 }
 
 void TForm1::TimerTimer(TObject*) {
@@ -126,7 +144,10 @@ void TForm1::TimerTimer(TObject*) {
   // wait inside the dial) makes none: that dial's outcome decides what next.
   if (DialUp1->Dialing()) return;
   ++AttemptNo;
-  if (AttemptNo > Shared.MaxAttempts) return;
+  if (AttemptNo > Shared.MaxAttempts) {
+    ShowDisconnected();  // no redial is pending any more: nothing to stop
+    return;
+  }
   if (!SettingsForm || SettingsForm->ComboBox1->Items().Count() == 0) return;
   StartDial();
 }

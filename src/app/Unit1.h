@@ -107,6 +107,9 @@ class TForm1 : public TForm {
   void RefreshStateAndRedial();
   void ShowConnected();
   void ShowDisconnected();
+  // Stops a dial under way and a pending redial; false when a connection
+  // is up, which is left to hang up.
+  bool StopDialling();
 
   // ---- the session log ----
   void Memo1Change(TObject* sender);

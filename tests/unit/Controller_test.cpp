@@ -157,7 +157,9 @@ TEST(Controller, AfterADisconnectTheNextUnaskedDropIsRedialled) {
   EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 3);
 }
 
-TEST(Controller, DisconnectWithNoConnectionLeavesTheNextDropUnredialled) {
+// A hang-up asked for while nothing was up (the timed event does it) is done
+// with once the user connects again: that connection's drop is redialled.
+TEST(Controller, DisconnectWithNoConnectionStopsNoRedialOfALaterConnection) {
   TQuindleWorld q(kBook);
   StartWith(q, 0, true);
   q.form1->DisButtonClick(q.form1);  // as the timed event does while offline
@@ -166,8 +168,34 @@ TEST(Controller, DisconnectWithNoConnectionLeavesTheNextDropUnredialled) {
   ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
   ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
   q.Advance(5000);
-  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
-  EXPECT_FALSE(q.form1->UserHangUp);  // the drop cleared it
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 2);
+}
+
+// A busy line redialled every 2 s: Disconnect, in the window or the tray
+// menu, stops the dial under way or the redial that waits, and nothing
+// more is dialled.
+TEST(Controller, DisconnectStopsTheDialUnderWayAndTheRedials) {
+  for (const bool whileDialling : {true, false}) {
+    SCOPED_TRACE(whileDialling ? "during a dial" : "between redials");
+    TQuindleWorld q(kBook);
+    StartWith(q, 1, true);
+    q.form1->ConButton->Click();
+    q.Advance(200);  // the first dial is under way
+    EXPECT_TRUE(q.form1->DisButton->Enabled());
+    ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->AttemptNo == 3; }));
+    if (!whileDialling)
+      ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->Timer->Enabled(); }));
+    q.form1->PopupMenu1Popup(nullptr);
+    ASSERT_TRUE(q.form1->Disconnect1->Enabled());
+    q.form1->Disconnect1->Click();
+    const int dials = q.sim->service->DialCount("Busy");
+    q.Advance(60000);
+    EXPECT_EQ(q.sim->service->DialCount("Busy"), dials);
+    EXPECT_EQ(q.sim->service->HandleCount(), 0);  // the dial under way was hung up
+    EXPECT_FALSE(q.form1->DisButton->Enabled());
+    EXPECT_TRUE(q.form1->ConButton->Enabled());
+    EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  }
 }
 
 TEST(Controller, RedialTickThatFindsAConnectionMadeElsewhereDialsNothing) {

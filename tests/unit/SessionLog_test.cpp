@@ -535,6 +535,7 @@ TEST(SessionLog, TheWayOutWritesTheOwedLinesOrSaysWhyNot) {
       EnableLogging(q, log);
       q.Start();
       q.form1->ConButton->Click();
+      ASSERT_TRUE(q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == 1; }));
       q.world.files.diskFull = true;
       q.form1->DisButton->Click();
       q.Advance(1000);
