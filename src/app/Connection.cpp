@@ -109,6 +109,7 @@ void TForm1::StartDial() {
     DialUp1->SetDialMode(dmSync);
   }
   DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
+  RasMonitor1->SetEntryName(combo.Items().Get(combo.ItemIndex()));
   DialUp1->Dial();
 }
 
@@ -118,13 +119,25 @@ void TForm1::DisButtonClick(TObject*) {
   RasMonitor1->HangUpConnection(RasMonitor1->ConnectionDetails().Handle);
 }
 
+void TForm1::FollowChosenEntry() {
+  std::string name;
+  if (SettingsForm) {
+    const TComboBox& combo = *SettingsForm->ComboBox1;
+    if (combo.ItemIndex() >= 0 && combo.ItemIndex() < combo.Items().Count())
+      name = combo.Items().Get(combo.ItemIndex());
+  }
+  RasMonitor1->SetEntryName(name);
+}
+
 void TForm1::TimerTimer(TObject*) {
   Timer->SetEnabled(false);
-  TRasConnectionDetails details;
-  if (RasMonitor1->GetConnectionDetails(details)) return;
   // A tick that comes while a dial is on its way (from Connect, or out of a
   // wait inside the dial) makes none: that dial's outcome decides what next.
   if (DialUp1->Dialing()) return;
+  // Only a connection of the chosen entry makes the dial unneeded.
+  FollowChosenEntry();
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details)) return;
   ++AttemptNo;
   if (AttemptNo > Shared.MaxAttempts) return;
   if (!SettingsForm || SettingsForm->ComboBox1->Items().Count() == 0) return;
