@@ -190,12 +190,16 @@ int TRasSimService::HangUpCount(const std::string& entry) {
   return it == hangUpCounts_.end() ? 0 : it->second;
 }
 
-int TRasSimService::HandlesNotHungUp() {
-  std::lock_guard lock(mutex_);
+int TRasSimService::NotHungUpLocked() const {
   int n = 0;
   for (const auto& [handle, c] : conns_)
     if (!c.entry.foreign && c.phase != TPhase::Closing) ++n;
   return n;
+}
+
+int TRasSimService::HandlesNotHungUp() {
+  std::lock_guard lock(mutex_);
+  return NotHungUpLocked();
 }
 
 int TRasSimService::HandleCount() {
@@ -209,9 +213,7 @@ int TRasSimService::HandleCount() {
 
 std::string TRasSimService::CountsReport() {
   std::lock_guard lock(mutex_);
-  int notHungUp = 0;
-  for (const auto& [handle, c] : conns_)
-    if (!c.entry.foreign && c.phase != TPhase::Closing) ++notHungUp;
+  const int notHungUp = NotHungUpLocked();
   auto count = [](const std::map<std::string, int>& counts, const std::string& name) {
     auto it = counts.find(Lower(name));
     return std::to_string(it == counts.end() ? 0 : it->second);

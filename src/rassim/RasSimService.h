@@ -133,6 +133,8 @@ class TRasSimService {
   void BringUpForeign(const TSimEntry& entry);
   void Sweep();
   TConn* FindLocked(HRASCONN handle);
+  // Dialled handles whose hang-up has not been asked for. Lock held.
+  int NotHungUpLocked() const;
 
   ISimScheduler& scheduler_;
   std::mutex mutex_;

@@ -362,6 +362,19 @@ TEST(ChosenEntry, ConnectOnStartUpDialsTheChosenEntryWhileAVpnIsUp) {
   EXPECT_EQ(q.sim->service->DialCount("Office"), 0);
 }
 
+// Another entry chosen in Settings: Connect dials it, and its line is the
+// one shown from then on.
+TEST(ChosenEntry, ConnectAfterAnotherChoiceFollowsTheEntryDialled) {
+  TQuindleWorld q(kVpnBook);
+  StartWith(q, 1, false);  // Home
+  q.Advance(2000);
+  q.settings->ComboBox1->SetItemIndex(0);  // Office
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 1);
+}
+
 // The choice changes in Settings while a redial waits: the tick looks for
 // the entry chosen now, and finds it already up.
 TEST(ChosenEntry, ARedialTickLooksForTheEntryChosenNow) {
