@@ -241,6 +241,8 @@ TEST(DialSimWindows10, ErrorTextsComeInTodaysWordingWholeOrNotAtAll) {
       ProcAs<RasGetErrorStringA_t>(builtLoader.GetProcAddress(shared, "RasGetErrorStringA"));
   ASSERT_EQ(0u, classic(691, small, sizeof small));
   EXPECT_EQ(0, strncmp(small, "Access was denied because the", 29)) << small;
+  // Its last reference let go: the library, whose service threads run,
+  // stays loaded (the next test would crash in unmapped code otherwise).
   builtLoader.FreeLibrary(shared);
 }
 

@@ -85,9 +85,15 @@ struct TSim {
 };
 
 // Made on the first call, never destroyed: its threads must not be joined
-// while the library is being unloaded.
+// while the library is being unloaded. Nor may the library be unloaded under
+// them: from the first call on it stays loaded whatever FreeLibrary is asked.
 TSim& Sim() {
   static TSim* sim = [] {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCSTR>(&Environment), &self))
+      Report("the library could not be kept loaded (error " + std::to_string(GetLastError()) +
+             ")");
     auto* scheduler = new TRealTimeScheduler();
     std::string path = PhoneBookPath();
     TSimPhoneBook book;
