@@ -122,8 +122,10 @@ class TParser {
       service.textOverrides[code] = Bounded(line, key, value, kSimMaxErrorText);
       return;
     }
-    Fail(line, "a key=value line before the first [entry] must set the service (ErrorTexts, "
-               "ErrorText<code>); '" + key + "' is not one of its keys");
+    Fail(line,
+         "a key=value line before the first [entry] must set the service (ErrorTexts, "
+         "ErrorText<code>); '" +
+             key + "' is not one of its keys");
   }
 
   std::vector<TSimScriptStep> Script(size_t line, const std::string& v) const {
@@ -153,8 +155,8 @@ class TParser {
 
 // The keys of a dial made through the service, which another program's
 // connection cannot have.
-constexpr const char* kDialKeys[] = {"PhoneNumber", "UserName",  "Password",       "Domain",
-                                     "Script",      "FailCode",  "FailAt",         "FailCount",
+constexpr const char* kDialKeys[] = {"PhoneNumber", "UserName",  "Password",      "Domain",
+                                     "Script",      "FailCode",  "FailAt",        "FailCount",
                                      "FailEvery",   "DropAfter", "ImmediateError"};
 
 std::vector<TSimScriptStep> DefaultScript() {

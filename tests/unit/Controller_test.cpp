@@ -353,7 +353,7 @@ TEST(ChosenEntry, ConnectOnStartUpDialsTheChosenEntryWhileAVpnIsUp) {
   TQuindleWorld q(kVpnBook);
   q.world.registry.PutDword(kQuindleKey, "AutoCon", 1);
   StartWith(q, 1, true);  // Home
-  q.Advance(2000);  // the first tick of the redial timer
+  q.Advance(2000);        // the first tick of the redial timer
   ASSERT_FALSE(q.Pane().empty());
   EXPECT_EQ(q.Pane().front(), "Connection attempt #1 (9:00:02 AM)");
   ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));

@@ -167,14 +167,14 @@ TEST_F(RasSimServiceTest, ErrorTextsForTheCommonCodesFitTheDialersBuffer) {
 // 512 characters Windows documents as always enough take every text.
 TEST(RasSimErrorTexts, Windows10WordsItsTextsAtLengthAndASmallBufferGetsNone) {
   TTestWorld world;
-  TSimHarness sim(world,
-                  "ErrorTexts=Windows10\nErrorText797=" + std::string(511, 'm') + "\n[A]\n");
+  TSimHarness sim(world, "ErrorTexts=Windows10\nErrorText797=" + std::string(511, 'm') + "\n[A]\n");
   TRasSimService& s = *sim.service;
   char big[512];
   ASSERT_EQ(0u, s.RasGetErrorStringA(691, big, sizeof big));
   const std::string text = big;
   EXPECT_EQ(197u, text.size());
-  EXPECT_EQ(0u, text.rfind("The remote connection was denied because the user name and password", 0));
+  EXPECT_EQ(0u,
+            text.rfind("The remote connection was denied because the user name and password", 0));
   EXPECT_NE(text, SimErrorText(691));
 
   for (uint32_t size : {0u, 10u, 100u, 197u}) {
@@ -341,9 +341,10 @@ TEST_F(RasSimServiceTest, HandlesNeverHungUpAreCountedFailedDialsIncluded) {
   EXPECT_EQ(0u, Dial("Up", &up));
   EXPECT_EQ(797u, Dial("Dead", &none));
   EXPECT_EQ(2, S().HandlesNotHungUp());
-  EXPECT_EQ("NotHungUp=2\n[Up]\nDials=1\nHangUps=0\n[Flaky]\nDials=1\nHangUps=0\n"
-            "[Dead]\nDials=1\nHangUps=0\n",
-            S().CountsReport());
+  EXPECT_EQ(
+      "NotHungUp=2\n[Up]\nDials=1\nHangUps=0\n[Flaky]\nDials=1\nHangUps=0\n"
+      "[Dead]\nDials=1\nHangUps=0\n",
+      S().CountsReport());
   EXPECT_EQ(0u, S().RasHangUpA(failed));
   EXPECT_EQ(1, S().HandlesNotHungUp());
   EXPECT_EQ(1, S().HangUpCount("flaky"));

@@ -92,8 +92,7 @@ TSim& Sim() {
     HMODULE self = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                             reinterpret_cast<LPCSTR>(&Environment), &self))
-      Report("the library could not be kept loaded (error " + std::to_string(GetLastError()) +
-             ")");
+      Report("the library could not be kept loaded (error " + std::to_string(GetLastError()) + ")");
     auto* scheduler = new TRealTimeScheduler();
     std::string path = PhoneBookPath();
     TSimPhoneBook book;
@@ -141,9 +140,8 @@ uint32_t Counted(uint32_t result) {
 extern "C" {
 
 uint32_t RASAPI_CALL RasDialA(void* extensions, const char* phonebook, RASDIALPARAMSA* params,
-                              uint32_t notifierType, void* notifier, HRASCONN* conn){
-    SIM_GUARDED(Counted(Service().RasDialA(extensions, phonebook, params, notifierType, notifier,
-                                           conn)))}
+                              uint32_t notifierType, void* notifier, HRASCONN* conn){SIM_GUARDED(
+    Counted(Service().RasDialA(extensions, phonebook, params, notifierType, notifier, conn)))}
 
 uint32_t RASAPI_CALL RasEnumEntriesA(const char* reserved, const char* phonebook,
                                      RASENTRYNAMEA* entries, uint32_t* bytes, uint32_t* count){
