@@ -113,6 +113,7 @@ void TForm1::StartDial() {
     DialUp1->SetDialMode(dmSync);
   }
   DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
+  RasMonitor1->SetEntryName(combo.Items().Get(combo.ItemIndex()));
   ConButton->SetEnabled(false);
   DisButton->SetEnabled(true);  // the dial is the user's to stop
   DialUp1->Dial();
@@ -136,13 +137,25 @@ bool TForm1::StopDialling() {
   return true;
 }
 
+void TForm1::FollowChosenEntry() {
+  std::string name;
+  if (SettingsForm) {
+    const TComboBox& combo = *SettingsForm->ComboBox1;
+    if (combo.ItemIndex() >= 0 && combo.ItemIndex() < combo.Items().Count())
+      name = combo.Items().Get(combo.ItemIndex());
+  }
+  RasMonitor1->SetEntryName(name);
+}
+
 void TForm1::TimerTimer(TObject*) {
   Timer->SetEnabled(false);
-  TRasConnectionDetails details;
-  if (RasMonitor1->GetConnectionDetails(details)) return;
   // A tick that comes while a dial is on its way (from Connect, or out of a
   // wait inside the dial) makes none: that dial's outcome decides what next.
   if (DialUp1->Dialing()) return;
+  // Only a connection of the chosen entry makes the dial unneeded.
+  FollowChosenEntry();
+  TRasConnectionDetails details;
+  if (RasMonitor1->GetConnectionDetails(details)) return;
   ++AttemptNo;
   if (AttemptNo > Shared.MaxAttempts) {
     ShowDisconnected();  // no redial is pending any more: nothing to stop

@@ -148,6 +148,8 @@ void TForm1::SetSettingsForm(TSettingsForm* form) {
   SettingsForm = form;
   // The dialog is freed first at exit: nothing here may reach it afterwards.
   if (SettingsForm) FreeNotification(SettingsForm);
+  // It has read the stored choice: the monitor's first poll follows that entry.
+  FollowChosenEntry();
 }
 
 void TForm1::Notification(TComponent* component, TOperation operation) {

@@ -103,6 +103,10 @@ class TForm1 : public TForm {
   void DialUp1NotConnected(TObject* sender, int32_t errorCode, const std::string& errorMessage);
   void RasMonitor1RasConnected(TObject* sender, TRasConnectionDetails details);
   void RasMonitor1RasDisconnected(TObject* sender, TRasConnectionDetails details);
+  // The monitor follows the connection of the entry chosen in Settings (no
+  // connection while none is chosen): another program's connection is not
+  // shown, counted as up or hung up.
+  void FollowChosenEntry();
   void RefreshState();
   void RefreshStateAndRedial();
   void ShowConnected();

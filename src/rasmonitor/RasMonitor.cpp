@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "platform/Errors.h"
+#include "platform/Platform.h"
 #include "rasmonitor/RasMiniApi.h"
 #include "toolkit/Application.h"
 #include "toolkit/Timer.h"
@@ -85,12 +87,54 @@ void TRasMonitor::RequireLoaded() const {
 bool TRasMonitor::Enumerate(RASCONNA (&conns)[8], uint32_t& count) {
   count = 0;
   if (!api_ || !api_->RasEnumConnectionsA) return false;
-  // Only the first record is ever read, so only it is cleared; the record
-  // version is chosen by its dwSize: this build's own record size.
-  std::memset(&conns[0], 0, sizeof(RASCONNA));
+  // The record version is chosen by the first record's dwSize: this build's
+  // own record size. Records the service does not fill stay zero.
+  std::memset(conns, 0, sizeof(conns));
   conns[0].dwSize = sizeof(RASCONNA);
   uint32_t bytes = sizeof(conns);
-  return api_->RasEnumConnectionsA(conns, &bytes, &count) == 0;
+  if (api_->RasEnumConnectionsA(conns, &bytes, &count) != 0) return false;
+  // Never more records than the buffer holds, whatever the count says.
+  if (count > 8) count = 8;
+  return true;
+}
+
+void TRasMonitor::SetEntryName(const std::string& name) {
+  followsEntry_ = true;
+  entryName_ = name;
+}
+
+void TRasMonitor::FollowAnyConnection() {
+  followsEntry_ = false;
+  entryName_.clear();
+}
+
+bool TRasMonitor::SameEntryName(const char* listed, size_t size) const {
+  // The name as the details hold it: a field filled to its last byte is cut there.
+  const size_t n = strnlen(listed, size - 1);
+  if (n != entryName_.size()) return false;
+  ILocale* locale = Application().Platform().locale;
+  auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  for (size_t i = 0; i < n; ++i) {
+    const auto a = static_cast<unsigned char>(listed[i]);
+    const auto b = static_cast<unsigned char>(entryName_[i]);
+    // A double-byte character is compared as it is: its second byte may
+    // look like a letter and must not be folded.
+    if (locale && locale->IsLeadByte(a)) {
+      if (a != b || i + 1 >= n || listed[i + 1] != entryName_[i + 1]) return false;
+      ++i;
+      continue;
+    }
+    if (fold(a) != fold(b)) return false;
+  }
+  return true;
+}
+
+const RASCONNA* TRasMonitor::Followed(const RASCONNA (&conns)[8], uint32_t count) const {
+  if (count == 0) return nullptr;
+  if (!followsEntry_) return &conns[0];
+  for (uint32_t i = 0; i < count; ++i)
+    if (SameEntryName(conns[i].szEntryName, sizeof conns[i].szEntryName)) return &conns[i];
+  return nullptr;
 }
 
 RASCONNSTATUSA TRasMonitor::QueryStatus(HRASCONN handle) {
@@ -132,7 +176,8 @@ void TRasMonitor::Poll() {
     online_ = false;
     return;
   }
-  if (count == 0) {
+  const RASCONNA* conn = Followed(conns, count);
+  if (!conn) {
     if (online_) {
       online_ = false;
       OnRasDisconnected(this, details_);
@@ -140,11 +185,11 @@ void TRasMonitor::Poll() {
     return;
   }
 
-  // Only the first listed connection counts.
-  lastHandle_ = conns[0].hrasconn;
+  // Only the followed connection counts.
+  lastHandle_ = conn->hrasconn;
   const RASCONNSTATUSA status = QueryStatus(lastHandle_);
   const std::string text = StatusToText(status, status.dwError);
-  Describe(conns[0], text, details_);
+  Describe(*conn, text, details_);
   if (online_) return;
 
   if (status.rasconnstate == RASCS_Connected) {
@@ -161,11 +206,13 @@ bool TRasMonitor::GetConnectionDetails(TRasConnectionDetails& details) {
 
   RASCONNA conns[8];
   uint32_t count = 0;
-  if (!Enumerate(conns, count) || count == 0) return false;
+  if (!Enumerate(conns, count)) return false;
+  const RASCONNA* conn = Followed(conns, count);
+  if (!conn) return false;
 
-  const HRASCONN handle = conns[0].hrasconn;
+  const HRASCONN handle = conn->hrasconn;
   const RASCONNSTATUSA status = QueryStatus(handle);
-  Describe(conns[0], StatusToText(status, status.dwError), details);
+  Describe(*conn, StatusToText(status, status.dwError), details);
   if (status.rasconnstate != RASCS_Connected) return false;
   ReadAddresses(handle, details);
   return true;

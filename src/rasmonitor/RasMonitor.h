@@ -1,5 +1,6 @@
 // TRasMonitor: polls the RAS connections and reports when one comes up or
-// goes; answers whether one is up, and hangs one up.
+// goes; answers whether one is up, and hangs one up. It follows the first
+// listed connection, or, given an entry name, only that entry's connection.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -41,6 +42,16 @@ class TRasMonitor : public TComponent {
   void SetLocalHost(const std::string&) {}
   const TRasConnectionDetails& ConnectionDetails() const { return details_; }
 
+  // From the next poll on, only a listed connection of this phone-book entry
+  // (the name compared as Windows compares entry names: without regard to
+  // case) is reported, counted as up and described; the others are passed
+  // over. No entry has an empty name: with one, no connection is followed.
+  void SetEntryName(const std::string& name);
+  // Back to the first listed connection, whatever its entry (the default).
+  void FollowAnyConnection();
+  bool FollowsEntry() const { return followsEntry_; }
+  const std::string& EntryName() const { return entryName_; }
+
   TRasNotifyEvent OnRasConnected;
   TRasNotifyEvent OnRasDisconnected;
   TRasStatusNotifyEvent OnRasStatusChanged;
@@ -58,6 +69,9 @@ class TRasMonitor : public TComponent {
  private:
   // One enumeration into `conns`; false when the call fails (or cannot be made).
   bool Enumerate(RASCONNA (&conns)[8], uint32_t& count);
+  // The followed connection among those listed, or null.
+  const RASCONNA* Followed(const RASCONNA (&conns)[8], uint32_t count) const;
+  bool SameEntryName(const char* listed, size_t size) const;
   // The status record of a connection; zeroed when the query fails or is missing.
   RASCONNSTATUSA QueryStatus(HRASCONN handle);
   // Fills the handle, status text and the three names from a connection record.
@@ -74,6 +88,8 @@ class TRasMonitor : public TComponent {
   bool online_ = false;
   bool rasApiLoaded_ = false;
   HRASCONN lastHandle_ = 0;
+  bool followsEntry_ = false;
+  std::string entryName_;
   TRasConnectionDetails details_;
   std::string localIP_, localHost_;
 };

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <map>
 #include <sstream>
 
 #include "ras/RasTypes.h"
@@ -95,6 +95,39 @@ class TParser {
     return v;
   }
 
+  // A key of the service itself, before the first entry: the wording of the
+  // error texts, or the text for one code.
+  void ServiceKey(size_t line, const std::string& key, const std::string& value,
+                  TSimServiceSettings& service) const {
+    const std::string lower = Lower(key);
+    if (lower == "errortexts") {
+      const std::string v = Lower(value);
+      if (v == "classic")
+        service.errorTexts = TSimErrorTexts::Classic;
+      else if (v == "windows10")
+        service.errorTexts = TSimErrorTexts::Windows10;
+      else
+        Fail(line, "ErrorTexts: '" + value + "' is neither Classic nor Windows10");
+      return;
+    }
+    const std::string prefix = "errortext";
+    const std::string digits = lower.substr(std::min(prefix.size(), lower.size()));
+    if (lower.compare(0, prefix.size(), prefix) == 0 && !digits.empty() &&
+        digits.find_first_not_of("0123456789") == std::string::npos) {
+      const uint32_t code = Number(line, key, digits);
+      if (code == 0) Fail(line, key + ": 0 is no error code");
+      if (value.empty()) Fail(line, key + " is empty");
+      if (service.textOverrides.count(code))
+        Fail(line, "the text for code " + std::to_string(code) + " is given twice");
+      service.textOverrides[code] = Bounded(line, key, value, kSimMaxErrorText);
+      return;
+    }
+    Fail(line,
+         "a key=value line before the first [entry] must set the service (ErrorTexts, "
+         "ErrorText<code>); '" +
+             key + "' is not one of its keys");
+  }
+
   std::vector<TSimScriptStep> Script(size_t line, const std::string& v) const {
     std::vector<TSimScriptStep> steps;
     std::stringstream ss(v);
@@ -119,6 +152,12 @@ class TParser {
  private:
   std::string source_;
 };
+
+// The keys of a dial made through the service, which another program's
+// connection cannot have.
+constexpr const char* kDialKeys[] = {"PhoneNumber", "UserName",  "Password",      "Domain",
+                                     "Script",      "FailCode",  "FailAt",        "FailCount",
+                                     "FailEvery",   "DropAfter", "ImmediateError"};
 
 std::vector<TSimScriptStep> DefaultScript() {
   return {{RASCS_OpenPort, 100},           {RASCS_PortOpened, 100},
@@ -167,7 +206,7 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
   }
 
   struct TFlags {
-    std::set<std::string> keys;
+    std::map<std::string, size_t> keys;  // lower-case key -> its line
     size_t failAtLine = 0, failCountLine = 0, failEveryLine = 0;
     bool hasFailAt = false, hasFailCount = false, hasFailEvery = false;
   };
@@ -175,6 +214,19 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
   auto finish = [&]() {
     if (book.entries_.empty()) return;
     TSimEntry& e = book.entries_.back();
+    if (e.foreign) {
+      // Another program dials it: nothing of a dial made through the service applies.
+      for (const char* key : kDialKeys)
+        if (auto it = flags.keys.find(Lower(key)); it != flags.keys.end())
+          p.Fail(it->second,
+                 std::string(key) + " does not apply to another program's connection (Foreign=1)");
+      if (e.downForSec != 0 && e.upForSec == 0)
+        p.Fail(flags.keys.at("downfor"), "DownFor needs UpFor");
+    } else {
+      for (const char* key : {"UpFor", "DownFor"})
+        if (auto it = flags.keys.find(Lower(key)); it != flags.keys.end())
+          p.Fail(it->second, std::string(key) + " needs Foreign=1");
+    }
     if (e.script.empty()) e.script = DefaultScript();
     if (flags.hasFailAt && e.failCode == 0) p.Fail(flags.failAtLine, "FailAt needs FailCode");
     if (flags.hasFailCount && e.failCode == 0)
@@ -219,13 +271,18 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
 
     size_t eq = line.find('=');
     if (eq == std::string::npos) p.Fail(i, "expected [entry name] or key=value");
-    if (book.entries_.empty()) p.Fail(i, "a key=value line before the first [entry]");
     std::string key = Lower(Trim(line.substr(0, eq)));
     std::string value = p.Unquote(i, Trim(line.substr(eq + 1)));
     if (key.empty()) p.Fail(i, "a value without a key");
-    if (!flags.keys.insert(key).second)
-      p.Fail(i, "key '" + Trim(line.substr(0, eq)) + "' appears twice in the entry");
+    if (!flags.keys.emplace(key, i).second)
+      p.Fail(i, "key '" + Trim(line.substr(0, eq)) +
+                    (book.entries_.empty() ? "' appears twice before the first [entry]"
+                                           : "' appears twice in the entry"));
 
+    if (book.entries_.empty()) {
+      p.ServiceKey(i, Trim(line.substr(0, eq)), value, book.service_);
+      continue;
+    }
     TSimEntry& e = book.entries_.back();
     if (key == "phonenumber")
       e.phoneNumber = p.Bounded(i, "PhoneNumber", value, RAS_MaxPhoneNumber);
@@ -269,7 +326,16 @@ TSimPhoneBook TSimPhoneBook::Parse(const std::string& input, const std::string& 
       e.clientIP = p.Address(i, "ClientIP", value);
     else if (key == "serverip")
       e.serverIP = p.Address(i, "ServerIP", value);
-    else
+    else if (key == "foreign")
+      e.foreign = p.Number(i, "Foreign", value, 1) == 1;
+    else if (key == "upfor") {
+      e.upForSec = p.Number(i, "UpFor", value, 7u * 24u * 3600u);
+      if (e.upForSec == 0) p.Fail(i, "UpFor must not be 0 (leave it out: the connection stays)");
+    } else if (key == "downfor") {
+      e.downForSec = p.Number(i, "DownFor", value, 7u * 24u * 3600u);
+      if (e.downForSec == 0)
+        p.Fail(i, "DownFor must not be 0 (leave it out: the connection stays away)");
+    } else
       p.Fail(i, "unknown key '" + Trim(line.substr(0, eq)) + "'");
   }
   finish();
@@ -291,7 +357,7 @@ TSimPhoneBook TSimPhoneBook::Load(const std::string& path) {
 
 const TSimEntry* TSimPhoneBook::Find(const std::string& name) const {
   for (const TSimEntry& e : entries_)
-    if (SameName(e.name, name)) return &e;
+    if (!e.foreign && SameName(e.name, name)) return &e;
   return nullptr;
 }
 
@@ -300,7 +366,7 @@ bool TSimPhoneBook::SetCredentials(const std::string& entry, const std::string& 
   if (!Storable(userName, UNLEN) || (password && !Storable(*password, PWLEN))) return false;
   size_t index = entries_.size();
   for (size_t i = 0; i < entries_.size(); ++i)
-    if (SameName(entries_[i].name, entry)) index = i;
+    if (!entries_[i].foreign && SameName(entries_[i].name, entry)) index = i;
   if (index == entries_.size()) return false;
 
   // Edit the lines in place, then read them again so the line indexes stay true.

@@ -1,8 +1,11 @@
 // The simulated service's phone book: an INI-like text file of entries, each
 // with its stored credentials and the script its dials follow (states with
-// delays, a failure, a drop, addresses). The format is in docs/phonebook.md.
+// delays, a failure, a drop, addresses), connections other programs make,
+// and the service's own settings (the wording of its error texts). The
+// format is in docs/phonebook.md.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -38,7 +41,30 @@ struct TSimEntry {
   uint32_t hangUpDelayMs = 0;          // hang-up to handle gone
   std::string clientIP = "10.0.0.2";
   std::string serverIP = "10.0.0.1";
+  // Another program's connection: never dialled through the service, not
+  // among its entries, listed by itself from the start (before the dialled
+  // ones), up for upForSec (0: for good), then away for downForSec (0: for
+  // good) and up again, in turns.
+  bool foreign = false;
+  uint32_t upForSec = 0;
+  uint32_t downForSec = 0;
 };
+
+// The wording of the service's error texts.
+enum class TSimErrorTexts {
+  Classic,    // the short texts of the early 32-bit versions
+  Windows10,  // the texts of Windows 7, 10 and 11, some longer than 100 bytes
+};
+
+// Settings of the service itself: the keys before the first entry.
+struct TSimServiceSettings {
+  TSimErrorTexts errorTexts = TSimErrorTexts::Classic;
+  std::map<uint32_t, std::string> textOverrides;  // ErrorText<code>: the text for that code
+};
+
+// The longest error text a phone book may give: Windows documents a buffer
+// of 512 characters as always enough, terminator included.
+constexpr size_t kSimMaxErrorText = 511;
 
 class TSimPhoneBook {
  public:
@@ -48,8 +74,11 @@ class TSimPhoneBook {
   // Reads a file: a missing file is an empty phone book, any other fault an error.
   static TSimPhoneBook Load(const std::string& path);
 
+  // Every entry in the file's order, other programs' connections included.
   const std::vector<TSimEntry>& Entries() const { return entries_; }
-  // Case-insensitive, as the service compares entry names.
+  const TSimServiceSettings& Service() const { return service_; }
+  // Case-insensitive, as the service compares entry names; other programs'
+  // connections are not found.
   const TSimEntry* Find(const std::string& name) const;
 
   // Stores a user name and a password (none: the saved password is removed).
@@ -70,6 +99,7 @@ class TSimPhoneBook {
   };
 
   std::vector<TSimEntry> entries_;
+  TSimServiceSettings service_;
   std::vector<TEntryLines> where_;
   std::vector<std::string> lines_;
   bool crlf_ = false;

@@ -9,8 +9,8 @@ struct TErrorText {
   const char* text;
 };
 
-// Each text fits a 100-byte buffer with its terminator.
-constexpr TErrorText kErrorTexts[] = {
+// The classic wording. Each text fits a 100-byte buffer with its terminator.
+constexpr TErrorText kClassicTexts[] = {
     {ERROR_INVALID_HANDLE_RAS, "The handle is invalid."},
     {SIM_ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
     {SIM_ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
@@ -32,6 +32,46 @@ constexpr TErrorText kErrorTexts[] = {
     {ERROR_DEVICE_NOT_AVAILABLE_RAS,
      "The modem (or other connecting device) was not found or is busy."},
 };
+
+// The wording of Windows 7, 10 and 11 (the system's message texts since
+// Windows Vista); 619, 678, 691 and 720 are longer than 100 bytes.
+// 730 has no text of its own since Windows Vista: its classic one is kept.
+constexpr TErrorText kWindows10Texts[] = {
+    {ERROR_INVALID_HANDLE_RAS, "The handle is invalid."},
+    {SIM_ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+    {SIM_ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+    {ERROR_BUFFER_TOO_SMALL_RAS, "The caller's buffer is too small."},
+    {ERROR_PORT_NOT_CONNECTED_RAS,
+     "A connection to the remote computer could not be established, so the port used for this "
+     "connection was closed."},
+    {SIM_ERROR_CANNOT_OPEN_PHONEBOOK, "The system could not open the phone book file."},
+    {ERROR_CANNOT_FIND_PHONEBOOK_ENTRY_RAS,
+     "The system could not find the phone book entry for this connection."},
+    {ERROR_INVALID_SIZE_RAS, "An incorrect structure size was detected."},
+    {ERROR_FROM_DEVICE_RAS, "The modem (or other connecting device) has reported an error."},
+    {ERROR_NO_CONNECTION_RAS, "The connection was terminated."},
+    {ERROR_LINE_BUSY_RAS, "The phone line is busy."},
+    {ERROR_NO_ANSWER_RAS,
+     "The remote computer did not respond. To make sure that the server can be reached, ping "
+     "the remote computer."},
+    {ERROR_NO_DIALTONE_RAS, "There was no dial tone."},
+    {ERROR_AUTHENTICATION_FAILURE_RAS,
+     "The remote connection was denied because the user name and password combination you "
+     "provided is not recognized, or the selected authentication protocol is not permitted on "
+     "the remote access server."},
+    {SIM_ERROR_PROTOCOL_NOT_CONFIGURED,
+     "A connection to the remote computer could not be established.  You might need to change "
+     "the network settings for this connection."},
+    {ERROR_DEVICE_NOT_AVAILABLE_RAS,
+     "A connection to the remote access server was not made because the modem was not found."},
+};
+
+template <size_t N>
+const char* Lookup(const TErrorText (&table)[N], uint32_t code) {
+  for (const TErrorText& e : table)
+    if (e.code == code) return e.text;
+  return nullptr;
+}
 
 void CopyField(char* dst, size_t size, const std::string& src) {
   size_t n = src.size() < size - 1 ? src.size() : size - 1;
@@ -57,10 +97,10 @@ void Wipe(std::string& s) {
 
 }  // namespace
 
-const char* SimErrorText(uint32_t code) {
-  for (const TErrorText& e : kErrorTexts)
-    if (e.code == code) return e.text;
-  return nullptr;
+const char* SimErrorText(uint32_t code, TSimErrorTexts texts) {
+  if (texts == TSimErrorTexts::Windows10)
+    if (const char* text = Lookup(kWindows10Texts, code)) return text;
+  return Lookup(kClassicTexts, code);
 }
 
 // ---------------------------------------------------------------- notifier
@@ -120,7 +160,11 @@ void TSimNotifierThread::Run() {
 // ----------------------------------------------------------------- service
 
 TRasSimService::TRasSimService(ISimScheduler& scheduler, TSimPhoneBook book, std::string savePath)
-    : scheduler_(scheduler), book_(std::move(book)), savePath_(std::move(savePath)) {}
+    : scheduler_(scheduler), book_(std::move(book)), savePath_(std::move(savePath)) {
+  std::lock_guard lock(mutex_);
+  for (const TSimEntry& e : book_.Entries())
+    if (e.foreign) BringUpForeign(e);
+}
 
 TRasSimService::~TRasSimService() = default;
 
@@ -140,10 +184,71 @@ int TRasSimService::DialCount(const std::string& entry) {
   return it == dialCounts_.end() ? 0 : it->second;
 }
 
+int TRasSimService::HangUpCount(const std::string& entry) {
+  std::lock_guard lock(mutex_);
+  auto it = hangUpCounts_.find(Lower(entry));
+  return it == hangUpCounts_.end() ? 0 : it->second;
+}
+
+int TRasSimService::NotHungUpLocked() const {
+  int n = 0;
+  for (const auto& [handle, c] : conns_)
+    if (!c.entry.foreign && c.phase != TPhase::Closing) ++n;
+  return n;
+}
+
+int TRasSimService::HandlesNotHungUp() {
+  std::lock_guard lock(mutex_);
+  return NotHungUpLocked();
+}
+
 int TRasSimService::HandleCount() {
   std::lock_guard lock(mutex_);
   Sweep();
-  return static_cast<int>(conns_.size());
+  int n = 0;
+  for (const auto& [handle, c] : conns_)
+    if (!c.entry.foreign) ++n;
+  return n;
+}
+
+std::string TRasSimService::CountsReport() {
+  std::lock_guard lock(mutex_);
+  const int notHungUp = NotHungUpLocked();
+  auto count = [](const std::map<std::string, int>& counts, const std::string& name) {
+    auto it = counts.find(Lower(name));
+    return std::to_string(it == counts.end() ? 0 : it->second);
+  };
+  std::string text = "NotHungUp=" + std::to_string(notHungUp) + "\n";
+  for (const TSimEntry& e : book_.Entries())
+    text += "[" + e.name + "]\nDials=" + count(dialCounts_, e.name) +
+            "\nHangUps=" + count(hangUpCounts_, e.name) + "\n";
+  return text;
+}
+
+void TRasSimService::BringUpForeign(const TSimEntry& entry) {
+  TConn c;
+  c.handle = nextHandle_;
+  nextHandle_ += 4;
+  c.entry = entry;
+  c.phase = TPhase::Connected;
+  c.state = RASCS_Connected;
+  const HRASCONN handle = c.handle;
+  conns_[handle] = std::move(c);
+  if (entry.upForSec == 0) return;
+  scheduler_.RunAt(scheduler_.NowMs() + uint64_t{entry.upForSec} * 1000, [this, handle] {
+    std::lock_guard lock(mutex_);
+    TConn* c = FindLocked(handle);
+    // Hung up meanwhile: the other program does not dial it again.
+    if (!c || c->phase != TPhase::Connected) return;
+    // The other program hangs up its own line: the handle goes with it.
+    const TSimEntry entry = c->entry;
+    conns_.erase(handle);
+    if (entry.downForSec == 0) return;
+    scheduler_.RunAt(scheduler_.NowMs() + uint64_t{entry.downForSec} * 1000, [this, entry] {
+      std::lock_guard lock(mutex_);
+      BringUpForeign(entry);
+    });
+  });
 }
 
 void TRasSimService::Sweep() {
@@ -269,7 +374,10 @@ uint32_t TRasSimService::RasEnumEntriesA(const char* reserved, const char* phone
   if (unavailable_) return unavailable_;
   if (!entries || !bytes || !count) return SIM_ERROR_INVALID_PARAMETER;
   if (entries[0].dwSize != sizeof(RASENTRYNAMEA)) return ERROR_INVALID_SIZE_RAS;
-  const auto& list = book_.Entries();
+  // Other programs' connections come from phone books of their own.
+  std::vector<const TSimEntry*> list;
+  for (const TSimEntry& e : book_.Entries())
+    if (!e.foreign) list.push_back(&e);
   uint32_t needed = static_cast<uint32_t>(list.size() * sizeof(RASENTRYNAMEA));
   if (*bytes < needed) {
     *bytes = needed;
@@ -279,7 +387,7 @@ uint32_t TRasSimService::RasEnumEntriesA(const char* reserved, const char* phone
   for (size_t i = 0; i < list.size(); ++i) {
     std::memset(&entries[i], 0, sizeof(RASENTRYNAMEA));
     entries[i].dwSize = sizeof(RASENTRYNAMEA);
-    CopyField(entries[i].szEntryName, sizeof entries[i].szEntryName, list[i].name);
+    CopyField(entries[i].szEntryName, sizeof entries[i].szEntryName, list[i]->name);
   }
   *bytes = needed;
   *count = static_cast<uint32_t>(list.size());
@@ -326,6 +434,7 @@ uint32_t TRasSimService::RasHangUpA(HRASCONN handle) {
   if (unavailable_) return unavailable_;
   TConn* c = FindLocked(handle);
   if (!c) return ERROR_INVALID_HANDLE_RAS;
+  ++hangUpCounts_[Lower(c->entry.name)];
   if (c->phase == TPhase::Closing) return 0;
   c->phase = TPhase::Closing;
   c->state = RASCS_Disconnected;
@@ -350,11 +459,21 @@ uint32_t TRasSimService::RasGetConnectStatusA(HRASCONN handle, RASCONNSTATUSA* s
 
 uint32_t TRasSimService::RasGetErrorStringA(uint32_t error, char* buffer, uint32_t size) {
   if (!buffer) return SIM_ERROR_INVALID_PARAMETER;
-  const char* text = SimErrorText(error);
-  if (!text) return SIM_ERROR_INVALID_PARAMETER;
-  size_t len = std::strlen(text);
-  if (len + 1 > size) return SIM_ERROR_INSUFFICIENT_BUFFER;
-  std::memcpy(buffer, text, len + 1);
+  std::string text;
+  {
+    std::lock_guard lock(mutex_);
+    const TSimServiceSettings& service = book_.Service();
+    if (auto it = service.textOverrides.find(error); it != service.textOverrides.end())
+      text = it->second;
+    else if (const char* known = SimErrorText(error, service.errorTexts))
+      text = known;
+    else
+      return SIM_ERROR_INVALID_PARAMETER;
+  }
+  // Windows documents that a buffer too small for the text makes the call
+  // fail with ERROR_INSUFFICIENT_BUFFER; nothing is written then.
+  if (text.size() + 1 > size) return SIM_ERROR_INSUFFICIENT_BUFFER;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
   return 0;
 }
 
@@ -365,9 +484,14 @@ uint32_t TRasSimService::RasEnumConnectionsA(RASCONNA* conns, uint32_t* bytes, u
   // The record of this build's layout only (416 bytes on 64-bit, 412 on 32-bit).
   if (conns[0].dwSize != sizeof(RASCONNA)) return ERROR_INVALID_SIZE_RAS;
   Sweep();
+  // Other programs' connections first (they were up before any dial made
+  // here), then the dialled ones; each group in the order they were made.
   std::vector<const TConn*> listed;
-  for (const auto& [handle, c] : conns_)
-    if (c.phase == TPhase::Dialing || c.phase == TPhase::Connected) listed.push_back(&c);
+  for (bool foreign : {true, false})
+    for (const auto& [handle, c] : conns_)
+      if (c.entry.foreign == foreign &&
+          (c.phase == TPhase::Dialing || c.phase == TPhase::Connected))
+        listed.push_back(&c);
   uint32_t needed = static_cast<uint32_t>(listed.size() * sizeof(RASCONNA));
   if (*bytes < needed) {
     *bytes = needed;

@@ -22,8 +22,10 @@ constexpr uint32_t SIM_ERROR_CANNOT_OPEN_PHONEBOOK = 621;
 constexpr uint32_t SIM_ERROR_PROTOCOL_NOT_CONFIGURED = 720;
 constexpr uint32_t SIM_WM_RASDIALEVENT = 0xCCCD;
 
-// The text the service gives for a code, or null when it has none.
-const char* SimErrorText(uint32_t code);
+// The text the service gives for a code in the wording asked for, or null
+// when it has none. Windows 10 keeps the classic text of a code whose
+// current wording is not known.
+const char* SimErrorText(uint32_t code, TSimErrorTexts texts = TSimErrorTexts::Classic);
 
 // The thread that calls dial notifiers, in the order the notifications were made.
 class TSimNotifierThread {
@@ -94,14 +96,24 @@ class TRasSimService {
   TSimPhoneBook Book();
   // Dials made for an entry since the service started.
   int DialCount(const std::string& entry);
-  // Connections that have a handle (being dialled, up, failed, dropped or closing).
+  // Hang-ups of a connection of the entry (dialled here or another
+  // program's) that found its handle, since the service started.
+  int HangUpCount(const std::string& entry);
+  // Handles made by dials (failed ones included) that were never hung up.
+  int HandlesNotHungUp();
+  // Dialled connections that have a handle (being dialled, up, failed,
+  // dropped or closing); other programs' connections are not counted.
   int HandleCount();
+  // The counts above as text, for a test in another process to read:
+  // "NotHungUp=N", then a "[name]" block with "Dials=" and "HangUps=" for
+  // every entry of the phone book, in its order.
+  std::string CountsReport();
 
  private:
   enum class TPhase { Dialing, Connected, Failed, Dropped, Closing };
   struct TConn {
     HRASCONN handle = 0;
-    TSimEntry entry;
+    TSimEntry entry;  // entry.foreign: another program's connection
     TPhase phase = TPhase::Dialing;
     RASCONNSTATE state = RASCS_OpenPort;
     uint32_t error = 0;
@@ -116,15 +128,21 @@ class TRasSimService {
   bool Advance(TConn& c, uint32_t* result);
   void StepAsync(HRASCONN handle);
   void ScheduleDrop(TConn& c);
+  // Another program's connection comes up (a new handle) and, with UpFor,
+  // goes at its time. Called with the lock held.
+  void BringUpForeign(const TSimEntry& entry);
   void Sweep();
   TConn* FindLocked(HRASCONN handle);
+  // Dialled handles whose hang-up has not been asked for. Lock held.
+  int NotHungUpLocked() const;
 
   ISimScheduler& scheduler_;
   std::mutex mutex_;
   TSimPhoneBook book_;
   std::string savePath_;
   uint32_t unavailable_ = 0;
-  std::map<std::string, int> dialCounts_;  // by lower-case entry name
+  std::map<std::string, int> dialCounts_;    // by lower-case entry name
+  std::map<std::string, int> hangUpCounts_;  // by lower-case entry name
   std::map<HRASCONN, TConn> conns_;
   HRASCONN nextHandle_ = 0x100;
   TSimNotifierThread notifier_;

@@ -43,11 +43,15 @@ bool SameEntry(const TSimEntry& a, const TSimEntry& b, bool withCredentials = tr
          a.failCode == b.failCode && a.failAt == b.failAt && a.failCount == b.failCount &&
          a.failEvery == b.failEvery && a.immediateError == b.immediateError &&
          a.dropAfterSec == b.dropAfterSec && a.hangUpDelayMs == b.hangUpDelayMs &&
-         a.clientIP == b.clientIP && a.serverIP == b.serverIP &&
+         a.clientIP == b.clientIP && a.serverIP == b.serverIP && a.foreign == b.foreign &&
+         a.upForSec == b.upForSec && a.downForSec == b.downForSec &&
          (!withCredentials || (a.userName == b.userName && a.password == b.password));
 }
 
 bool SameBook(const TSimPhoneBook& a, const TSimPhoneBook& b) {
+  if (a.Service().errorTexts != b.Service().errorTexts ||
+      a.Service().textOverrides != b.Service().textOverrides)
+    return false;
   if (a.Entries().size() != b.Entries().size()) return false;
   for (size_t i = 0; i < a.Entries().size(); ++i)
     if (!SameEntry(a.Entries()[i], b.Entries()[i])) return false;
@@ -67,10 +71,22 @@ std::string Upper(std::string s) {
 
 // The rules every book that was read keeps.
 void CheckBook(const TSimPhoneBook& book) {
+  for (const auto& [code, text] : book.Service().textOverrides)
+    CHECK(code != 0 && !text.empty() && text.size() <= kSimMaxErrorText, std::to_string(code));
   for (size_t i = 0; i < book.Entries().size(); ++i) {
     const TSimEntry& e = book.Entries()[i];
     CHECK(!e.name.empty() && e.name.size() <= RAS_MaxEntryName, e.name);
-    CHECK(book.Find(e.name) == &e && book.Find(Upper(e.name)) == &e, e.name);
+    // Another program's connection is no entry to dial, and has nothing of a dial.
+    if (e.foreign) {
+      CHECK(book.Find(e.name) == nullptr, e.name);
+      CHECK(e.phoneNumber.empty() && e.userName.empty() && !e.password && e.domain.empty() &&
+                e.failCode == 0 && e.immediateError == 0 && e.dropAfterSec == 0,
+            e.name);
+      CHECK(e.downForSec == 0 || e.upForSec != 0, e.name);
+    } else {
+      CHECK(book.Find(e.name) == &e && book.Find(Upper(e.name)) == &e, e.name);
+      CHECK(e.upForSec == 0 && e.downForSec == 0, e.name);
+    }
     for (size_t j = 0; j < i; ++j) CHECK(Lower(book.Entries()[j].name) != Lower(e.name), e.name);
     CHECK(e.userName.size() <= UNLEN && (!e.password || e.password->size() <= PWLEN), e.name);
     CHECK(e.phoneNumber.size() <= RAS_MaxPhoneNumber && e.domain.size() <= DNLEN &&

@@ -15,7 +15,8 @@ const char* const kBook =
     "[Busy]\nScript=0:100,1:100,2:300,8192:100\nFailCode=678\nFailAt=2\n"
     "[Denied]\nScript=0:100,1:100,5:100,8192:100\nFailCode=691\nFailAt=5\nFailCount=2\n"
     "[NoTone]\nScript=0:100,2:100,8192:100\nFailCode=680\nFailAt=2\n"
-    "[Home]\nScript=0:100,8192:100\n";
+    "[Home]\nScript=0:100,8192:100\n"
+    "[Once Busy]\nScript=0:100,1:100,2:300,8192:100\nFailCode=678\nFailAt=2\nFailCount=1\n";
 
 // Starts the program with these stored settings and `entry` chosen.
 void StartWith(TQuindleWorld& q, int entryIndex, bool autoRecon, int retryMs = 2000,
@@ -200,14 +201,14 @@ TEST(Controller, DisconnectStopsTheDialUnderWayAndTheRedials) {
 
 TEST(Controller, RedialTickThatFindsAConnectionMadeElsewhereDialsNothing) {
   TQuindleWorld q(kBook);
-  StartWith(q, 1, true, 2000, 5);
+  StartWith(q, 5, true, 2000, 5);
   q.form1->ConButton->Click();
   q.Advance(600);  // the first attempt has failed; the redial timer runs
   ASSERT_TRUE(q.form1->Timer->Enabled());
-  // Another program brings a line up meanwhile.
+  // Another program brings the chosen entry's line up meanwhile.
   auto* other = new TDialUp(q.world.app.get());
   other->SetDialMode(dmSync);
-  other->SetEntry("Home");
+  other->SetEntry("Once Busy");
   ASSERT_EQ(other->Dial(), 0);
   const int attempts = q.CountLinesStartingWith("Connection attempt #");
   q.Advance(2000);
@@ -323,11 +324,103 @@ TEST(Controller, ConnectionAlreadyUpAtStartIsReportedByTheFirstPoll) {
   other->SetDialMode(dmSync);
   other->SetEntry("Home");
   ASSERT_EQ(other->Dial(), 0);
+  q.world.registry.PutDword(kQuindleKey, "ConInt", 4);  // the entry chosen is Home
   q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
   q.Start();
   q.Advance(1000);
   ASSERT_FALSE(q.Pane().empty());
   EXPECT_EQ(q.Pane().front().rfind("Connected ", 0), 0u);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Home");
+}
+
+// Another program's VPN is up from the start and listed before the chosen
+// entry's line: Quindle neither shows it nor counts it as its connection,
+// and never hangs it up.
+const char* const kVpnBook =
+    "[Corp VPN]\nForeign=1\nDeviceType=vpn\nDeviceName=WAN Miniport (IKEv2)\n"
+    "[Office]\nScript=0:100,1:100,2:300,3:100,5:100,14:100,8192:100\nDropAfter=30\n"
+    "[Home]\nScript=0:100,8192:100\n"
+    "[Busy]\nScript=0:100,2:300,8192:100\nFailCode=676\nFailAt=2\n";
+
+TEST(ChosenEntry, AVpnListedFirstIsLeftAloneWhileTheChosenEntryIsDialledRedialledAndHungUp) {
+  TQuindleWorld q(kVpnBook);
+  StartWith(q, 0, true);  // Office; the VPN is no entry of Quindle's
+  q.Advance(3000);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  EXPECT_TRUE(q.form1->ConButton->Enabled());
+  EXPECT_FALSE(q.form1->DisButton->Enabled());
+  EXPECT_TRUE(q.Pane().empty()) << ::testing::PrintToString(q.Pane());
+
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 1);
+
+  // Office drops 30 s later, the VPN stays: the drop is seen and redialled.
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.CountLinesStartingWith("Disconnected "), 1);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #1 ("), 2);
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 2);
+
+  q.form1->DisButton->Click();
+  EXPECT_FALSE(Connected(q));
+  q.Advance(5000);
+  EXPECT_EQ(q.sim->service->HangUpCount("Office"), 2);  // the dropped line and the last one
+  EXPECT_EQ(q.sim->service->HangUpCount("Corp VPN"), 0);
+  EXPECT_EQ(q.sim->service->HandlesNotHungUp(), 0);
+  EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 2);
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Disconnected");
+  TRasConnectionDetails vpn;
+  q.form1->RasMonitor1->FollowAnyConnection();
+  EXPECT_TRUE(q.form1->RasMonitor1->GetConnectionDetails(vpn));  // still up
+  EXPECT_STREQ(vpn.EntryName, "Corp VPN");
+}
+
+TEST(ChosenEntry, ConnectOnStartUpDialsTheChosenEntryWhileAVpnIsUp) {
+  TQuindleWorld q(kVpnBook);
+  q.world.registry.PutDword(kQuindleKey, "AutoCon", 1);
+  StartWith(q, 1, true);  // Home
+  q.Advance(2000);        // the first tick of the redial timer
+  ASSERT_FALSE(q.Pane().empty());
+  EXPECT_EQ(q.Pane().front(), "Connection attempt #1 (9:00:02 AM)");
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Home");
+  EXPECT_EQ(q.sim->service->DialCount("Home"), 1);
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 0);
+}
+
+// Another entry chosen in Settings: Connect dials it, and its line is the
+// one shown from then on.
+TEST(ChosenEntry, ConnectAfterAnotherChoiceFollowsTheEntryDialled) {
+  TQuindleWorld q(kVpnBook);
+  StartWith(q, 1, false);  // Home
+  q.Advance(2000);
+  q.settings->ComboBox1->SetItemIndex(0);  // Office
+  q.form1->ConButton->Click();
+  ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
+  EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Office");
+  EXPECT_EQ(q.sim->service->DialCount("Office"), 1);
+}
+
+// The choice changes in Settings while a redial waits: the tick looks for
+// the entry chosen now, and finds it already up.
+TEST(ChosenEntry, ARedialTickLooksForTheEntryChosenNow) {
+  TQuindleWorld q(kVpnBook);
+  StartWith(q, 2, true, 2000, 5);  // Busy
+  q.form1->ConButton->Click();
+  q.Advance(600);  // the dial has failed; the redial timer runs
+  ASSERT_TRUE(q.form1->Timer->Enabled());
+  q.settings->ComboBox1->SetItemIndex(1);  // Home
+  auto* other = new TDialUp(q.world.app.get());
+  other->SetDialMode(dmSync);
+  other->SetEntry("Home");
+  ASSERT_EQ(other->Dial(), 0);
+  q.Advance(2000);
+  EXPECT_EQ(q.sim->service->DialCount("Home"), 1);  // the other program's dial only
+  EXPECT_EQ(q.sim->service->DialCount("Busy"), 1);
+  EXPECT_FALSE(q.form1->Timer->Enabled());
+  q.Advance(1000);
   EXPECT_EQ(q.form1->Panel1->Caption(), "Connected to Home");
 }
 

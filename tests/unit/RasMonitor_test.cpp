@@ -334,6 +334,95 @@ TEST_F(RasMonitorTest, OnlyTheFirstOfTwoConnectionsCounts) {
             (Kinds{"status:Connecting device", "connected", "status:Connected", "disconnected"}));
 }
 
+// ---- the entry followed -----------------------------------------------------
+
+// Another program's VPN is listed before the entry's connection and stays up
+// throughout: given the entry's name, the monitor sees only the entry's line.
+TEST_F(RasMonitorTest, GivenAnEntryNameOnlyThatEntrysConnectionIsReportedAndCountedAsUp) {
+  S().conns = {Conn{0x1, "Corp VPN", "vpn", "WAN Miniport"},
+               Conn{0x2, "Office", "modem", "Modem", RASCS_ConnectDevice}};
+  TRasMonitor& m = Make();
+  m.SetEntryName("OFFICE");
+  m.SetEnabled(true);
+  Ticks(1);
+  ASSERT_EQ(rec.Kinds(), (Kinds{"status:Connecting device"}));
+  EXPECT_STREQ(rec.events[0].details.EntryName, "Office");
+  EXPECT_FALSE(m.Online());
+  TRasConnectionDetails d;
+  EXPECT_FALSE(m.GetConnectionDetails(d));
+  EXPECT_EQ(d.Handle, 0x2u);
+
+  S().conns[1].state = RASCS_Connected;
+  Ticks(1);
+  ASSERT_EQ(rec.Kinds(), (Kinds{"status:Connecting device", "connected", "status:Connected"}));
+  EXPECT_EQ(rec.events[1].details.Handle, 0x2u);
+  EXPECT_STREQ(rec.events[1].details.DeviceType, "modem");
+  EXPECT_TRUE(m.GetConnectionDetails(d));
+  EXPECT_STREQ(d.EntryName, "Office");
+
+  // The entry's line drops while the VPN stays: the drop is seen.
+  S().conns.pop_back();
+  Ticks(1);
+  EXPECT_EQ(rec.Kinds().back(), "disconnected");
+  EXPECT_FALSE(m.Online());
+  EXPECT_FALSE(m.GetConnectionDetails(d));
+  EXPECT_TRUE(fakeras::AllZero(d));
+  // What the monitor shows is never the VPN: a hang-up of it cannot reach the VPN.
+  EXPECT_EQ(m.ConnectionDetails().Handle, 0u);
+  m.HangUpConnection(m.ConnectionDetails().Handle);
+  EXPECT_EQ(S().hungUp, (std::vector<HRASCONN>{0}));
+  Ticks(3);
+  EXPECT_EQ(rec.Kinds().size(), 4u);
+  EXPECT_EQ(S().conns.size(), 1u);
+}
+
+TEST_F(RasMonitorTest, WithoutAnEntryNameTheFirstListedConnectionIsFollowed) {
+  S().conns = {Conn{0x1, "Corp VPN"}};
+  TRasMonitor& m = MakeEnabled();
+  EXPECT_FALSE(m.FollowsEntry());
+  m.SetEntryName("Office");
+  Ticks(2);
+  EXPECT_TRUE(rec.events.empty());
+  // An empty name is no entry's: nothing is followed.
+  m.SetEntryName("");
+  Ticks(1);
+  EXPECT_TRUE(rec.events.empty());
+  m.FollowAnyConnection();
+  EXPECT_FALSE(m.FollowsEntry());
+  Ticks(1);
+  ASSERT_EQ(rec.Kinds(), (Kinds{"connected", "status:Connected"}));
+  EXPECT_STREQ(rec.events[0].details.EntryName, "Corp VPN");
+}
+
+// Names are compared without regard to case, letter by letter; in a
+// double-byte code page the second byte of a character may look like a
+// letter and is compared as it is.
+TEST_F(RasMonitorTest, EntryNamesFoldTheirLettersButNotTheSecondByteOfACharacter) {
+  world.locale.doubleByte = true;
+  // Code page 932: 0x83 0x41 and 0x83 0x61 are two different katakana.
+  S().conns = {Conn{0x1, "\x83\x41 Line"}, Conn{0x2, "Dial \x83\x61"}};
+  TRasMonitor& m = Make();
+  TRasConnectionDetails d;
+  m.SetEntryName("\x83\x61 LINE");
+  EXPECT_FALSE(m.GetConnectionDetails(d));
+  EXPECT_EQ(d.Handle, 0u);
+  m.SetEntryName("\x83\x41 line");
+  EXPECT_TRUE(m.GetConnectionDetails(d));
+  EXPECT_EQ(d.Handle, 0x1u);
+  m.SetEntryName("DIAL \x83\x61");
+  EXPECT_TRUE(m.GetConnectionDetails(d));
+  EXPECT_EQ(d.Handle, 0x2u);
+  // A name filling its field, with no terminator, is read as the details
+  // show it: its first 256 characters, all of them compared.
+  S().conns = {Conn{0x3, std::string(300, 'e')}};
+  m.SetEntryName(std::string(256, 'E'));
+  EXPECT_TRUE(m.GetConnectionDetails(d));
+  m.SetEntryName(std::string(255, 'E'));
+  EXPECT_FALSE(m.GetConnectionDetails(d));
+  m.SetEntryName(std::string(257, 'E'));
+  EXPECT_FALSE(m.GetConnectionDetails(d));
+}
+
 TEST_F(RasMonitorTest, FailedEnumerationClearsOnlineSilentlyAndTheConnectionIsReportedAgain) {
   S().conns = {Conn{0x51, "Office"}};
   TRasMonitor& m = MakeEnabled();

@@ -146,6 +146,67 @@ TEST(RasSimPhoneBook, MalformedFilesAreRefusedWithTheLineNamed) {
   EXPECT_NE(std::string::npos, ErrorOf(std::string("[A]\nUserName=a\0b\n", 18)).find("NUL"));
 }
 
+TEST(RasSimPhoneBook, ServiceKeysComeBeforeTheFirstEntryAndForeignEntriesAreNotFound) {
+  TSimPhoneBook book = TSimPhoneBook::Parse(
+      "; the service\nerrortexts = WINDOWS10\nErrorText691=" + std::string(kSimMaxErrorText, 'x') +
+          "\nErrorText4242 = \"  mine  \"\n[Corp VPN]\nForeign=1\nUpFor=20\nDownFor=5\n"
+          "DeviceType=vpn\n[Home]\n",
+      "book.ini");
+  EXPECT_EQ(TSimErrorTexts::Windows10, book.Service().errorTexts);
+  EXPECT_EQ(std::string(kSimMaxErrorText, 'x'), book.Service().textOverrides.at(691));
+  EXPECT_EQ("  mine  ", book.Service().textOverrides.at(4242));
+  ASSERT_EQ(2u, book.Entries().size());
+  const TSimEntry& vpn = book.Entries()[0];
+  EXPECT_TRUE(vpn.foreign);
+  EXPECT_EQ(20u, vpn.upForSec);
+  EXPECT_EQ(5u, vpn.downForSec);
+  EXPECT_EQ("vpn", vpn.deviceType);
+  // Another program's connection cannot be dialled, nor its credentials stored, here.
+  EXPECT_EQ(nullptr, book.Find("corp vpn"));
+  TSimPhoneBook copy = book;
+  EXPECT_FALSE(copy.SetCredentials("Corp VPN", "u", std::string("p")));
+  EXPECT_EQ(book.Text(), copy.Text());
+  EXPECT_FALSE(book.Entries()[1].foreign);
+  EXPECT_EQ(TSimErrorTexts::Classic, TSimPhoneBook::Parse("[A]\n", "b").Service().errorTexts);
+  // Storing credentials keeps the service's lines.
+  ASSERT_TRUE(book.SetCredentials("home", "u", std::nullopt));
+  EXPECT_EQ(TSimErrorTexts::Windows10, book.Service().errorTexts);
+  EXPECT_EQ("  mine  ", book.Service().textOverrides.at(4242));
+}
+
+TEST(RasSimPhoneBook, ServiceAndForeignKeysAreRefusedWithTheLineNamed) {
+  struct Case {
+    std::string text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"ErrorTexts=Windows11\n", "book.ini:1: ErrorTexts: 'Windows11' is neither"},
+      {"ErrorText=x\n", "book.ini:1: a key=value line before the first [entry] must set the"},
+      {"ErrorText6x=x\n", "'ErrorText6x' is not one of its keys"},
+      {"ErrorText0=x\n", "book.ini:1: ErrorText0: 0 is no error code"},
+      {"ErrorText691=\n", "book.ini:1: ErrorText691 is empty"},
+      {"ErrorText691=" + std::string(kSimMaxErrorText + 1, 'x') + "\n",
+       "book.ini:1: ErrorText691 is longer than 511 characters"},
+      {"ErrorText691=a\nErrorText0691=b\n", "book.ini:2: the text for code 691 is given twice"},
+      {"ErrorTexts=Classic\nerrortexts=Classic\n",
+       "book.ini:2: key 'errortexts' appears twice before the first [entry]"},
+      {"[A]\nErrorTexts=Windows10\n", "book.ini:2: unknown key 'ErrorTexts'"},
+      {"[A]\nForeign=2\n", "book.ini:2: Foreign: 2 is too large"},
+      {"[A]\nForeign=1\nScript=0:1,0x2000:1\n",
+       "book.ini:3: Script does not apply to another program's connection (Foreign=1)"},
+      {"[A]\nPassword=x\nForeign=1\n", "book.ini:2: Password does not apply"},
+      {"[A]\nForeign=1\nDownFor=5\n", "book.ini:3: DownFor needs UpFor"},
+      {"[A]\nUpFor=5\n", "book.ini:2: UpFor needs Foreign=1"},
+      {"[A]\nForeign=0\nDownFor=5\n", "book.ini:3: DownFor needs Foreign=1"},
+      {"[A]\nForeign=1\nUpFor=0\n", "book.ini:3: UpFor must not be 0"},
+      {"[A]\nForeign=1\nUpFor=1\nDownFor=0\n", "book.ini:4: DownFor must not be 0"},
+  };
+  for (const Case& c : cases) {
+    std::string got = ErrorOf(c.text);
+    EXPECT_NE(std::string::npos, got.find(c.message)) << c.text << " -> " << got;
+  }
+}
+
 TEST(RasSimPhoneBook, GarbageNeverCrashesTheReader) {
   // Every prefix of a valid file and a run of arbitrary bytes: accepted or refused, nothing else.
   std::string valid =

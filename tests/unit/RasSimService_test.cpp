@@ -161,6 +161,204 @@ TEST_F(RasSimServiceTest, ErrorTextsForTheCommonCodesFitTheDialersBuffer) {
   EXPECT_EQ(122u, S().RasGetErrorStringA(691, buffer, 10));
 }
 
+// Windows 10 words its texts at greater length: 691 takes 197 bytes, more
+// than the 100 a dialer of the classic days gave it. A buffer too small for
+// the text fails with ERROR_INSUFFICIENT_BUFFER and is left as it was; the
+// 512 characters Windows documents as always enough take every text.
+TEST(RasSimErrorTexts, Windows10WordsItsTextsAtLengthAndASmallBufferGetsNone) {
+  TTestWorld world;
+  TSimHarness sim(world, "ErrorTexts=Windows10\nErrorText797=" + std::string(511, 'm') + "\n[A]\n");
+  TRasSimService& s = *sim.service;
+  char big[512];
+  ASSERT_EQ(0u, s.RasGetErrorStringA(691, big, sizeof big));
+  const std::string text = big;
+  EXPECT_EQ(197u, text.size());
+  EXPECT_EQ(0u,
+            text.rfind("The remote connection was denied because the user name and password", 0));
+  EXPECT_NE(text, SimErrorText(691));
+
+  for (uint32_t size : {0u, 10u, 100u, 197u}) {
+    char small[200];
+    std::memset(small, 0x55, sizeof small);
+    EXPECT_EQ(122u, s.RasGetErrorStringA(691, small, size)) << size;
+    EXPECT_EQ(std::string(sizeof small, '\x55'), std::string(small, sizeof small)) << size;
+  }
+  char exact[198];
+  ASSERT_EQ(0u, s.RasGetErrorStringA(691, exact, sizeof exact));
+  EXPECT_EQ(text, exact);
+
+  // Every text the service knows fits the documented buffer; 678 and 720
+  // are longer than 100 bytes too.
+  for (uint32_t code : {6u, 87u, 122u, 603u, 619u, 621u, 623u, 632u, 651u, 668u, 676u, 678u, 680u,
+                        691u, 720u, 730u, 797u}) {
+    ASSERT_EQ(0u, s.RasGetErrorStringA(code, big, sizeof big)) << code;
+    if (code == 678 || code == 720 || code == 619) {
+      EXPECT_GT(std::strlen(big), 100u) << code;
+    }
+  }
+  // The phone book's own text for a code, as long as the buffer allows.
+  ASSERT_EQ(0u, s.RasGetErrorStringA(797, big, sizeof big));
+  EXPECT_EQ(std::string(511, 'm'), big);
+  // 730 has no wording of today's: the classic one stays.
+  ASSERT_EQ(0u, s.RasGetErrorStringA(730, big, sizeof big));
+  EXPECT_STREQ(SimErrorText(730), big);
+  EXPECT_EQ(87u, s.RasGetErrorStringA(4242, big, sizeof big));
+}
+
+TEST(RasSimErrorTexts, AnOwnTextReplacesTheClassicOneOrAddsACode) {
+  TTestWorld world;
+  TSimHarness sim(world, "ErrorText691=Go away.\nErrorText4242=Made up.\n[A]\n");
+  char buffer[100];
+  ASSERT_EQ(0u, sim.service->RasGetErrorStringA(691, buffer, sizeof buffer));
+  EXPECT_STREQ("Go away.", buffer);
+  ASSERT_EQ(0u, sim.service->RasGetErrorStringA(4242, buffer, sizeof buffer));
+  EXPECT_STREQ("Made up.", buffer);
+  ASSERT_EQ(0u, sim.service->RasGetErrorStringA(678, buffer, sizeof buffer));
+  EXPECT_STREQ(SimErrorText(678), buffer);  // the rest keep the wording asked for
+}
+
+// ---------------------------------------------------------------- other programs
+
+const char* const kOthersBook = R"(
+[Corp VPN]
+Foreign=1
+DeviceType=vpn
+DeviceName=WAN Miniport (IKEv2)
+ClientIP=172.16.0.9
+HangUpDelay=100
+
+[Office]
+Script=0:100, 0x2000:100
+
+[Dial-up Tool]
+Foreign=1
+UpFor=10
+DownFor=5
+)";
+
+TEST(RasSimOtherPrograms, AConnectionOfAnotherProgramIsListedFirstAndItsHangUpsAreCounted) {
+  TTestWorld world;
+  TSimHarness sim(world, kOthersBook);
+  TRasSimService& s = *sim.service;
+  auto listed = [&] {
+    std::vector<RASCONNA> conns(8);
+    conns[0].dwSize = sizeof(RASCONNA);
+    uint32_t bytes = 8 * sizeof(RASCONNA), count = 0;
+    EXPECT_EQ(0u, s.RasEnumConnectionsA(conns.data(), &bytes, &count));
+    conns.resize(count);
+    return conns;
+  };
+  RASDIALPARAMSA p{};
+  p.dwSize = sizeof p;
+  std::strcpy(p.szEntryName, "Office");
+  HRASCONN office = 0;
+  ASSERT_EQ(0u, s.RasDialA(nullptr, nullptr, &p, 0, nullptr, &office));
+
+  std::vector<RASCONNA> conns = listed();
+  ASSERT_EQ(3u, conns.size());
+  EXPECT_STREQ("Corp VPN", conns[0].szEntryName);
+  EXPECT_STREQ("vpn", conns[0].szDeviceType);
+  EXPECT_STREQ("Dial-up Tool", conns[1].szEntryName);
+  EXPECT_STREQ("Office", conns[2].szEntryName);
+  const HRASCONN listedOffice = conns[2].hrasconn;  // a copy: the record is packed
+  EXPECT_EQ(office, listedOffice);
+  const HRASCONN vpn = conns[0].hrasconn;
+  RASCONNSTATUSA st{};
+  st.dwSize = sizeof st;
+  ASSERT_EQ(0u, s.RasGetConnectStatusA(vpn, &st));
+  EXPECT_EQ(RASCS_Connected, st.rasconnstate);
+  RASPPPIPA ip{};
+  ip.dwSize = sizeof ip;
+  uint32_t size = sizeof ip;
+  ASSERT_EQ(0u, s.RasGetProjectionInfoA(vpn, RASP_PppIp, &ip, &size));
+  EXPECT_STREQ("172.16.0.9", ip.szIpAddress);
+
+  // Not among the service's entries, and not to be dialled through it.
+  std::vector<RASENTRYNAMEA> names(3);
+  names[0].dwSize = sizeof(RASENTRYNAMEA);
+  uint32_t bytes = 3 * sizeof(RASENTRYNAMEA), count = 0;
+  ASSERT_EQ(0u, s.RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count));
+  ASSERT_EQ(1u, count);
+  EXPECT_STREQ("Office", names[0].szEntryName);
+  std::strcpy(p.szEntryName, "corp vpn");
+  HRASCONN h = 0;
+  EXPECT_EQ(623u, s.RasDialA(nullptr, nullptr, &p, 0, nullptr, &h));
+  EXPECT_EQ(0, s.DialCount("Corp VPN"));
+
+  EXPECT_EQ(0, s.HangUpCount("Corp VPN"));
+  EXPECT_EQ(0u, s.RasHangUpA(office));
+  EXPECT_EQ(1, s.HangUpCount("OFFICE"));
+  EXPECT_EQ(0, s.HangUpCount("Corp VPN"));
+  EXPECT_EQ(0u, s.RasHangUpA(vpn));
+  EXPECT_EQ(1, s.HangUpCount("Corp VPN"));
+  conns = listed();
+  ASSERT_EQ(1u, conns.size());
+  EXPECT_STREQ("Dial-up Tool", conns[0].szEntryName);
+  world.backend.Advance(100);
+  EXPECT_EQ(6u, s.RasGetConnectStatusA(vpn, &st));
+  // Hung up, it does not come back.
+  world.backend.Advance(60000);
+  for (const RASCONNA& c : listed()) EXPECT_STRNE("Corp VPN", c.szEntryName);
+  EXPECT_EQ(0, s.HandleCount());  // only dialled connections hold the service's handles
+}
+
+TEST(RasSimOtherPrograms, AConnectionThatComesAndGoesHasANewHandleEachTime) {
+  TTestWorld world;
+  TSimHarness sim(world, kOthersBook);
+  TRasSimService& s = *sim.service;
+  auto tool = [&]() -> HRASCONN {
+    std::vector<RASCONNA> conns(8);
+    conns[0].dwSize = sizeof(RASCONNA);
+    uint32_t bytes = 8 * sizeof(RASCONNA), count = 0;
+    EXPECT_EQ(0u, s.RasEnumConnectionsA(conns.data(), &bytes, &count));
+    for (uint32_t i = 0; i < count; ++i)
+      if (std::string(conns[i].szEntryName) == "Dial-up Tool") return conns[i].hrasconn;
+    return 0;
+  };
+  const HRASCONN first = tool();
+  ASSERT_NE(0u, first);
+  world.backend.Advance(9999);
+  EXPECT_EQ(first, tool());
+  world.backend.Advance(1);
+  EXPECT_EQ(0u, tool());
+  RASCONNSTATUSA st{};
+  st.dwSize = sizeof st;
+  EXPECT_EQ(6u, s.RasGetConnectStatusA(first, &st));  // its program hung it up
+  world.backend.Advance(5000);
+  const HRASCONN second = tool();
+  EXPECT_NE(0u, second);
+  EXPECT_NE(first, second);
+  world.backend.Advance(10000);
+  EXPECT_EQ(0u, tool());
+  EXPECT_EQ(0, s.HangUpCount("Dial-up Tool"));
+}
+
+// Every dial that made a handle owes a hang-up, a failed one too; the count
+// and the report a test in another process reads say how many are owed.
+TEST_F(RasSimServiceTest, HandlesNeverHungUpAreCountedFailedDialsIncluded) {
+  HRASCONN failed = 0, up = 0, none = 0;
+  EXPECT_EQ(691u, Dial("Flaky", &failed));
+  EXPECT_EQ(0u, Dial("Up", &up));
+  EXPECT_EQ(797u, Dial("Dead", &none));
+  EXPECT_EQ(2, S().HandlesNotHungUp());
+  EXPECT_EQ(
+      "NotHungUp=2\n[Up]\nDials=1\nHangUps=0\n[Flaky]\nDials=1\nHangUps=0\n"
+      "[Dead]\nDials=1\nHangUps=0\n",
+      S().CountsReport());
+  EXPECT_EQ(0u, S().RasHangUpA(failed));
+  EXPECT_EQ(1, S().HandlesNotHungUp());
+  EXPECT_EQ(1, S().HangUpCount("flaky"));
+  EXPECT_EQ(6u, S().RasHangUpA(failed));  // gone at once: not found, not counted
+  EXPECT_EQ(1, S().HangUpCount("flaky"));
+  world.backend.Advance(40000);  // Up drops: a dropped line still owes its hang-up
+  EXPECT_EQ(1, S().HandlesNotHungUp());
+  EXPECT_EQ(0u, S().RasHangUpA(up));
+  EXPECT_EQ(0u, S().RasHangUpA(up));  // a second one while it goes counts too
+  EXPECT_EQ(2, S().HangUpCount("Up"));
+  EXPECT_EQ(0, S().HandlesNotHungUp());
+  EXPECT_EQ(0u, S().CountsReport().rfind("NotHungUp=0\n", 0));
+}
+
 // ---------------------------------------------------------------- dials
 
 TEST_F(RasSimServiceTest, ABlockingDialTakesTheScriptsTime) {

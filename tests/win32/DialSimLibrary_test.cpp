@@ -1,7 +1,9 @@
 // The dialer over the real Windows backend and the simulated service built as
 // rasapi32.dll: the library's exports, the entry list, dials in both modes
 // with the notifications arriving on the GUI thread, credentials written back
-// to the phone-book file, and (when it is installed) the system's own copy.
+// to the phone-book file, a second copy speaking as Windows 10 does beside a
+// VPN of another program, with its counts file, and (when it is installed)
+// the system's own copy.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +20,7 @@
 #undef LoadLibrary
 #include "dialup/DialUp.h"
 #include "platform/win32/Win32LibraryLoader.h"
+#include "rasmonitor/RasMonitor.h"
 
 namespace {
 
@@ -226,6 +229,138 @@ TEST_F(DialSimLibrary, AFullQueueHoldsUpNeitherDialNorTheDestructorAndLosesNoNot
   backend.full = false;
   PumpUntil([] { return false; }, 300);  // the late delivery finds the dialer gone
   EXPECT_TRUE(got.empty());
+}
+
+// ---- a second copy: Windows 10's wording, another program's VPN, the counts file
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The built library copied under a name of its own, so that it loads as a
+// second library with a service of its own. It reads its phone book and
+// its counts file's name at its first call: they are set for that call
+// only, and the shared copy keeps its own.
+struct TSecondSim {
+  std::string library, phoneBook, report;
+  HMODULE module = nullptr;
+};
+
+const TSecondSim& SecondSim() {
+  static TSecondSim sim = [] {
+    PhoneBookPath();
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    const std::string base =
+        std::string(dir) + "quindle-dialsim-w10-" + std::to_string(GetCurrentProcessId());
+    TSecondSim s;
+    s.library = base + "-rasapi32.dll";
+    s.phoneBook = base + ".ini";
+    s.report = base + "-counts.ini";
+    CopyFileA((ExeFolder() + "\\rassim\\rasapi32.dll").c_str(), s.library.c_str(), FALSE);
+    std::ofstream(s.phoneBook, std::ios::binary)
+        << "ErrorTexts=Windows10\r\n\r\n[Corp VPN]\r\nForeign=1\r\nDeviceType=vpn\r\n"
+           "HangUpDelay=50\r\n\r\n[Office]\r\nScript=0:20, 1:20, 0x2000:20\r\n";
+    SetEnvironmentVariableA("QUINDLE_PHONEBOOK", s.phoneBook.c_str());
+    SetEnvironmentVariableA("QUINDLE_SIM_REPORT", s.report.c_str());
+    s.module = LoadLibraryA(s.library.c_str());
+    if (s.module) {
+      auto text = ProcAs<RasGetErrorStringA_t>(
+          reinterpret_cast<void*>(::GetProcAddress(s.module, "RasGetErrorStringA")));
+      char first[512];
+      if (text) text(6, first, sizeof first);
+    }
+    SetEnvironmentVariableA("QUINDLE_PHONEBOOK", PhoneBookPath().c_str());
+    SetEnvironmentVariableA("QUINDLE_SIM_REPORT", nullptr);
+    return s;
+  }();
+  return sim;
+}
+
+// The second copy offered under the system's name.
+class TSecondSimLoader : public TBuiltSimLoader {
+ public:
+  HMODULE_T LoadLibrary(const std::string& name) override {
+    if (_stricmp(name.c_str(), "rasapi32.dll") != 0) return nullptr;
+    return LoadLibraryA(SecondSim().library.c_str());
+  }
+};
+
+template <class Fn>
+Fn SecondSimProc(const char* name) {
+  return ProcAs<Fn>(reinterpret_cast<void*>(::GetProcAddress(SecondSim().module, name)));
+}
+
+TEST(DialSimWindows10, ErrorTextsComeInTodaysWordingWholeOrNotAtAll) {
+  ASSERT_NE(nullptr, SecondSim().module) << "build the rasapi32 target first";
+  auto text = SecondSimProc<RasGetErrorStringA_t>("RasGetErrorStringA");
+  ASSERT_NE(nullptr, text);
+  char big[512];
+  ASSERT_EQ(0u, text(691, big, sizeof big));
+  EXPECT_EQ(197u, strlen(big));
+  EXPECT_EQ(0, strncmp(big, "The remote connection was denied because", 40)) << big;
+  char small[100];
+  memset(small, 0x55, sizeof small);
+  EXPECT_EQ(122u, text(691, small, sizeof small));
+  EXPECT_EQ(std::string(sizeof small, '\x55'), std::string(small, sizeof small));
+  // The shared copy keeps the classic wording of its own phone book.
+  TBuiltSimLoader builtLoader;
+  HMODULE_T shared = builtLoader.LoadLibrary("rasapi32.dll");
+  ASSERT_NE(nullptr, shared);
+  auto classic =
+      ProcAs<RasGetErrorStringA_t>(builtLoader.GetProcAddress(shared, "RasGetErrorStringA"));
+  ASSERT_EQ(0u, classic(691, small, sizeof small));
+  EXPECT_EQ(0, strncmp(small, "Access was denied because the", 29)) << small;
+  // Its last reference let go: the library, whose service threads run,
+  // stays loaded (the next test would crash in unmapped code otherwise).
+  builtLoader.FreeLibrary(shared);
+}
+
+TEST(DialSimWindows10, TheMonitorPassesOverAVpnListedFirstAndTheCountsFileSaysWhoWasHungUp) {
+  ASSERT_NE(nullptr, SecondSim().module) << "build the rasapi32 target first";
+  TSecondSimLoader loader;
+  TRecordingWin32Backend backend;
+  TPlatform platform;
+  platform.libraries = &loader;
+  {
+    TApplication app(backend, platform);
+    backend.SetApplication(&app);
+    auto* dialer = new TDialUp(&app);
+    auto* monitor = new TRasMonitor(&app);
+    monitor->SetEntryName("office");
+    monitor->SetPollInterval(50);
+    monitor->SetEnabled(true);
+    dialer->SetEntry("Office");
+    ASSERT_EQ(0, dialer->Dial());
+    bool expired = false;
+    uintptr_t limit = backend.StartTimer(10000, [&] { expired = true; });
+    backend.RunUntil([&] { return monitor->Online() || expired; });
+    backend.StopTimer(limit);
+    ASSERT_TRUE(monitor->Online());
+    EXPECT_STREQ("Office", monitor->ConnectionDetails().EntryName);
+
+    // The service lists the VPN first.
+    auto enumerate = SecondSimProc<RasEnumConnectionsA_t>("RasEnumConnectionsA");
+    std::vector<RASCONNA> conns(8);
+    conns[0].dwSize = sizeof(RASCONNA);
+    uint32_t bytes = 8 * sizeof(RASCONNA), count = 0;
+    ASSERT_EQ(0u, enumerate(conns.data(), &bytes, &count));
+    ASSERT_EQ(2u, count);
+    EXPECT_STREQ("Corp VPN", conns[0].szEntryName);
+    EXPECT_STREQ("Office", conns[1].szEntryName);
+
+    EXPECT_EQ(0, monitor->HangUpConnection(monitor->ConnectionDetails().Handle));
+    EXPECT_FALSE(monitor->Online());
+    const std::string counts = ReadText(SecondSim().report);
+    EXPECT_NE(std::string::npos, counts.find("NotHungUp=0\n")) << counts;
+    EXPECT_NE(std::string::npos, counts.find("[Corp VPN]\nDials=0\nHangUps=0\n")) << counts;
+    EXPECT_NE(std::string::npos, counts.find("[Office]\nDials=1\nHangUps=1\n")) << counts;
+    EXPECT_FALSE(std::ifstream(SecondSim().report + ".tmp").good());
+  }
+  backend.SetApplication(nullptr);
 }
 
 TEST(DialSystemLibrary, TheProgramsLoaderFindsTheInstalledSimulatedService) {

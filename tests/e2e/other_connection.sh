@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Another program's VPN is up from the start and listed before the chosen
+# entry's line, and the service words its errors as Windows 10 does. Quindle
+# does not take the VPN for its own connection: Connect is offered and dials
+# the chosen entry, whose connection is shown; its drop is seen and
+# redialled while the VPN stays; Disconnect hangs up the entry only. Who was
+# hung up is read from the service's counts file (QUINDLE_SIM_REPORT).
+#
+#   bash tests/e2e/other_connection.sh build/windows
+set -uo pipefail
+. "$(dirname "$0")/lib/common.sh"
+e2e_init other_connection "${1:-build/windows}"
+
+e2e_phonebook <<'EOF'
+; The service speaks as Windows 10 does.
+ErrorTexts=Windows10
+
+; Dialled by another program, up before Quindle starts and throughout.
+[Corp VPN]
+Foreign=1
+DeviceType=vpn
+DeviceName=WAN Miniport (IKEv2)
+ClientIP=172.16.0.9
+ServerIP=172.16.0.1
+HangUpDelay=200
+
+; Quindle's entry: connects in about 2.4 s, drops 8 s later.
+[Drop Line]
+PhoneNumber=555 0108
+UserName=e2e
+Password=e2e
+Script=0:200, 1:200, 2:600, 3:200, 4:100, 5:300, 6:200, 14:200, 18:200, 0x2000:200
+DropAfter=8
+ClientIP=10.64.8.2
+ServerIP=10.64.8.1
+HangUpDelay=200
+EOF
+E2E_COUNTS="$E2E_ART/counts.ini"
+QUINDLE_SIM_REPORT="$(quindle_winpath "$E2E_COUNTS")"
+export QUINDLE_SIM_REPORT
+e2e_logging "$E2E_ART/session.log"
+
+# counts SECTION KEY: a value of the counts file; SECTION "" for the lines
+# before the first entry.
+counts() {
+  tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | awk -v want="$1" -v key="$2" '
+    /^\[/ { section = substr($0, 2, length($0) - 2); next }
+    section == want && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
+}
+
+# check_count SECTION KEY VALUE WHAT
+check_count() {
+  local got
+  got="$(counts "$1" "$2")"
+  [ "$got" = "$3" ] || e2e_fail "$4: ${1:-the service} $2 is '${got}', not $3 (counts: $(tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | tr '\n' ' '))"
+  e2e_log "ok: $4 (${1:-the service} $2=$3)"
+}
+
+e2e_start
+e2e_find_tray_icon
+# A few of the monitor's polls: the VPN is listed all the while.
+end=$((SECONDS + 10))
+until [ -s "$E2E_COUNTS" ]; do
+  [ $SECONDS -ge $end ] && e2e_fail "no counts file from the simulated service ($E2E_COUNTS)"
+  sleep 0.2
+done
+sleep 2.5
+e2e_shot vpn-up "$E2E_MAIN"
+e2e_check "the VPN is not reported as Quindle's connection" \
+  eval '! e2e_log_lines | grep -qE "^Connected [0-9]"'
+e2e_tray_menu none
+e2e_check "with the VPN up, the menu offers Connect, not Disconnect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = enabled/disabled
+check_count "Drop Line" Dials 0 "nothing dialled yet"
+
+# --- Connect: the chosen entry -----------------------------------------------
+e2e_press_connect
+e2e_wait_log '^Connection attempt #1 \(' 10
+e2e_wait_log '^Connected [0-9]' 15
+sleep 0.3
+e2e_shot connected "$E2E_MAIN"
+check_count "Drop Line" Dials 1 "Connect dialled the chosen entry"
+check_count "Corp VPN" Dials 0 "the VPN was not dialled"
+
+# --- Its drop, with the VPN still up: seen and redialled ------------------------
+e2e_wait_log '^Disconnected [0-9]' 20
+e2e_wait_log '^Connection attempt #1 \(' 5 2
+e2e_wait_log '^Connected [0-9]' 15 2
+check_count "Drop Line" Dials 2 "the drop was redialled"
+check_count "Corp VPN" HangUps 0 "the VPN was never hung up"
+check_count "Drop Line" HangUps 1 "the dropped line's handle was let go at the redial"
+
+# --- Disconnect: the entry only --------------------------------------------------
+e2e_tray_menu none
+e2e_check "connected: the menu offers Disconnect, not Connect" \
+  test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = disabled/enabled
+e2e_press_disconnect
+e2e_wait_log '^Disconnected [0-9]' 5 2
+sleep 1
+e2e_shot hung-up "$E2E_MAIN"
+check_count "Corp VPN" HangUps 0 "Disconnect left the VPN up"
+check_count "Drop Line" HangUps 2 "Disconnect hung up the entry"
+check_count "" NotHungUp 0 "every handle Quindle dialled was hung up"
+sleep 3
+e2e_check "no redial after the hang-up asked for" \
+  test "$(e2e_log_lines | grep -cE '^Connection attempt #')" -eq 2
+
+e2e_exit_via_tray
+check_count "Corp VPN" HangUps 0 "the VPN was still never hung up when Quindle ended"
+
+# --- The pane's lines, as the log file holds them ----------------------------------
+e2e_log_lines >"$E2E_ART/session.txt"
+e2e_line_patterns "$E2E_T" "$E2E_D"
+expected=(
+  "${E2E_HEADER_RE[@]}"
+  "${E2E_DIAL_RE[@]}"
+  "^Disconnected $E2E_T \\($E2E_D\\)$"
+  "${E2E_DIAL_RE[@]}"
+  "^Disconnected $E2E_T \\($E2E_D\\)$"
+)
+mapfile -t lines <"$E2E_ART/session.txt"
+e2e_check "the log file holds ${#expected[@]} lines (it holds ${#lines[@]})" test ${#lines[@]} -eq ${#expected[@]}
+for i in "${!expected[@]}"; do
+  [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
+    e2e_fail "line $((i + 1)) of the log file is '${lines[$i]}', expected /${expected[$i]}/"
+done
+e2e_log "ok: header, dial, connected, drop, redial, connected, hang-up; no line of the VPN"
+
+e2e_pass
