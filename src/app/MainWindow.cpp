@@ -239,7 +239,8 @@ void TForm1::SaveWithoutAsking() {
   } catch (const std::exception& e) {
     note(e);
   }
-  if (SettingsForm) SettingsForm->SaveStoredSettings(note);
+  // The dialog may be open, its fields not yet checked: what is in force.
+  if (SettingsForm) SettingsForm->SaveInForce(note);
   for (const std::string& failure : failures) AddLine(failure);
   CloseLogFile();
 }
