@@ -256,14 +256,7 @@ void TForm1::FormKeyDown(TObject*, WORD_T& key, TShiftState) {
 }
 
 void TForm1::SetButtonClick(TObject*) {
-  TApplication& app = Application();
-  app.NormalizeTopMosts();
-  // The main window is the application's window here, so there is no
-  // separate application window to lift above the others.
-  if (!SettingsForm) return;
-  SettingsForm->SetPosition(poMainFormCenter);
-  SettingsForm->ShowModal();
-  app.RestoreTopMosts();
+  if (SettingsForm) SettingsForm->Open();
 }
 
 void TForm1::TrayIconRightClick(TObject*, TMouseButton, TShiftState, int, int) {

@@ -139,6 +139,21 @@ bool TSettingsForm::CheckTimeDate(const std::string& text) {
 
 // ---- show, activate, hide ----
 
+void TSettingsForm::Open() {
+  TApplication& app = Application();
+  // The main window is the application's window here, so there is no
+  // separate application window to lift above the others.
+  app.NormalizeTopMosts();
+  SetPosition(poMainFormCenter);
+  try {
+    ShowModal();
+  } catch (...) {
+    app.RestoreTopMosts();
+    throw;
+  }
+  app.RestoreTopMosts();
+}
+
 void TSettingsForm::FormShow(TObject* sender) {
   CredentialsChanged = false;
   FetchCredentials();

@@ -100,6 +100,11 @@ class TSettingsForm : public TForm {
   void CredentialsEditChange(TObject* sender);
   void SettingEditChange(TObject* sender);
 
+  // Opens the dialog as the main window's Settings button does: modal and
+  // centred on the main window, the always-on-top windows stepped back
+  // while it shows. Returns once it is closed.
+  void Open();
+
   // The dialog's check of a timed event: "hh:mm AM dd/mm/yy" (17 characters,
   // separators not examined) names a real time on the 12-hour clock and a
   // real date of the years 2000 to 2099.
