@@ -104,8 +104,9 @@ void TSettingsForm::ApplyAtLoad() {
   ApplyLogging();
   v.MaxAttempts = StrToInt(AttemptsEdit->Text());
   applied_.maxAttempts = v.MaxAttempts;
-  // Not read while "Auto reconnect" is off: the field's value is the one a
-  // later tick of the box puts in force (the redial timer has it too).
+  // Not read while "Auto reconnect" is off: the field keeps its design
+  // value, as the redial timer does, and that is what a later tick of the
+  // box puts in force.
   applied_.retryInterval = StrToInt(EveryEdit->Text());
   if (AutoReconBox->Checked()) {
     int interval = applied_.retryInterval;
@@ -166,7 +167,9 @@ void TSettingsForm::SaveInForce(const TReport& report) {
   };
   step([this] { SaveRunValue(); });
   if (!SettingsChanged) return;
-  step([&] { SaveSettings(TSource::kInForce, step); });  // a key that cannot be opened
+  // The outer step takes a settings key that cannot be opened; each write
+  // inside is a step of its own.
+  step([&] { SaveSettings(TSource::kInForce, step); });
   step([this] { RemoveRunValueWhenOff(); });
 }
 
