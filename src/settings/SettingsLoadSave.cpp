@@ -188,8 +188,7 @@ void TSettingsForm::SaveSettings(TSource source, const TStep& step) {
   step([&] { w.Boolean(Stored::kAutoRecon, AutoReconBox->Checked()); });
   if (AutoReconBox->Checked()) {
     step([&] {
-      w.Integer(Stored::kRetryInt,
-                inForce ? applied_.retryInterval : StrToInt(EveryEdit->Text()));
+      w.Integer(Stored::kRetryInt, inForce ? applied_.retryInterval : StrToInt(EveryEdit->Text()));
     });
     step([&] {
       w.Integer(Stored::kAttempsInt,
@@ -199,9 +198,7 @@ void TSettingsForm::SaveSettings(TSource source, const TStep& step) {
   const bool timerOn = inForce ? applied_.timerOn : TimerBox->Checked();
   step([&] { w.Boolean(Stored::kEnableTimer, timerOn); });
   if (timerOn) {
-    step([&] {
-      w.Text(Stored::kTime, inForce ? applied_.time : TimeEdit->Text() + AmPmSuffix());
-    });
+    step([&] { w.Text(Stored::kTime, inForce ? applied_.time : TimeEdit->Text() + AmPmSuffix()); });
     step([&] { w.Text(Stored::kDate, inForce ? applied_.date : DateEdit->Text()); });
     step([&] {
       w.Boolean(Stored::kDisOrShut, inForce ? applied_.disconnectOnly : RButtonDis->Checked());
