@@ -242,7 +242,8 @@ void TForm1::SaveWithoutAsking() {
   } catch (const std::exception& e) {
     note(e);
   }
-  if (SettingsForm) SettingsForm->SaveStoredSettings(note);
+  // The dialog may be open, its fields not yet checked: what is in force.
+  if (SettingsForm) SettingsForm->SaveInForce(note);
   for (const std::string& failure : failures) AddLine(failure);
   FinishLogFile();
 }
@@ -258,14 +259,7 @@ void TForm1::FormKeyDown(TObject*, WORD_T& key, TShiftState) {
 }
 
 void TForm1::SetButtonClick(TObject*) {
-  TApplication& app = Application();
-  app.NormalizeTopMosts();
-  // The main window is the application's window here, so there is no
-  // separate application window to lift above the others.
-  if (!SettingsForm) return;
-  SettingsForm->SetPosition(poMainFormCenter);
-  SettingsForm->ShowModal();
-  app.RestoreTopMosts();
+  if (SettingsForm) SettingsForm->Open();
 }
 
 void TForm1::TrayIconRightClick(TObject*, TMouseButton, TShiftState, int, int) {

@@ -68,10 +68,17 @@ TLogPlace TSettingsForm::PlaceLog(const std::string& name) const {
 
 void TSettingsForm::ApplyLogging() {
   link_.values->LoggingEnabled = LogBox->Checked();
-  if (!LogBox->Checked()) return;
+  if (!LogBox->Checked()) {
+    applied_.loggingOn = false;
+    return;
+  }
   const TLogPlace place = CheckLogFile();
   placedLogName_ = LogEdit->Text();
   placedLogPath_ = place.path;
+  // Recorded once checked (a session that ends in the check's box keeps
+  // what was in force before), and before the pane's line about it.
+  applied_.loggingOn = true;
+  applied_.logName = placedLogName_;
   PutLogInForce(place);
 }
 
@@ -114,6 +121,15 @@ TLogPlace TSettingsForm::CheckLogFile() {
   return PlaceLog(kFallbackLogFile);
 }
 
+void TSettingsForm::RecordTimedEvent(bool armed) {
+  applied_.timerOn = armed;
+  if (!armed) return;  // the moment stored before stays, as at any save
+  const TSharedValues& v = *link_.values;
+  applied_.time = v.TimedTime;
+  applied_.date = v.TimedDate;
+  applied_.disconnectOnly = v.DisconnectAtTime;
+}
+
 bool TSettingsForm::CheckTimeDate(const std::string& text) {
   const std::optional<TTimedMoment> m = ReadTimedMoment(text);
   // Only hours the 12-hour clock shows (01 to 12) can ever match the time of
@@ -122,6 +138,21 @@ bool TSettingsForm::CheckTimeDate(const std::string& text) {
 }
 
 // ---- show, activate, hide ----
+
+void TSettingsForm::Open() {
+  TApplication& app = Application();
+  // The main window is the application's window here, so there is no
+  // separate application window to lift above the others.
+  app.NormalizeTopMosts();
+  SetPosition(poMainFormCenter);
+  try {
+    ShowModal();
+  } catch (...) {
+    app.RestoreTopMosts();
+    throw;
+  }
+  app.RestoreTopMosts();
+}
 
 void TSettingsForm::FormShow(TObject* sender) {
   CredentialsChanged = false;
@@ -159,13 +190,16 @@ void TSettingsForm::FormHide(TObject* sender) {
     if (EveryEdit->Text().empty()) SetFieldText(EveryEdit, "3000");
     if (AttemptsEdit->Text().empty()) SetFieldText(AttemptsEdit, "99999");
     v.MaxAttempts = StrToInt(AttemptsEdit->Text());
+    applied_.maxAttempts = v.MaxAttempts;
     int interval = StrToInt(EveryEdit->Text());
     if (interval < kMinInterval) {
       SetFieldText(EveryEdit, std::to_string(kMinInterval));
       link_.Timer->SetInterval(kMinInterval);
+      applied_.retryInterval = kMinInterval;
       ShowError("Interval can not be less than 500 milliseconds.");
     } else {
       link_.Timer->SetInterval(static_cast<unsigned>(interval));
+      applied_.retryInterval = interval;
     }
   } catch (const EConvertError& e) {
     // A number too long for the field: reported, and this close applies nothing more.
@@ -175,6 +209,7 @@ void TSettingsForm::FormHide(TObject* sender) {
   ApplyLogging();
   if (!TimerBox->Checked()) {
     link_.DisTimer->SetEnabled(false);
+    RecordTimedEvent(false);
     return;
   }
   v.DisconnectAtTime = RButtonDis->Checked();
@@ -185,9 +220,11 @@ void TSettingsForm::FormHide(TObject* sender) {
     SetFieldText(DateEdit, v.TimedDate);
     SetFieldText(TimeEdit, v.TimedTime.substr(0, 5));
     link_.DisTimer->SetEnabled(true);
+    RecordTimedEvent(true);
   } else {
     link_.DisTimer->SetEnabled(false);
     TimerBox->SetChecked(false);
+    RecordTimedEvent(false);
     ShowError("Invalid time or date: " + v.TimedDate + " " + v.TimedTime);
   }
 }

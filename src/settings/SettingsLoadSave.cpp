@@ -1,7 +1,9 @@
 // The settings dialog's load and save: every setting read from the registry
 // into the controls when the dialog is created and applied to the main
 // window, and written back at program end (the Run value always, the rest
-// and the Run value's removal only when a setting was changed during the run).
+// and the Run value's removal only when a setting was changed during the run):
+// at the orderly exit as the fields hold them, at an end nobody asked about
+// as they are in force.
 #include "dialup/DialUp.h"
 #include "platform/Errors.h"
 #include "settings/SettingsStore.h"
@@ -101,8 +103,13 @@ void TSettingsForm::ApplyAtLoad() {
   SettingsChanged = false;
   ApplyLogging();
   v.MaxAttempts = StrToInt(AttemptsEdit->Text());
+  applied_.maxAttempts = v.MaxAttempts;
+  // Not read while "Auto reconnect" is off: the field keeps its design
+  // value, as the redial timer does, and that is what a later tick of the
+  // box puts in force.
+  applied_.retryInterval = StrToInt(EveryEdit->Text());
   if (AutoReconBox->Checked()) {
-    int interval = StrToInt(EveryEdit->Text());
+    int interval = applied_.retryInterval;
     // The dialog never lets an interval below 500 ms through; one stored by
     // other means is brought up to it the same way.
     if (interval < kMinInterval) {
@@ -110,6 +117,7 @@ void TSettingsForm::ApplyAtLoad() {
       SetFieldText(EveryEdit, std::to_string(kMinInterval));
     }
     link_.Timer->SetInterval(static_cast<unsigned>(interval));
+    applied_.retryInterval = interval;
   }
   if (TimerBox->Checked()) {
     v.TimedDate = DateEdit->Text();
@@ -117,6 +125,7 @@ void TSettingsForm::ApplyAtLoad() {
     v.DisconnectAtTime = RButtonDis->Checked();
     link_.DisTimer->SetEnabled(true);
   }
+  RecordTimedEvent(TimerBox->Checked());
   if (CheckBox1->Checked()) link_.Timer->SetEnabled(true);
 }
 
@@ -134,8 +143,9 @@ void TSettingsForm::SaveStoredSettings(const TReport& report) {
     report(e);
   }
   if (!SettingsChanged) return;
+  // The first failure stops the settings' save there.
   try {
-    SaveSettings();
+    SaveSettings(TSource::kFields, [](const std::function<void()>& write) { write(); });
   } catch (const EQuindleError& e) {
     report(e);
   }
@@ -147,40 +157,68 @@ void TSettingsForm::SaveStoredSettings(const TReport& report) {
   }
 }
 
+void TSettingsForm::SaveInForce(const TReport& report) {
+  const TStep step = [&report](const std::function<void()>& write) {
+    try {
+      write();
+    } catch (const std::exception& e) {
+      report(e);
+    }
+  };
+  step([this] { SaveRunValue(); });
+  if (!SettingsChanged) return;
+  // The outer step takes a settings key that cannot be opened; each write
+  // inside is a step of its own.
+  step([&] { SaveSettings(TSource::kInForce, step); });
+  step([this] { RemoveRunValueWhenOff(); });
+}
+
 void TSettingsForm::SaveRunValue() {
   if (winBootUnread_) return;
   const TPlatform& p = Application().Platform();
   UpdateRunValue(*p.registry, p.system->ModuleFileName(), CheckBox2->Checked());
 }
 
-void TSettingsForm::SaveSettings() {
+void TSettingsForm::SaveSettings(TSource source, const TStep& step) {
   const TPlatform& p = Application().Platform();
   IRegistryApi& api = *p.registry;
-  {
-    TSettingsWriter w(api);
-    w.Integer(Stored::kDialMode, AsyncButton->Checked() ? 0 : 1);
-    w.Boolean(Stored::kAutoRecon, AutoReconBox->Checked());
-    if (AutoReconBox->Checked()) {
-      w.Integer(Stored::kRetryInt, StrToInt(EveryEdit->Text()));
-      w.Integer(Stored::kAttempsInt, StrToInt(AttemptsEdit->Text()));
-    }
-    w.Boolean(Stored::kEnableTimer, TimerBox->Checked());
-    if (TimerBox->Checked()) {
-      w.Text(Stored::kTime, TimeEdit->Text() + AmPmSuffix());
-      w.Text(Stored::kDate, DateEdit->Text());
-      w.Boolean(Stored::kDisOrShut, RButtonDis->Checked());
-    }
-    w.Boolean(Stored::kLogEnabled, LogBox->Checked());
-    if (LogBox->Checked()) w.Text(Stored::kLogFile, LogEdit->Text());
-    // An unreadable value is replaced by what the Run value says.
+  const bool inForce = source == TSource::kInForce;
+  TSettingsWriter w(api);
+  step([&] { w.Integer(Stored::kDialMode, AsyncButton->Checked() ? 0 : 1); });
+  step([&] { w.Boolean(Stored::kAutoRecon, AutoReconBox->Checked()); });
+  if (AutoReconBox->Checked()) {
+    step([&] {
+      w.Integer(Stored::kRetryInt, inForce ? applied_.retryInterval : StrToInt(EveryEdit->Text()));
+    });
+    step([&] {
+      w.Integer(Stored::kAttempsInt,
+                inForce ? applied_.maxAttempts : StrToInt(AttemptsEdit->Text()));
+    });
+  }
+  const bool timerOn = inForce ? applied_.timerOn : TimerBox->Checked();
+  step([&] { w.Boolean(Stored::kEnableTimer, timerOn); });
+  if (timerOn) {
+    step([&] { w.Text(Stored::kTime, inForce ? applied_.time : TimeEdit->Text() + AmPmSuffix()); });
+    step([&] { w.Text(Stored::kDate, inForce ? applied_.date : DateEdit->Text()); });
+    step([&] {
+      w.Boolean(Stored::kDisOrShut, inForce ? applied_.disconnectOnly : RButtonDis->Checked());
+    });
+  }
+  const bool loggingOn = inForce ? applied_.loggingOn : LogBox->Checked();
+  step([&] { w.Boolean(Stored::kLogEnabled, loggingOn); });
+  if (loggingOn)
+    step([&] { w.Text(Stored::kLogFile, inForce ? applied_.logName : LogEdit->Text()); });
+  // An unreadable value is replaced by what the Run value says.
+  step([&] {
     w.Boolean(Stored::kWinBoot, winBootUnread_
                                     ? RunValueNamesProgram(api, p.system->ModuleFileName())
                                     : CheckBox2->Checked());
-    w.Boolean(Stored::kAutoCon, CheckBox1->Checked());
-    if (ComboBox1->Items().Count() > 0) w.Integer(Stored::kConInt, ComboBox1->ItemIndex());
-    w.Boolean(Stored::kMiniStart, MiniBox->Checked());
-    w.Boolean(Stored::kZimAdvt, ZimBox->Checked());
-  }
+  });
+  step([&] { w.Boolean(Stored::kAutoCon, CheckBox1->Checked()); });
+  if (ComboBox1->Items().Count() > 0)
+    step([&] { w.Integer(Stored::kConInt, ComboBox1->ItemIndex()); });
+  step([&] { w.Boolean(Stored::kMiniStart, MiniBox->Checked()); });
+  step([&] { w.Boolean(Stored::kZimAdvt, ZimBox->Checked()); });
 }
 
 void TSettingsForm::RemoveRunValueWhenOff() {

@@ -100,6 +100,11 @@ class TSettingsForm : public TForm {
   void CredentialsEditChange(TObject* sender);
   void SettingEditChange(TObject* sender);
 
+  // Opens the dialog as the main window's Settings button does: modal and
+  // centred on the main window, the always-on-top windows stepped back
+  // while it shows. Returns once it is closed.
+  void Open();
+
   // The dialog's check of a timed event: "hh:mm AM dd/mm/yy" (17 characters,
   // separators not examined) names a real time on the 12-hour clock and a
   // real date of the years 2000 to 2099.
@@ -111,14 +116,27 @@ class TSettingsForm : public TForm {
   // `report` and the next step still runs.
   using TReport = std::function<void(const std::exception&)>;
   void SaveStoredSettings(const TReport& report);
+  // The dialog's saving steps when the program ends without being asked
+  // (the session's end, the timed shutdown), maybe with the dialog open:
+  // the same steps, but what is stored is what is in force, and no value
+  // stops the others. In force are the controls the main window reads as
+  // they stand, and the values a close applies (the interval, the attempts,
+  // the timed event, the logging) as the load or the last close applied
+  // them, not edits still waiting for the next close's checks. Each write
+  // is made on its own; each failure goes to `report`.
+  void SaveInForce(const TReport& report);
 
  private:
   // The settings load and the values it applies to the main window.
   void LoadSettings();
   void ApplyAtLoad();
-  // The two saves at program end: the Run value, then the settings.
+  // The two saves at program end: the Run value, then the settings. The
+  // values a close applies come from the fields, or as they are in force;
+  // `step` makes each write (and decides whether a failure stops the rest).
+  enum class TSource { kFields, kInForce };
+  using TStep = std::function<void(const std::function<void()>& write)>;
   void SaveRunValue();
-  void SaveSettings();
+  void SaveSettings(TSource source, const TStep& step);
   // "Start with Windows" off: the Run values that name the program removed;
   // a machine-wide one the user may not remove is reported, once.
   void RemoveRunValueWhenOff();
@@ -132,6 +150,9 @@ class TSettingsForm : public TForm {
   // The logging switch and, when it is on, the checked file name, handed to
   // the main window (at load and on every close).
   void ApplyLogging();
+  // The timed event as the load or a close has just put it in force: armed
+  // with the shared moment and choice, or not.
+  void RecordTimedEvent(bool armed);
   // A "hh:mm AM" text shown in the time field and the AM/PM box.
   void ShowTimedTime(const std::string& time);
   // The timed event's fields, usable only while its timer box is checked.
@@ -157,7 +178,21 @@ class TSettingsForm : public TForm {
   // The shortest redial interval the dialog lets through, in milliseconds.
   static constexpr int kMinInterval = 500;
 
+  // The values a close applies, as the load or the last close put them in
+  // force (each recorded before any box that close may still show).
+  struct TApplied {
+    int retryInterval = 3000;  // the design values, until the load applies its own
+    int maxAttempts = 99999;
+    bool timerOn = false;
+    std::string time;  // "hh:mm AM"
+    std::string date;  // "dd/mm/yy"
+    bool disconnectOnly = true;
+    bool loggingOn = false;
+    std::string logName;  // as the user typed it (or the fallback)
+  };
+
   TMainWindowLink link_;
+  TApplied applied_;
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
   int filling_ = 0;          // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;

@@ -39,16 +39,23 @@ void TApplication::Run() {
   backend_.RunUntil([this] { return terminated_; });
 }
 
+void TApplication::StopCallbacks() {
+  callbacksStopped_ = true;
+  backend_.StopCallbacks();
+}
+
 void TApplication::SaveForms() {
-  if (formsSaved_) return;
-  formsSaved_ = true;
+  if (callbacksStopped_) return;
   // Nothing may call into a form from here on: an error box during the saves
   // runs a message loop, and the forms are freed one by one afterwards.
-  backend_.StopCallbacks();
+  StopCallbacks();
   for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
     TForm* form = *it;
     Guard([form] { form->DoDestroy(); });
   }
+  // Only now: a session that ends inside an error box of these saves must
+  // still make those not yet made.
+  formsSaved_ = true;
 }
 
 void TApplication::DestroyForms() {
@@ -65,13 +72,23 @@ void TApplication::DestroyForms() {
 
 void TApplication::EndSession() {
   terminated_ = true;
-  if (formsSaved_) return;
-  if (OnEndSession) {
+  // Told again while its own saves run (another window's end-session
+  // message): the first one ends the process.
+  if (sessionEnding_) return;
+  sessionEnding_ = true;
+  if (!formsSaved_) {
+    StopCallbacks();
+    if (OnEndSession) {
+      Guard([this] { OnEndSession(this); });
+    } else {
+      // A form whose OnDestroy is under way (below, in its error box) is
+      // not entered again.
+      for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
+        TForm* form = *it;
+        Guard([form] { form->DoDestroy(); });
+      }
+    }
     formsSaved_ = true;
-    backend_.StopCallbacks();
-    Guard([this] { OnEndSession(this); });
-  } else {
-    SaveForms();
   }
   // The system ends the process once the session has ended; ending it here
   // makes sure no frame below goes on with what was just closed.
@@ -84,7 +101,7 @@ THandle TApplication::Handle() const {
 
 bool TApplication::MainWindowHook(uint32_t message, uintptr_t wParam, intptr_t lParam,
                                   intptr_t& result) {
-  if (formsSaved_) return false;
+  if (callbacksStopped_) return false;
   for (const TWindowHook& hook : hooks_)
     if (hook(message, wParam, lParam, result)) return true;
   return false;

@@ -48,12 +48,16 @@ class TApplication : public TComponent {
   // OnDestroy (its saving steps), newest first, then the forms freed.
   void DestroyForms();
   // Windows is ending the session, maybe inside a nested loop (a modal
-  // dialog, a message box, a menu, a wait): every callback stopped, the
-  // saving steps, then the process ends there. Nothing is freed, since
-  // frames below still use it. The saving steps are OnEndSession when it is
-  // assigned, in place of each form's OnDestroy: Windows offers the user to
-  // end a program that takes more than a few seconds, so they must not wait
-  // on a message box.
+  // dialog, a message box, a menu, a wait, an error box of the orderly
+  // exit's own saves): every callback stopped, the saving steps not yet
+  // finished, then the process ends there. Windows may end the process as
+  // soon as its end-session message returns, so this never returns to it
+  // with a save still to make. Nothing is freed, since frames below still
+  // use it. The saving steps are OnEndSession when it is assigned, in place
+  // of each form's OnDestroy, and all of them (also those an orderly exit
+  // had made before its box): Windows offers the user to end a program that
+  // takes more than a few seconds, so they must not wait on a message box.
+  // Without it, each form's OnDestroy not yet begun runs.
   void EndSession();
   TNotifyEvent OnEndSession;
 
@@ -103,6 +107,8 @@ class TApplication : public TComponent {
   void ShowLater(std::string text);
   // Stops every callback and runs each form's OnDestroy, newest first.
   void SaveForms();
+  // From here on no callback runs and no hook is asked.
+  void StopCallbacks();
 
   IBackend& backend_;
   TPlatform platform_;
@@ -111,7 +117,9 @@ class TApplication : public TComponent {
   std::vector<TForm*> forms_;
   bool terminated_ = false;
   bool formsDestroyed_ = false;
-  bool formsSaved_ = false;
+  bool callbacksStopped_ = false;  // the way out has begun
+  bool formsSaved_ = false;        // every saving step has run to its end
+  bool sessionEnding_ = false;
   int topMostLevel_ = 0;
   // Nested loops under way (RunNested); reports for later that come up
   // meanwhile are held until the last one has returned.

@@ -188,9 +188,10 @@ bool TWinControl::DialogKey(WORD_T key, TShiftState shift) {
   return form && !WantsKey(key) && form->DialogKey(*this, key, shift);
 }
 
-void TWinControl::TypeKey(WORD_T key, TShiftState shift) {
-  if (!KeyDown(key, shift) || peer_) return;
-  if (!DialogKey(key, shift)) DefaultKeyDown(key, shift);
+bool TWinControl::TypeKey(WORD_T key, TShiftState shift) {
+  if (!KeyDown(key, shift)) return false;
+  if (!peer_ && !DialogKey(key, shift)) DefaultKeyDown(key, shift);
+  return true;
 }
 
 void TWinControl::TypeChar(char c) {

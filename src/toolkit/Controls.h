@@ -128,8 +128,8 @@ class TWinControl : public TControl {
   virtual bool WantsKey(WORD_T key) { return false; }
   // A key typed by the user: KeyDown, the dialog keys, then the control's own
   // handling of the key when nobody took it and there is no native control
-  // to do it.
-  void TypeKey(WORD_T key, TShiftState shift = 0);
+  // to do it. False when a handler dropped the key.
+  bool TypeKey(WORD_T key, TShiftState shift = 0);
   void TypeChar(char c);
   void TypeText(const std::string& text);
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The session ends while Quindle is inside a nested message loop: first with
-# the Settings dialog open (a setting changed in it, the window moved), then
-# in the middle of a dial. Each time the process ends at once with status 0,
-# with no crash report, and the window position, the changed setting and the
-# log file's lines are saved.
+# the Settings dialog open (a setting changed in it, the "Retry every" field
+# emptied, the window moved), then in the middle of a dial. Each time the
+# process ends at once with status 0 (a message box would hold it up), with
+# no crash report, and the window position, the changed setting and the log
+# file's lines are saved; the emptied field, which no close has checked,
+# keeps the interval in force and stops none of the values stored after it.
 #
 #   bash tests/e2e/session_end_nested.sh build/windows
 set -uo pipefail
@@ -45,12 +47,17 @@ moved_x=$E2E_X moved_y=$E2E_Y
 e2e_check "the window moved (now at $moved_x,$moved_y)" test "$moved_x" -ne 295 -o "$moved_y" -ne 172
 e2e_open_settings
 e2e_click_settings 168 232      # "Minimize on connected", and the dialog stays open
+sleep 0.2
+e2e_click_settings 112 142      # "Retry every", emptied
+sleep 0.2
+xdotool key End shift+Home BackSpace
 sleep 0.3
 e2e_shot settings-open "$E2E_SETTINGS"
 e2e_end_session_now settings
 
 e2e_reg_dump "$E2E_ART/registry-after-settings.txt"
-for want in "SLeft REG_DWORD $moved_x" "STop REG_DWORD $moved_y" "MiniStart REG_DWORD 1"; do
+for want in "SLeft REG_DWORD $moved_x" "STop REG_DWORD $moved_y" "RetryInt REG_DWORD 3000" \
+  "MiniStart REG_DWORD 1" "ZimAdvt REG_DWORD 0"; do
   e2e_check "saved with the dialog open: $want" grep -qxF "$want" "$E2E_ART/registry-after-settings.txt"
 done
 

@@ -21,8 +21,12 @@ struct TSaved {
   bool reached = false;
   uint32_t left = 0;
   uint32_t miniStart = 0;
+  uint32_t retryInt = 0;
+  std::string time;
   std::string runValue;
   bool logOpen = true;
+  size_t boxes = 0;  // message boxes shown until then
+  std::vector<std::string> pane;
 };
 
 TSaved Snapshot(TQuindleWorld& q) {
@@ -31,8 +35,12 @@ TSaved Snapshot(TQuindleWorld& q) {
   auto& r = q.world.registry;
   if (r.HasValue(kQuindleKey, "SLeft")) s.left = r.Dword(kQuindleKey, "SLeft");
   if (r.HasValue(kQuindleKey, "MiniStart")) s.miniStart = r.Dword(kQuindleKey, "MiniStart");
+  if (r.HasValue(kQuindleKey, "RetryInt")) s.retryInt = r.Dword(kQuindleKey, "RetryInt");
+  if (r.HasValue(kQuindleKey, "Time")) s.time = r.String(kQuindleKey, "Time");
   if (r.HasValue(kRunKey, "Quindle")) s.runValue = r.String(kRunKey, "Quindle");
   s.logOpen = q.form1->Shared.LogFileOpen;
+  s.boxes = q.world.backend.messageBoxes.size();
+  s.pane = q.Pane();
   return s;
 }
 
@@ -75,7 +83,12 @@ struct SessionEnd : ::testing::Test {
     q->form1->Memo1->AddLine("a line that opens the log file");
     ASSERT_TRUE(q->form1->Shared.LogFileOpen);
   }
-  void EndSession() { q->world.app->EndSession(); }
+  // Windows may end the process as soon as its end-session message has
+  // returned: what is saved by then is all that is kept.
+  void EndSession() {
+    q->world.app->EndSession();
+    if (!saved.reached) saved = Snapshot(*q);
+  }
 
   void ExpectSavedAndEnded() {
     ASSERT_TRUE(saved.reached) << "the process was not ended";
@@ -193,6 +206,55 @@ TEST_F(SessionEnd, InsideThePauseBeforeTheTimedShutdown) {
   q->Advance(10000);
   ASSERT_TRUE(ended);
   ExpectSavedAndEnded();
+}
+
+// The orderly exit's own error box is open (its settings' save stopped at a
+// refused value) when the session ends: every save the exit had not made
+// yet is made (the settings after that value, the window's position, the
+// log file closed), with no second box, and the process ends.
+TEST_F(SessionEnd, InsideAnErrorBoxOfTheExitsOwnSaves) {
+  Start(kBook);
+  q->world.registry.readOnlyValues.insert("HKCU\\SOFTWARE\\QUINDLE|DIALMODE");
+  q->world.backend.messageBoxAnswer = [this](const TRecordedMessageBox& box) {
+    if (box.text == "Failed to set data for 'DialMode'") EndSession();
+    return IDOK_T;
+  };
+  q->world.app->DestroyForms();  // as after Exit in the tray menu
+  ExpectSavedAndEnded();
+  EXPECT_EQ(saved.boxes, 1u);
+  EXPECT_EQ(saved.pane.back(), "Failed to set data for 'DialMode'");
+}
+
+// The session ends with Settings open, the interval field emptied and the
+// time typed over, neither checked yet by a close: what is saved is what is
+// in force (the interval loaded, the moment the last OK applied), and the
+// values after the interval too, without a box.
+TEST_F(SessionEnd, WithSettingsOpenTheValuesInForceAreSavedNotTheUncheckedFields) {
+  Start(kBook);
+  auto& s = *q->settings;
+  auto& backend = q->world.backend;
+  backend.loopScript = [&] {
+    backend.loopScript = nullptr;
+    s.TimerBox->Click();
+    s.TimeEdit->SetText("10:45");
+    s.AmPmBox->SetItemIndex(1);
+    s.DateEdit->SetText("31/12/30");
+    s.Button1->Click();
+  };
+  q->form1->SetButton->Click();
+  ASSERT_TRUE(q->form1->DisTimer->Enabled());
+  backend.loopScript = [&] {
+    backend.loopScript = nullptr;
+    s.EveryEdit->SelectAll();
+    s.EveryEdit->TypeKey(VK_DELETE_T);
+    s.TimeEdit->SetText("11:30");
+    EndSession();
+  };
+  q->form1->SetButton->Click();
+  ExpectSavedAndEnded();
+  EXPECT_EQ(saved.boxes, 0u);
+  EXPECT_EQ(saved.retryInt, 1000u);
+  EXPECT_EQ(saved.time, "10:45 PM");
 }
 
 // Refused writes at the session's end: a normal user whose own Run key is

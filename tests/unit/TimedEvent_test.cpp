@@ -216,6 +216,27 @@ TEST(TimedEvent, AMomentActsOnceEvenWhenTheClockGoesBackAndSettingsArmItAgain) {
   EXPECT_EQ(q.world.registry.String(kQuindleKey, "TimedDone"), "09:03 AM 08/12/26");
 }
 
+// The same time on the next day is another moment: set again in Settings
+// with only the date moved on, it acts (a user who shuts down at 09:01 every
+// morning).
+TEST(TimedEvent, TheSameTimeOnAnotherDateActsAgain) {
+  TQuindleWorld q(kBook);
+  q.world.system.acceptShutdown = false;
+  StartArmed(q, "09:01 AM", "08/12/26", false, {2026, 12, 8, 9, 0, 55, 0});
+  q.Advance(10000);
+  ASSERT_EQ(q.world.system.shutdowns.size(), 1u);
+  q.world.clock.Set(EncodeDateTime({2026, 12, 9, 9, 0, 55, 0}));
+  q.world.backend.loopScript = [&q] {
+    q.world.backend.loopScript = nullptr;
+    q.settings->DateEdit->SetText("09/12/26");
+    q.settings->Button1->Click();
+  };
+  q.form1->SetButton->Click();
+  q.Advance(10000);
+  EXPECT_EQ(q.world.system.shutdowns.size(), 2u);
+  EXPECT_EQ(q.world.registry.String(kQuindleKey, "TimedDone"), "09:01 AM 09/12/26");
+}
+
 // A restart inside the set minute (a fast boot with "Start with Windows")
 // finds the moment done and does nothing.
 TEST(TimedEvent, ARestartInsideTheSetMinuteDoesNotActAgain) {

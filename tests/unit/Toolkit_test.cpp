@@ -164,6 +164,29 @@ TEST(Toolkit, KeyPreviewLetsTheFormDropAKeyBeforeTheControl) {
   EXPECT_EQ(form->edit->Text(), "a");
 }
 
+// A key whose handler dropped it and moved the focus leaves no character
+// for the control it was pressed in, as on Windows; one dropped with the
+// focus left in place still gets its character.
+TEST(Toolkit, ADroppedKeyThatMovesTheFocusLeavesNoCharacterBehind) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* form = w.app->CreateForm<TTestForm>(log);
+  auto* other = new TEdit(form);
+  other->SetParent(form);
+  form->Show();
+  form->SetKeyPreview(true);
+  form->OnKeyDown = [&](TObject*, WORD_T& k, TShiftState) {
+    if (k == 'Q') other->SetFocus();
+    if (k == 'Q' || k == 'W') k = 0;
+  };
+  form->edit->SetFocus();
+  for (WORD_T key : {WORD_T{'A'}, WORD_T{'Q'}, WORD_T{'W'}})
+    w.backend.PressKey(*form, key, static_cast<char>(key - 'A' + 'a'));
+  w.backend.ProcessMessages();
+  EXPECT_EQ(form->edit->Text(), "a");
+  EXPECT_EQ(other->Text(), "w");
+}
+
 TEST(Toolkit, CheckBoxAndRadioRaiseClickOnlyOnARealChange) {
   std::vector<std::string> log;
   TTestWorld w;

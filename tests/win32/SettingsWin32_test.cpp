@@ -276,7 +276,9 @@ TEST_F(SettingsWin32, KeysTypedIntoTheDialogPassThroughItsFilters) {
 // Escape closes the dialog at its key-down; the character the loop already
 // made from the key must not reach the field it was pressed in, whose key
 // filter would mark the settings changed, and the save at exit would then
-// rewrite them and remove a Run value the user never touched.
+// rewrite them and remove a Run value the user never touched. The dialog is
+// opened as the Settings button opens it, modal above the main window, and
+// the key is pressed inside its own loop.
 TEST_F(SettingsWin32, EscapeFromAnyFieldLeavesTheSettingsAndTheRunValueAlone) {
   const char sep = TWin32Locale().TimeSeparator();
   registry.PutDword("RetryInt", 3000);
@@ -303,13 +305,24 @@ TEST_F(SettingsWin32, EscapeFromAnyFieldLeavesTheSettingsAndTheRunValueAlone) {
         {s.UEdit, Hwnd(s.UEdit->Handle())},
         {s.PMask, Hwnd(s.PMask->Handle())},
     };
+    w.host->Show();
     for (auto [field, window] : fields) {
-      s.Show();
-      w.backend.ProcessMessages();
-      field->SetFocus();
-      ASSERT_EQ(GetFocus(), window) << field->Name();
-      PostKey(window, VK_ESCAPE);
-      w.backend.ProcessMessages();
+      HWND focused = nullptr;
+      bool pressed = false, modal = false;
+      uintptr_t press = w.backend.StartTimer(20, [&, field = field, window = window] {
+        if (pressed) return;
+        pressed = true;
+        modal = s.Modal() && !IsWindowEnabled(Hwnd(w.host->Handle()));
+        field->SetFocus();
+        focused = GetFocus();
+        PostKey(window, VK_ESCAPE);
+      });
+      s.Open();
+      w.backend.StopTimer(press);
+      w.backend.ProcessMessages();  // what the key left behind for the main loop
+      ASSERT_TRUE(pressed) << field->Name();
+      EXPECT_TRUE(modal) << field->Name();
+      EXPECT_EQ(focused, window) << field->Name();
       EXPECT_FALSE(IsWindowVisible(Hwnd(s.Handle()))) << field->Name();
       EXPECT_FALSE(s.SettingsChanged) << field->Name();
     }

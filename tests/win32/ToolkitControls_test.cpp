@@ -530,6 +530,26 @@ TEST_F(Win32Controls, AKeyThatClosesAModalFormLeavesNoCharacterForItsHiddenField
   EXPECT_EQ(TextOf(Of(dialog->edit)), "");
 }
 
+// A dropped key that moves the focus takes its own character only. Keys
+// posted in a batch are translated ahead of their characters: the one typed
+// before it is still waiting, first, and reaches its field.
+TEST_F(Win32Controls, AKeyDroppedWithTheFocusMovedLeavesTheCharacterTypedBeforeIt) {
+  form->OnKeyDown = [&](TObject*, WORD_T& key, TShiftState) {
+    if (key != VK_ESCAPE_T) return;
+    key = 0;
+    form->button->SetFocus();
+  };
+  std::string typed;
+  form->edit->OnKeyPress = [&](TObject*, char& key) { typed += key; };
+  form->edit->SetFocus();
+  PostKey(Of(form->edit), 'A');
+  PostKey(Of(form->edit), VK_ESCAPE);
+  w.backend.ProcessMessages();
+  EXPECT_EQ(GetFocus(), Of(form->button));
+  EXPECT_EQ(typed, "a");
+  EXPECT_EQ(TextOf(Of(form->edit)), "a");
+}
+
 TEST_F(Win32Controls, TheRichPaneShowsAddedLinesAndCountsThemAsWrapped) {
   const std::string sentence =
       "the quick brown fox jumps over the lazy dog and keeps on running far away";

@@ -249,7 +249,8 @@ void THeadlessBackend::PressKey(TForm& form, WORD_T key, char ch, TShiftState sh
   ProcessMessages();
   TWinControl* target = form.ActiveControl();
   if (!target) target = &form;
-  target->TypeKey(key, shift);
+  const bool kept = target->TypeKey(key, shift);
+  if (!kept && target != &form && form.ActiveControl() != target) return;
   if (ch) PostToGui([target, ch] { target->TypeChar(ch); });
 }
 

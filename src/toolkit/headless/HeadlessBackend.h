@@ -83,7 +83,8 @@ class THeadlessBackend : public IBackend {
   // been dispatched: its key-down goes to the form's focused control, and the character it makes
   // (`ch`, 0 for none) is queued behind it for the same control, as the loop's TranslateMessage
   // posts it: it arrives after whatever the key-down started has returned (a modal loop that the
-  // key-down ended, a dialog hidden since).
+  // key-down ended, a dialog hidden since). A key whose handler dropped it and took the focus
+  // from its control leaves no character there, as the Windows backend removes it.
   void PressKey(TForm& form, WORD_T key, char ch = 0, TShiftState shift = 0);
   // The system's ANSI code page, in which the controls hand out their text.
   TAnsiCodePage ansiCodePage = TAnsiCodePage::Western();
