@@ -91,11 +91,23 @@ void TSettingsForm::LoadSettings() {
     winBootStoredOff_ = winBoot == false;
   }
   if (auto v = reader.Boolean(Stored::kAutoCon)) CheckBox1->SetChecked(*v);
-  // An index outside the list selects nothing.
-  if (auto v = reader.Integer(Stored::kConInt)) ComboBox1->SetItemIndex(*v);
+  // The choice by its name where one is stored: its place moves when an
+  // entry is added above it or removed. A name no longer in the list, or
+  // an index outside it, selects nothing (and nothing is dialled).
+  if (auto name = reader.Text(Stored::kConName))
+    ComboBox1->SetItemIndex(IndexOfEntry(*name));
+  else if (auto v = reader.Integer(Stored::kConInt))
+    ComboBox1->SetItemIndex(*v);
   if (auto v = reader.Boolean(Stored::kMiniStart)) MiniBox->SetChecked(*v);
   if (auto v = reader.Boolean(Stored::kZimAdvt)) ZimBox->SetChecked(*v);
   loadTypeErrors_ = reader.TypeErrors() > 0;
+}
+
+int TSettingsForm::IndexOfEntry(const std::string& name) const {
+  const TStrings& items = ComboBox1->Items();
+  for (int i = 0; i < items.Count(); ++i)
+    if (items.Get(i) == name) return i;
+  return -1;
 }
 
 void TSettingsForm::ApplyAtLoad() {
@@ -217,6 +229,10 @@ void TSettingsForm::SaveSettings(TSource source, const TStep& step) {
   step([&] { w.Boolean(Stored::kAutoCon, CheckBox1->Checked()); });
   if (ComboBox1->Items().Count() > 0)
     step([&] { w.Integer(Stored::kConInt, ComboBox1->ItemIndex()); });
+  // ConInt stays as older versions read it; the name goes beside it. A
+  // choice whose entry is gone keeps its name, for when the entry is back.
+  std::string chosen;
+  if (SelectedEntry(chosen)) step([&] { w.Text(Stored::kConName, chosen); });
   step([&] { w.Boolean(Stored::kMiniStart, MiniBox->Checked()); });
   step([&] { w.Boolean(Stored::kZimAdvt, ZimBox->Checked()); });
 }

@@ -29,6 +29,7 @@ inline constexpr const char* kLogFile = "LogFile";
 inline constexpr const char* kWinBoot = "WinBoot";      // start with Windows
 inline constexpr const char* kAutoCon = "AutoCon";      // connect on start-up
 inline constexpr const char* kConInt = "ConInt";        // index of the chosen entry
+inline constexpr const char* kConName = "ConName";      // its name, which an added entry keeps
 inline constexpr const char* kMiniStart = "MiniStart";  // minimise once connected
 inline constexpr const char* kZimAdvt = "ZimAdvt";      // no advert line in the pane
 

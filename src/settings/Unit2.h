@@ -162,6 +162,8 @@ class TSettingsForm : public TForm {
   TLogPlace PlaceLog(const std::string& name) const;
   // The selected phone-book entry, when there is one to show or store.
   bool SelectedEntry(std::string& name) const;
+  // The place of the phone-book entry of this name in the list; -1: none.
+  int IndexOfEntry(const std::string& name) const;
   void FetchCredentials();
   void ShowError(const std::string& text);
   void SetFieldText(TEdit* edit, const std::string& text);

@@ -108,6 +108,7 @@ AttempsInt REG_DWORD 7
 AutoCon REG_DWORD 1
 AutoRecon REG_DWORD 1
 ConInt REG_DWORD 1
+ConName REG_SZ Bravo Line
 Date REG_SZ 31/12/30
 DialMode REG_DWORD 1
 DisOrShut REG_DWORD 0

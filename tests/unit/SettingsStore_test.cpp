@@ -360,7 +360,8 @@ TEST(SettingsStoreTypes, EveryValueOfEveryWrongTypeIsReportedByNameAndRewritten)
                          {"AttempsInt", false}, {"EnableTimer", false}, {"Time", true},
                          {"Date", true},        {"DisOrShut", false},   {"LogEnabled", false},
                          {"LogFile", true},     {"WinBoot", false},     {"AutoCon", false},
-                         {"ConInt", false},     {"MiniStart", false},   {"ZimAdvt", false}};
+                         {"ConInt", false},     {"MiniStart", false},   {"ZimAdvt", false},
+                         {"ConName", true}};
   for (const TCase& c : cases) {
     for (const TBad& bad : c.text ? notTexts : notNumbers) {
       SCOPED_TRACE(std::string(c.name) + " as type " + std::to_string(bad.type));
@@ -420,6 +421,44 @@ TEST_F(SettingsStoreTest, ConIntOutsideTheListSelectsNothingAndNoCredentialsAreS
   Exit();
   EXPECT_EQ(static_cast<int32_t>(Stored("ConInt")), -1);
   EXPECT_TRUE(Messages().empty());
+}
+
+// The choice stored by name as well as by place: an entry added above it
+// (or one removed) does not change what is dialled at start-up.
+TEST(SettingsStoreByName, TheChosenEntryIsFoundByItsNameWhereverTheListPutsIt) {
+  const char* const moved = "[Corp VPN]\nScript=0:100,8192:100\n"
+                            "[Office]\nScript=0:100,8192:100\n[Home]\nScript=0:100,8192:100\n";
+  struct TCase {
+    const char* book;
+    const char* name;  // stored beside ConInt 1; none: an older version wrote ConInt alone
+    const char* dialled;
+  } cases[] = {
+      {moved, "Home", "Home"},  // ConInt 1 is Office now
+      {"[Home]\nScript=0:100,8192:100\n", "Home", "Home"},
+      {moved, nullptr, "Office"},          // no name stored: the place, as before
+      {moved, "Gone Line", nullptr},       // the named entry is gone: nothing
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.name ? c.name : "(no name)") + " in " + c.book);
+    TQuindleWorld q(c.book);
+    auto& r = q.world.registry;
+    r.PutDword(kQuindleKey, "ConInt", 1);
+    if (c.name) r.PutString(kQuindleKey, "ConName", c.name);
+    r.PutDword(kQuindleKey, "AutoCon", 1);
+    q.Start();
+    q.Advance(3000);
+    for (const char* entry : {"Corp VPN", "Office", "Home"})
+      EXPECT_EQ(q.sim->service->DialCount(entry), c.dialled && std::string(c.dialled) == entry)
+          << entry;
+    // Chosen again with OK: both values stored, the name as the list has it.
+    q.settings->Show();
+    q.settings->ComboBox1->Select(q.settings->ComboBox1->Items().Count() - 1);
+    q.settings->CheckBox1->Click();
+    q.settings->Hide();
+    q.world.app->DestroyForms();
+    EXPECT_EQ(r.String(kQuindleKey, "ConName"), "Home");
+    EXPECT_EQ(r.Dword(kQuindleKey, "ConInt"), std::string(c.book) == moved ? 2u : 0u);
+  }
 }
 
 TEST_F(SettingsStoreTest, ALogFileInAMissingFolderIsReportedAsSuchKeptAndWrittenOnceThere) {
