@@ -228,6 +228,39 @@ TEST(Controller, AccessDeniedGivesExactlyOneErrorLineWithTheServiceText) {
   EXPECT_NE(errors[0].find("Access was denied because the"), std::string::npos);
 }
 
+// Today's Windows words a refused password otherwise, and at more length
+// than 100 bytes: each attempt still says why, once, whole; so does a long
+// text of a synchronous dial.
+TEST(Controller, TodaysLongErrorTextsAreToldWholeWhateverTheirWording) {
+  const std::string long678(300, 'x');
+  const std::string book = "ErrorTexts=Windows10\nErrorText678=" + long678 +
+                           "\n"
+                           "[Denied]\nScript=0:100,1:100,5:100,8192:100\nFailCode=691\nFailAt=5\n"
+                           "[Busy]\nScript=0:100,2:100,8192:100\nFailCode=678\nFailAt=2\n";
+  const std::string denied =
+      "Error: The remote connection was denied because the user name and password combination "
+      "you provided is not recognized, or the selected authentication protocol is not permitted "
+      "on the remote access server.";
+  {
+    TQuindleWorld q(book.c_str());
+    StartWith(q, 0, true, 500, 3);
+    q.form1->ConButton->Click();
+    q.Advance(10000);
+    EXPECT_EQ(q.sim->service->DialCount("Denied"), 3);
+    std::vector<std::string> told;
+    for (const std::string& l : q.Pane())
+      if (l.rfind("Error: ", 0) == 0) told.push_back(l);
+    EXPECT_EQ(told, std::vector<std::string>(3, denied));
+  }
+  {
+    TQuindleWorld q(book.c_str());
+    StartWith(q, 1, false, 2000, 5, true);
+    q.form1->ConButton->Click();
+    q.Advance(1000);
+    EXPECT_EQ(q.Pane().back(), "Error: " + long678);
+  }
+}
+
 TEST(Controller, DeniedTwiceThenConnectsWithAutomaticRedial) {
   TQuindleWorld q(kBook);
   StartWith(q, 2, true, 1000, 5);
