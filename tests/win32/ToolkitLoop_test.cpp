@@ -292,3 +292,17 @@ TEST(Win32Loop, StoppedCallbacksRunNothing) {
 }
 
 }  // namespace
+
+// The monitor functions answer for a place on no monitor with the nearest
+// one's work area, which lies on the screen; a window there is moved back.
+TEST(Win32Screen, APlaceOffEveryMonitorGetsTheNearestWorkAreaOnTheScreen) {
+  TWin32World w;
+  const TRect work = w.backend.WorkAreaNearest({5000, 5000, 5247, 5217});
+  EXPECT_EQ(work.left, w.backend.WorkArea().left);
+  EXPECT_EQ(work.bottom, w.backend.WorkArea().bottom);
+  EXPECT_GT(work.right - work.left, 0);
+  EXPECT_LE(work.right, w.backend.ScreenWidth());
+  const TRect left = w.backend.WorkAreaNearest({-9000, 10, -8800, 200});
+  EXPECT_EQ(left.left, work.left);
+  EXPECT_EQ(left.top, work.top);
+}
