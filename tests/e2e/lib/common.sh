@@ -302,6 +302,15 @@ e2e_reg_set() {
   esac
 }
 
+# e2e_reg_clear: the settings key emptied before the next start (values
+# planted after this call are written into the empty key), so that the next
+# start begins as a first run.
+e2e_reg_clear() {
+  [ -s "$E2E_PENDING" ] || printf 'Windows Registry Editor Version 5.00\r\n\r\n' >"$E2E_PENDING"
+  printf '\r\n[-HKEY_CURRENT_USER\\Software\\Quindle]\r\n\r\n' >>"$E2E_PENDING"
+  E2E_PENDING_SECTION=0
+}
+
 # ---------------------------------------------------------------------------
 # The phone book and the log file
 
@@ -311,6 +320,33 @@ e2e_phonebook() {
   cat >"$E2E_ART/phonebook.ini"
   QUINDLE_PHONEBOOK="$(quindle_winpath "$E2E_ART/phonebook.ini")"
   export QUINDLE_PHONEBOOK
+}
+
+# e2e_sim_counts FILE: the simulated service writes its counts (dials,
+# hang-ups, handles never hung up) to FILE (a Unix path) from the next start.
+e2e_sim_counts() {
+  E2E_COUNTS="$1"
+  rm -f "$E2E_COUNTS"
+  QUINDLE_SIM_REPORT="$(quindle_winpath "$E2E_COUNTS")"
+  export QUINDLE_SIM_REPORT
+}
+
+# e2e_count SECTION KEY: a value of the counts file; SECTION "" for the lines
+# before the first entry (NotHungUp).
+e2e_count() {
+  tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | awk -v want="$1" -v key="$2" '
+    /^\[/ { section = substr($0, 2, length($0) - 2); next }
+    section == want && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
+}
+
+# e2e_check_count SECTION KEY VALUE WHAT: fails the check unless the counts
+# file holds that value.
+e2e_check_count() {
+  local got
+  got="$(e2e_count "$1" "$2")"
+  [ "$got" = "$3" ] ||
+    e2e_fail "$4: ${1:-the service} $2 is '${got}', not $3 (counts: $(tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | tr '\n' ' '))"
+  e2e_log "ok: $4 (${1:-the service} $2=$3)"
 }
 
 # e2e_fake_browser: Wine opens web addresses with the programs listed in its
