@@ -62,7 +62,7 @@ void TForm1::TakeNewLines() {
   // So each line reaches the file whole, however the pane wraps it.
   const int count = Memo1->TextLineCount();
   for (int i = LoggedLineCount; i < count; ++i) logBacklog_.Add(Memo1->TextLine(i));
-  LoggedLineCount = std::max(LoggedLineCount, count);
+  LoggedLineCount = count;
 }
 
 void TForm1::FinishLogFile() {

@@ -97,7 +97,12 @@ class TApplication : public TComponent {
     try {
       fn();
     } catch (...) {
-      HandleCurrentException();
+      // A report that cannot be shown (its box's own loop failing) is let go:
+      // nothing may leave a guarded step.
+      try {
+        HandleCurrentException();
+      } catch (...) {
+      }
     }
   }
 

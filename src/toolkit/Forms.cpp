@@ -229,8 +229,8 @@ void TForm::KeepTitleBarOnScreen() {
   const TRect title{Left(), Top(), Left() + Width(), Top() + std::min(band, Height())};
   const TRect work = Application().Backend().WorkAreaNearest(title);
   const int overlap = std::min(title.right, work.right) - std::max(title.left, work.left);
-  const bool reachable = overlap >= std::min(kGrip, Width()) && title.top >= work.top &&
-                         title.bottom <= work.bottom;
+  const bool reachable =
+      overlap >= std::min(kGrip, Width()) && title.top >= work.top && title.bottom <= work.bottom;
   if (!reachable) MoveInto(work);
 }
 

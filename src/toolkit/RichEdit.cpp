@@ -105,15 +105,16 @@ std::string TRichEdit::TextLine(int index) const {
   if (index < 0 || index >= TextLineCount())
     throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   const TTextLine& line = textLines_[static_cast<size_t>(index)];
-  return text_.substr(static_cast<size_t>(line.start - textBase_), static_cast<size_t>(line.length));
+  return text_.substr(static_cast<size_t>(line.start - textBase_),
+                      static_cast<size_t>(line.length));
 }
 
 int TRichEdit::DropOldestTextLines(int count) {
   count = std::min(count, TextLineCount());
   if (count <= 0) return 0;
   // Up to the start of the first line kept: the last line's break goes too.
-  const int64_t keep = count < TextLineCount() ? textLines_[static_cast<size_t>(count)].start
-                                               : openLineStart_;
+  const int64_t keep =
+      count < TextLineCount() ? textLines_[static_cast<size_t>(count)].start : openLineStart_;
   DropHead(static_cast<size_t>(keep - textBase_));
   Notify(TPeerChange::LinesDropped);
   return count;

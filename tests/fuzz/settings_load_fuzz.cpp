@@ -230,7 +230,7 @@ struct TLoaded {
   bool disconnectAtTime;
   unsigned interval;
   bool timerOn, disTimerOn;
-  int left, top;
+  int left, top, right, bottom;
   std::string timedDone;
   bool advert;
   bool operator==(const TLoaded&) const = default;
@@ -282,6 +282,8 @@ TLoaded Snapshot(TQuindleWorld& q) {
   l.disTimerOn = f.DisTimer->Enabled();
   l.left = f.Left();
   l.top = f.Top();
+  l.right = f.Left() + f.Width();
+  l.bottom = f.Top() + f.Height();
   l.timedDone = f.TimedEventDone;
   l.advert = f.Memo1->LineCount() > 0 && f.Memo1->Line(0).rfind("http://", 0) == 0;
   return l;
@@ -401,9 +403,15 @@ void CheckFirstLoad(TQuindleWorld& q, const TInput& in, const TLoaded& l,
     CHECK(FileExists(l.logFileName) || reported, l.logFileName);
   }
 
-  // The main window's own values.
-  if (auto x = DwordOf(v, Stored::kSLeft)) CHECK(l.left == static_cast<int32_t>(*x), Describe(l));
-  if (auto y = DwordOf(v, Stored::kSTop)) CHECK(l.top == static_cast<int32_t>(*y), Describe(l));
+  // The main window's own values: the stored place, or, when that would
+  // leave the title bar off the screen, a place on the screen's work area.
+  const TRect work = q.world.backend.workArea;
+  const bool onScreen =
+      l.left >= work.left && l.top >= work.top && l.right <= work.right && l.bottom <= work.bottom;
+  if (auto x = DwordOf(v, Stored::kSLeft))
+    CHECK(l.left == static_cast<int32_t>(*x) || onScreen, Describe(l));
+  if (auto y = DwordOf(v, Stored::kSTop))
+    CHECK(l.top == static_cast<int32_t>(*y) || onScreen, Describe(l));
   auto zim = DwordOf(v, Stored::kZimAdvt);
   CHECK(l.advert == !(zim && *zim != 0), Describe(l));
   auto done = v.find(Upper(Stored::kTimedDone));

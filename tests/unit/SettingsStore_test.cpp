@@ -356,12 +356,11 @@ TEST(SettingsStoreTypes, EveryValueOfEveryWrongTypeIsReportedByNameAndRewritten)
     const char* name;
     bool text;
   };
-  const TCase cases[] = {{"DialMode", false},   {"AutoRecon", false},   {"RetryInt", false},
-                         {"AttempsInt", false}, {"EnableTimer", false}, {"Time", true},
-                         {"Date", true},        {"DisOrShut", false},   {"LogEnabled", false},
-                         {"LogFile", true},     {"WinBoot", false},     {"AutoCon", false},
-                         {"ConInt", false},     {"MiniStart", false},   {"ZimAdvt", false},
-                         {"ConName", true}};
+  const TCase cases[] = {
+      {"DialMode", false},    {"AutoRecon", false}, {"RetryInt", false}, {"AttempsInt", false},
+      {"EnableTimer", false}, {"Time", true},       {"Date", true},      {"DisOrShut", false},
+      {"LogEnabled", false},  {"LogFile", true},    {"WinBoot", false},  {"AutoCon", false},
+      {"ConInt", false},      {"MiniStart", false}, {"ZimAdvt", false},  {"ConName", true}};
   for (const TCase& c : cases) {
     for (const TBad& bad : c.text ? notTexts : notNumbers) {
       SCOPED_TRACE(std::string(c.name) + " as type " + std::to_string(bad.type));
@@ -426,8 +425,9 @@ TEST_F(SettingsStoreTest, ConIntOutsideTheListSelectsNothingAndNoCredentialsAreS
 // The choice stored by name as well as by place: an entry added above it
 // (or one removed) does not change what is dialled at start-up.
 TEST(SettingsStoreByName, TheChosenEntryIsFoundByItsNameWhereverTheListPutsIt) {
-  const char* const moved = "[Corp VPN]\nScript=0:100,8192:100\n"
-                            "[Office]\nScript=0:100,8192:100\n[Home]\nScript=0:100,8192:100\n";
+  const char* const moved =
+      "[Corp VPN]\nScript=0:100,8192:100\n"
+      "[Office]\nScript=0:100,8192:100\n[Home]\nScript=0:100,8192:100\n";
   struct TCase {
     const char* book;
     const char* name;  // stored beside ConInt 1; none: an older version wrote ConInt alone
@@ -435,8 +435,8 @@ TEST(SettingsStoreByName, TheChosenEntryIsFoundByItsNameWhereverTheListPutsIt) {
   } cases[] = {
       {moved, "Home", "Home"},  // ConInt 1 is Office now
       {"[Home]\nScript=0:100,8192:100\n", "Home", "Home"},
-      {moved, nullptr, "Office"},          // no name stored: the place, as before
-      {moved, "Gone Line", nullptr},       // the named entry is gone: nothing
+      {moved, nullptr, "Office"},     // no name stored: the place, as before
+      {moved, "Gone Line", nullptr},  // the named entry is gone: nothing
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.name ? c.name : "(no name)") + " in " + c.book);

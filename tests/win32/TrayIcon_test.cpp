@@ -194,8 +194,8 @@ TEST(Win32TrayIcon, TheRestartBroadcastIsLetThroughTheWindowsMessageFilter) {
   // is let through to this window already (Wine's leaves the state as it is).
   constexpr DWORD kUnset = 0xFFFFFFFF;
   CHANGEFILTERSTRUCT state{sizeof state, kUnset};
-  ASSERT_TRUE(ChangeWindowMessageFilterEx(Hwnd(tray->WindowHandle()), taskbarCreated,
-                                          MSGFLT_ALLOW, &state));
+  ASSERT_TRUE(ChangeWindowMessageFilterEx(Hwnd(tray->WindowHandle()), taskbarCreated, MSGFLT_ALLOW,
+                                          &state));
   if (state.ExtStatus != kUnset) {
     EXPECT_EQ(state.ExtStatus, DWORD{MSGFLTINFO_ALREADYALLOWED_FORWND});
   }
