@@ -35,6 +35,22 @@ ClientIP=10.64.8.2
 ServerIP=10.64.8.1
 HangUpDelay=200
 EOF
+# press_and_see PRESS REGEX COUNT: presses a button of the main window and
+# waits until COUNT lines of the log file match; a press made right after the
+# tray menu closed that the window never got (seen now and then under Wine's
+# X11 input) is made once more, and said so.
+press_and_see() {
+  local press="$1" regex="$2" count="$3" i
+  sleep 1
+  "$press"
+  for i in $(seq 1 10); do
+    [ "$(e2e_log_lines | grep -cE -- "$regex")" -ge "$count" ] && return 0
+    sleep 0.5
+  done
+  e2e_log "the press was not taken; pressing again"
+  "$press"
+}
+
 E2E_COUNTS="$E2E_ART/counts.ini"
 QUINDLE_SIM_REPORT="$(quindle_winpath "$E2E_COUNTS")"
 export QUINDLE_SIM_REPORT
@@ -74,7 +90,7 @@ e2e_check "with the VPN up, the menu offers Connect, not Disconnect" \
 check_count "Drop Line" Dials 0 "nothing dialled yet"
 
 # --- Connect: the chosen entry -----------------------------------------------
-e2e_press_connect
+press_and_see e2e_press_connect '^Connection attempt #1 \(' 1
 e2e_wait_log '^Connection attempt #1 \(' 10
 e2e_wait_log '^Connected [0-9]' 15
 sleep 0.3
@@ -94,10 +110,7 @@ check_count "Drop Line" HangUps 1 "the dropped line's handle was let go at the r
 e2e_tray_menu none
 e2e_check "connected: the menu offers Disconnect, not Connect" \
   test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = disabled/enabled
-# The click that closed the menu went beside it: the window is given a moment
-# to be the one the next click reaches.
-sleep 1
-e2e_press_disconnect
+press_and_see e2e_press_disconnect '^Disconnected [0-9]' 2
 e2e_wait_log '^Disconnected [0-9]' 8 2
 sleep 1
 e2e_shot hung-up "$E2E_MAIN"
