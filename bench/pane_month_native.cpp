@@ -38,23 +38,23 @@ namespace {
 
 constexpr int64_t kHour = 3600 * 1000;
 
-// Every line the pane shows, as the change handler first sees it, written to
-// a file of its own: what the log file must hold after its header block.
+// Every line added to the pane, read from its text as it grew before the
+// change handler runs (and drops), written to a file of its own: what the
+// log file must hold after its header block.
 class TExpectedLines {
  public:
   TExpectedLines(TForm1& form, const std::string& path) : out_(path, std::ios::binary) {
     TRichEditURL* pane = form.Memo1;
     TNotifyEvent change = pane->OnChange;
     pane->OnChange = [this, pane, change](TObject* sender) {
-      for (int i = seen_; i < pane->LineCount(); ++i) {
-        const std::string line = pane->Line(i);
-        out_.write(line.data(), static_cast<std::streamsize>(line.size()));
-        out_.write("\r\n", 2);
+      const std::string& text = pane->Text();
+      for (size_t at = seen_, end; (end = text.find("\r\n", at)) != std::string::npos;
+           at = end + 2) {
+        out_.write(text.data() + at, static_cast<std::streamsize>(end + 2 - at));
         ++lines_;
       }
-      seen_ = pane->LineCount();
       change(sender);
-      seen_ = pane->LineCount();
+      seen_ = pane->Text().size();
     };
   }
   void Close() { out_.close(); }
@@ -62,7 +62,7 @@ class TExpectedLines {
 
  private:
   std::ofstream out_;
-  int seen_ = 0;
+  size_t seen_ = 0;  // bytes of the pane's text already read
   int64_t lines_ = 0;
 };
 
@@ -136,8 +136,8 @@ size_t HeapInUse() {
 // The number of the newest attempt line in the pane (0: none).
 int LastAttemptShown(const TRichEditURL& pane) {
   const std::string prefix = "Connection attempt #";
-  for (int i = pane.LineCount() - 1; i >= 0; --i) {
-    const std::string line = pane.Line(i);
+  for (int i = pane.TextLineCount() - 1; i >= 0; --i) {
+    const std::string line = pane.TextLine(i);
     if (line.rfind(prefix, 0) == 0) return std::atoi(line.c_str() + prefix.size());
   }
   return 0;
@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
       std::vector<std::string>().swap(q.world.registry.log);
       if (std::find(marks.begin(), marks.end(), hour) != marks.end() || hour == days * 24) {
         std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour, q.form1->AttemptNo,
-                    static_cast<long long>(shown.Lines()), pane.LineCount(), pane.Text().size(),
+                    static_cast<long long>(shown.Lines()), pane.TextLineCount(), pane.Text().size(),
                     pane.Text().capacity(), HeapInUse(), wall());
         std::fflush(stdout);
       }
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
       q.world.files.refusedFolders.clear();
       q.Advance(10000);
       std::printf("after the folder was writable again: %d pane lines, heap in use %zu\n",
-                  pane.LineCount(), HeapInUse());
+                  pane.TextLineCount(), HeapInUse());
     }
     lines = shown.Lines();
     shown.Close();
