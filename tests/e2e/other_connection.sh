@@ -51,26 +51,8 @@ press_and_see() {
   "$press"
 }
 
-E2E_COUNTS="$E2E_ART/counts.ini"
-QUINDLE_SIM_REPORT="$(quindle_winpath "$E2E_COUNTS")"
-export QUINDLE_SIM_REPORT
+e2e_sim_counts "$E2E_ART/counts.ini"
 e2e_logging "$E2E_ART/session.log"
-
-# counts SECTION KEY: a value of the counts file; SECTION "" for the lines
-# before the first entry.
-counts() {
-  tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | awk -v want="$1" -v key="$2" '
-    /^\[/ { section = substr($0, 2, length($0) - 2); next }
-    section == want && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
-}
-
-# check_count SECTION KEY VALUE WHAT
-check_count() {
-  local got
-  got="$(counts "$1" "$2")"
-  [ "$got" = "$3" ] || e2e_fail "$4: ${1:-the service} $2 is '${got}', not $3 (counts: $(tr -d '\r' <"$E2E_COUNTS" 2>/dev/null | tr '\n' ' '))"
-  e2e_log "ok: $4 (${1:-the service} $2=$3)"
-}
 
 e2e_start
 e2e_find_tray_icon
@@ -87,7 +69,7 @@ e2e_check "the VPN is not reported as Quindle's connection" \
 e2e_tray_menu none
 e2e_check "with the VPN up, the menu offers Connect, not Disconnect" \
   test "$E2E_MENU_CONNECT/$E2E_MENU_DISCONNECT" = enabled/disabled
-check_count "Drop Line" Dials 0 "nothing dialled yet"
+e2e_check_count "Drop Line" Dials 0 "nothing dialled yet"
 
 # --- Connect: the chosen entry -----------------------------------------------
 press_and_see e2e_press_connect '^Connection attempt #1 \(' 1
@@ -95,16 +77,16 @@ e2e_wait_log '^Connection attempt #1 \(' 10
 e2e_wait_log '^Connected [0-9]' 15
 sleep 0.3
 e2e_shot connected "$E2E_MAIN"
-check_count "Drop Line" Dials 1 "Connect dialled the chosen entry"
-check_count "Corp VPN" Dials 0 "the VPN was not dialled"
+e2e_check_count "Drop Line" Dials 1 "Connect dialled the chosen entry"
+e2e_check_count "Corp VPN" Dials 0 "the VPN was not dialled"
 
 # --- Its drop, with the VPN still up: seen and redialled ------------------------
 e2e_wait_log '^Disconnected [0-9]' 20
 e2e_wait_log '^Connection attempt #1 \(' 5 2
 e2e_wait_log '^Connected [0-9]' 15 2
-check_count "Drop Line" Dials 2 "the drop was redialled"
-check_count "Corp VPN" HangUps 0 "the VPN was never hung up"
-check_count "Drop Line" HangUps 1 "the dropped line's handle was let go at the redial"
+e2e_check_count "Drop Line" Dials 2 "the drop was redialled"
+e2e_check_count "Corp VPN" HangUps 0 "the VPN was never hung up"
+e2e_check_count "Drop Line" HangUps 1 "the dropped line's handle was let go at the redial"
 
 # --- Disconnect: the entry only --------------------------------------------------
 e2e_tray_menu none
@@ -114,15 +96,15 @@ press_and_see e2e_press_disconnect '^Disconnected [0-9]' 2
 e2e_wait_log '^Disconnected [0-9]' 8 2
 sleep 1
 e2e_shot hung-up "$E2E_MAIN"
-check_count "Corp VPN" HangUps 0 "Disconnect left the VPN up"
-check_count "Drop Line" HangUps 2 "Disconnect hung up the entry"
-check_count "" NotHungUp 0 "every handle Quindle dialled was hung up"
+e2e_check_count "Corp VPN" HangUps 0 "Disconnect left the VPN up"
+e2e_check_count "Drop Line" HangUps 2 "Disconnect hung up the entry"
+e2e_check_count "" NotHungUp 0 "every handle Quindle dialled was hung up"
 sleep 3
 e2e_check "no redial after the hang-up asked for" \
   test "$(e2e_log_lines | grep -cE '^Connection attempt #')" -eq 2
 
 e2e_exit_via_tray
-check_count "Corp VPN" HangUps 0 "the VPN was still never hung up when Quindle ended"
+e2e_check_count "Corp VPN" HangUps 0 "the VPN was still never hung up when Quindle ended"
 
 # --- The pane's lines, as the log file holds them ----------------------------------
 e2e_log_lines >"$E2E_ART/session.txt"
