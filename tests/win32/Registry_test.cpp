@@ -286,3 +286,19 @@ TEST(RegistryWin32Run, RunValueIsWrittenWithTheModulePathAndDeleted) {
 }
 
 }  // namespace
+
+// Before Vista there is no RegDeleteTreeA: the scratch keys are then removed
+// one key at a time, deepest first.
+TEST_F(RegistryWin32, ATreeIsRemovedKeyByKeyWithoutRegDeleteTree) {
+  for (const char* sub : {"\\A", "\\A\\B", "\\A\\B\\C", "\\A\\D", "\\E"}) {
+    HKEY_T key = 0;
+    ASSERT_EQ(api_.CreateKey(HKEY_CURRENT_USER_T, path_ + sub, KEY_ALL_ACCESS_T, &key),
+              ERROR_SUCCESS_T);
+    api_.CloseKey(key);
+  }
+  PutText("Value", REG_SZ_T, "kept until the key goes");
+  EXPECT_EQ(api_.DeleteTreeKeyByKey(HKEY_CURRENT_USER_T, path_), ERROR_SUCCESS_T);
+  HKEY_T key = 0;
+  EXPECT_EQ(api_.OpenKey(HKEY_CURRENT_USER_T, path_, KEY_READ_T, &key), ERROR_FILE_NOT_FOUND_T);
+  EXPECT_EQ(api_.DeleteTreeKeyByKey(HKEY_CURRENT_USER_T, path_), ERROR_FILE_NOT_FOUND_T);
+}

@@ -55,6 +55,10 @@ QUINDLE_LATE_BOUND("user32.dll", AllowSetForegroundWindow);
 // Windows 98 and 2000 and later: the monitor a window is on, and its work area.
 QUINDLE_LATE_BOUND("user32.dll", MonitorFromRect);
 QUINDLE_LATE_BOUND("user32.dll", GetMonitorInfoA);
+// Windows Vista and later: the 64-bit tick count (older systems have only
+// the 32-bit one, which wraps), and the registry's delete of a whole tree.
+QUINDLE_LATE_BOUND("kernel32.dll", GetTickCount64);
+QUINDLE_LATE_BOUND("advapi32.dll", RegDeleteTreeA);
 // Windows 7 and later: the shell's restart broadcast let through to the
 // tray icon's window of an elevated program.
 QUINDLE_LATE_BOUND("user32.dll", ChangeWindowMessageFilterEx);

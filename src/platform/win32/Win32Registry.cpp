@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/win32/Win32LateBound.h"
+#include "platform/win32/Win32LibraryLoader.h"
+
 namespace {
 
 // The predefined roots are 32-bit values that the platform sign-extends on
@@ -78,5 +81,28 @@ long TWin32RegistryApi::EnumKey(HKEY_T key, uint32_t index, char* name, uint32_t
 }
 
 long TWin32RegistryApi::DeleteTree(HKEY_T parent, const std::string& subKey) {
-  return RegDeleteTreeA(ToHkey(parent), subKey.c_str());
+  // Windows Vista on.
+  static TWin32LibraryLoader loader;
+  static const auto deleteTree =
+      Bind(loader, GetModuleHandleA(LateBound::RegDeleteTreeA.library), LateBound::RegDeleteTreeA);
+  if (deleteTree) return deleteTree(ToHkey(parent), subKey.c_str());
+  return DeleteTreeKeyByKey(parent, subKey);
+}
+
+long TWin32RegistryApi::DeleteTreeKeyByKey(HKEY_T parent, const std::string& subKey) {
+  HKEY key = nullptr;
+  LONG rc = RegOpenKeyExA(ToHkey(parent), subKey.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  char name[256];
+  for (;;) {
+    DWORD length = sizeof name;
+    // Always the first: the one before it has just gone.
+    rc = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (rc != ERROR_SUCCESS) break;
+    rc = DeleteTreeKeyByKey(FromHkey(key), name);
+    if (rc != ERROR_SUCCESS) break;
+  }
+  RegCloseKey(key);
+  if (rc != ERROR_NO_MORE_ITEMS) return rc;
+  return RegDeleteKeyA(ToHkey(parent), subKey.c_str());
 }

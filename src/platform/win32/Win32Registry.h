@@ -22,4 +22,7 @@ class TWin32RegistryApi : public IRegistryApi {
   // Removes a key with everything below it (RegDeleteTreeA). The program
   // never deletes keys; the Windows test suites use it to clear their scratch keys.
   long DeleteTree(HKEY_T parent, const std::string& subKey);
+  // The same without RegDeleteTreeA, which systems before Vista lack: each
+  // subkey first, as RegDeleteKeyA removes only a key without subkeys.
+  long DeleteTreeKeyByKey(HKEY_T parent, const std::string& subKey);
 };

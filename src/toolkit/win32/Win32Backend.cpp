@@ -6,7 +6,7 @@
 #include "toolkit/Application.h"
 #include "toolkit/ImgList.h"
 #include "toolkit/Menus.h"
-#include "platform/win32/Win32LateBound.h"
+#include "platform/win32/Win32TickCount.h"
 #include "toolkit/win32/Win32Api.h"
 #include "platform/win32/Win32LateBound.h"
 #include "toolkit/win32/Win32FormPeer.h"
@@ -267,7 +267,7 @@ void TWin32Backend::Sleep(unsigned ms) {
 }
 
 uint64_t TWin32Backend::TickCount() {
-  return GetTickCount64();
+  return Win32TickCount64();
 }
 
 int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
