@@ -153,7 +153,11 @@ e2e_prefix_version() {
 # The version numbers Windows gives for a Wine version name.
 e2e_version_numbers() {
   case "$1" in
+    win95) echo 4.0 ;;
+    win98) echo 4.10 ;;
+    winme) echo 4.90 ;;
     win2k) echo 5.0 ;;
+    winxp) echo 5.1 ;;
     winxp64 | win2003) echo 5.2 ;;
     vista | win2008) echo 6.0 ;;
     win7 | win2008r2) echo 6.1 ;;
@@ -168,9 +172,11 @@ e2e_version_numbers() {
 # Quindle.exe's own Wine trace (the "ver" channel) which Windows version its
 # process was given, and which shell32.dll version it read for the
 # notification-icon record; fails unless the version is the one asked for
-# and an NT-family one. The trace lines of other processes are left aside.
+# and of its family (the 95 family, platform 1, for win95, win98 and winme;
+# NT, platform 2, for the others). The trace lines of other processes are
+# left aside.
 e2e_check_version_seen() {
-  local out="$1" want pid seen shell end=$((SECONDS + 10))
+  local out="$1" want pid seen shell family family_name build end=$((SECONDS + 10))
   [ -n "${QUINDLE_WINE_VERSION:-}" ] || return 0
   want="$(e2e_version_numbers "$QUINDLE_WINE_VERSION")" ||
     e2e_fail "no version numbers known for $QUINDLE_WINE_VERSION"
@@ -193,8 +199,17 @@ e2e_check_version_seen() {
     e2e_fail "no version in Quindle.exe's trace"
   [ "${BASH_REMATCH[1]}" = "$want" ] ||
     e2e_fail "Quindle.exe saw Windows ${BASH_REMATCH[1]}, not $want ($QUINDLE_WINE_VERSION)"
-  [ "${BASH_REMATCH[2]}" = 2 ] || e2e_fail "Quindle.exe saw platform ${BASH_REMATCH[2]}, not NT (2)"
-  seen="Windows ${BASH_REMATCH[1]} build $((16#${BASH_REMATCH[3]})), NT"
+  case "$QUINDLE_WINE_VERSION" in
+    win95 | win98 | winme) family=1 family_name="the 95 family" ;;
+    *) family=2 family_name=NT ;;
+  esac
+  [ "${BASH_REMATCH[2]}" = $family ] ||
+    e2e_fail "Quindle.exe saw platform ${BASH_REMATCH[2]}, not $family_name ($family)"
+  # The 95 family gives the build in the low word only (the version is in
+  # the high word).
+  build=$((16#${BASH_REMATCH[3]}))
+  [ $family = 1 ] && build=$((build & 0xFFFF))
+  seen="Windows ${BASH_REMATCH[1]} build $build, $family_name"
   shell="$(grep -a -A4 'GetFileVersionInfoSizeExA.*shell32\.dll' "$E2E_ART/windows-version-run$E2E_RUN.txt" |
     grep -o -m1 'fileversion=[0-9.]*' | cut -d= -f2)"
   [ -n "$shell" ] || e2e_fail "no shell32.dll version in Quindle.exe's trace"
@@ -462,7 +477,35 @@ e2e_start() {
   done
   e2e_measure_frame
   e2e_log "Quindle started (run $E2E_RUN, pid $E2E_QPID, window $E2E_MAIN at $E2E_X,$E2E_Y)"
+  e2e_check_process_bits
   e2e_check_version_seen "$E2E_ART/quindle-run$E2E_RUN.out"
+}
+
+# The build's Quindle.exe runs as a process of its own machine: an i686
+# build in Wine's 32-bit loader (WoW64, as on 64-bit Windows), an x86_64 one
+# in the 64-bit loader. The 64-bit loader the check starts hands a 32-bit
+# program to a process of its own and waits for it, so the program's
+# processes are found by name in this prefix; their loader's ELF class in
+# /proc tells 32 from 64 bits. Once per check.
+e2e_check_process_bits() {
+  [ -n "${E2E_BITS_SEEN:-}" ] && return 0
+  local machine want pid class seen="" exe=""
+  machine="$(quindle_pe_machine "$E2E_BUILD/Quindle.exe")" || e2e_fail "Quindle.exe is not a Windows program"
+  case "$machine" in
+    i686) want=1 ;;
+    *) want=2 ;;
+  esac
+  for pid in $(pgrep -f 'Quindle\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    class="$(od -An -t u1 -j 4 -N 1 "/proc/$pid/exe" 2>/dev/null | tr -d ' ')"
+    seen="$seen $class"
+    [ "$class" = "$want" ] && exe="$(readlink "/proc/$pid/exe")"
+  done
+  [ -n "$exe" ] ||
+    e2e_fail "no $([ $want = 1 ] && echo 32 || echo 64)-bit process runs the $machine Quindle.exe (ELF classes seen:${seen:- none})"
+  [ $want = 2 ] && [[ "$seen" == *1* ]] && e2e_fail "a 32-bit process runs the x86_64 Quindle.exe"
+  E2E_BITS_SEEN=1
+  e2e_log "ok: the $machine Quindle.exe runs as a $([ $want = 1 ] && echo "32-bit process under WoW64" || echo "64-bit process") ($exe)"
 }
 
 # The main window's outer position and size, and the frame around its client
