@@ -12,7 +12,7 @@ e2e_init connect_drop_redial "${1:-build/windows}"
 
 # The dial stays in "Connecting device" while the check looks at the icon and
 # its hint: 6 s, or QUINDLE_E2E_DIAL_HOLD_MS where other checks run beside
-# this one (tests/e2e/setups/run) and each look may take longer.
+# this one (tests/e2e/run) and each look may take longer.
 hold="${QUINDLE_E2E_DIAL_HOLD_MS:-6000}"
 e2e_phonebook <<EOF
 ; Connects in about $((hold / 1000 + 2)) seconds ($((hold / 1000)) s in "Connecting device"), drops 12 s later.

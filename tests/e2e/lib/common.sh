@@ -91,6 +91,14 @@ e2e_init() {
   [ -f "$E2E_BUILD/Quindle.exe" ] || e2e_fail "no Quindle.exe in $E2E_BUILD"
   # shellcheck source=../../../scripts/wine-env
   . "$E2E_ROOT/scripts/wine-env"
+  # The registry as the program sees it: a 32-bit program's HKLM\Software is
+  # the 32-bit view (Software\Wow6432Node to a 64-bit one), so values are
+  # read in the view of the build's machine.
+  case "$(quindle_pe_machine "$E2E_BUILD/Quindle.exe")" in
+    i686) E2E_REG_VIEW=/reg:32 ;;
+    x86_64) E2E_REG_VIEW=/reg:64 ;;
+    *) e2e_fail "$E2E_BUILD/Quindle.exe is not a Windows program of a known machine" ;;
+  esac
   for tool in xdotool import convert identify; do
     command -v "$tool" >/dev/null 2>&1 || e2e_fail "$tool is not installed (run scripts/setup)"
   done
@@ -123,6 +131,7 @@ e2e_init() {
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n\r\n'
     printf '[-HKEY_CURRENT_USER\\Software\\Quindle]\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"Quindle"=-\r\n\r\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"Quindle"=-\r\n\r\n'
   } >"$E2E_PENDING"
   E2E_PENDING_SECTION=0
   unset QUINDLE_PHONEBOOK
@@ -260,7 +269,7 @@ e2e_cleanup() {
 # when the value is missing.
 e2e_reg_data() {
   local out line
-  out="$(quindle_wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r')" || return 1
+  out="$(quindle_wine reg query "$1" /v "$2" "$E2E_REG_VIEW" 2>/dev/null | tr -d '\r')" || return 1
   line="$(printf '%s\n' "$out" | grep -E "^ +$2 +REG_" | head -n 1)"
   [ -n "$line" ] || return 1
   e2e_reg_line_data "$line"
@@ -287,7 +296,7 @@ e2e_reg_line_data() {
 e2e_reg_dump() {
   local out line name type
   : >"$1"
-  out="$(quindle_wine reg query "$E2E_KEY" 2>/dev/null | tr -d '\r')" || return 0
+  out="$(quindle_wine reg query "$E2E_KEY" "$E2E_REG_VIEW" 2>/dev/null | tr -d '\r')" || return 0
   while IFS= read -r line; do
     [[ "$line" =~ ^\ +([^ ]+)\ {4}(REG_[A-Z_]+) ]] || continue
     name="${BASH_REMATCH[1]}"
