@@ -141,3 +141,11 @@ if(NOT QUINDLE_COMPILE_ONLY)
     target_link_options(floor_win PRIVATE $<$<CONFIG:Release>:-s> -Wl,--file-alignment=4096)
   endif()
 endif()
+
+# ---- the import check's proof: tests/imports/newer_import.c ----------------
+# A program that imports a Vista function directly, which scripts/check-imports
+# must refuse (scripts/check-imports --self-test).
+if(NOT QUINDLE_COMPILE_ONLY)
+  add_executable(newer_import ${CMAKE_SOURCE_DIR}/tests/imports/newer_import.c)
+  target_link_libraries(newer_import PRIVATE kernel32)
+endif()
