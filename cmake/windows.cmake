@@ -20,6 +20,12 @@ add_compile_definitions(NOMINMAX)
 # exception: the manifest names the common controls 6, and the loader takes
 # that library from the side-by-side store before looking in any folder.
 target_link_libraries(quindle_platform PUBLIC advapi32 shell32 ws2_32)
+if(MINGW AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # The C runtime's import library ahead of kernel32's (which CMake names
+  # among the standard libraries), so that __C_specific_handler is bound to
+  # msvcrt.dll, which has it on every 64-bit Windows (Win32TickCount.cpp).
+  target_link_libraries(quindle_platform PUBLIC msvcrt)
+endif()
 target_link_libraries(quindle_toolkit PUBLIC user32 gdi32 comctl32 shell32)
 
 set(QUINDLE_RESOURCES ${CMAKE_SOURCE_DIR}/resources)

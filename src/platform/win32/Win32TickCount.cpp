@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <atomic>
+#if defined(__MINGW32__) && defined(__x86_64__)
+#include <excpt.h>
+#endif
 
 #include "platform/TickExtender.h"
 #include "platform/win32/Win32LateBound.h"
@@ -49,10 +52,20 @@ ULONGLONG WINAPI TickCount64ForThreads() {
 // here, and reach GetTickCount64 only where the system has it.
 extern "C" {
 #if defined(__i386__)
-ULONGLONG(WINAPI* ThreadsTickCount64Slot)() __asm__("__imp__GetTickCount64@0") =
-    TickCount64ForThreads;
+ULONGLONG(WINAPI* ThreadsTickCount64Slot)
+() __asm__("__imp__GetTickCount64@0") = TickCount64ForThreads;
 #else
 ULONGLONG(WINAPI* ThreadsTickCount64Slot)() __asm__("__imp_GetTickCount64") = TickCount64ForThreads;
 #endif
 }
+
+#if defined(__x86_64__)
+// The thread library's structured exception handler, __C_specific_handler,
+// would come from kernel32.dll, which Microsoft does not document as having
+// it; msvcrt.dll has exported it since the first 64-bit Windows. A reference
+// from here, in the program's own objects, binds it while the linker reads
+// the C runtime's import library, before kernel32's: the thread library's
+// reference then finds it bound.
+extern "C" void* const CrtSpecificHandler = reinterpret_cast<void*>(&__C_specific_handler);
+#endif
 #endif

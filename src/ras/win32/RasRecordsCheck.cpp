@@ -33,14 +33,14 @@ constexpr size_t Packed4(size_t end) {
   return (end + 3) / 4 * 4;
 }
 
-#define SAME_FIELD(mine, platform, field)                                        \
-  static_assert(offsetof(ours::mine, field) == offsetof(platform, field),        \
-                #platform "." #field " is not where the platform puts it");      \
-  static_assert(sizeof(ours::mine::field) == sizeof(platform::field),           \
+#define SAME_FIELD(mine, platform, field)                                   \
+  static_assert(offsetof(ours::mine, field) == offsetof(platform, field),   \
+                #platform "." #field " is not where the platform puts it"); \
+  static_assert(sizeof(ours::mine::field) == sizeof(platform::field),       \
                 #platform "." #field " is not the platform's size")
 
-#define ENDS_BEFORE(mine, platform, newer)                                     \
-  static_assert(sizeof(ours::mine) == Packed4(offsetof(platform, newer)),      \
+#define ENDS_BEFORE(mine, platform, newer)                                \
+  static_assert(sizeof(ours::mine) == Packed4(offsetof(platform, newer)), \
                 #platform " does not end where the platform's newer fields begin")
 
 SAME_FIELD(DialParams, tagRASDIALPARAMSA, dwSize);
