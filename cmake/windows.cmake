@@ -72,6 +72,27 @@ if(MINGW)
 endif()
 target_link_libraries(rasapi32 PRIVATE rassim_core)
 
+# The same service laid out as on the Windows 95 family, in a folder of its
+# own (installed by quindle_install_rassim95): a rasapi32.dll without the
+# dialer's functions under their own names, and an rnaph.dll that forwards
+# those to it.
+add_library(rasapi32_95 SHARED ${RASSIM_DLL_SRC} ${CMAKE_SOURCE_DIR}/src/rassim/dll/win95/rasapi32.def)
+add_library(rnaph SHARED ${CMAKE_SOURCE_DIR}/src/rassim/dll/win95/RnaPh.cpp
+  ${CMAKE_SOURCE_DIR}/src/rassim/dll/win95/rnaph.def)
+foreach(lib rasapi32_95 rnaph)
+  set_target_properties(${lib} PROPERTIES
+    PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim95
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim95
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/rassim95)
+  if(MINGW)
+    target_link_options(${lib} PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+  endif()
+endforeach()
+set_target_properties(rasapi32_95 PROPERTIES OUTPUT_NAME rasapi32)
+target_link_libraries(rasapi32_95 PRIVATE rassim_core)
+add_dependencies(rnaph rasapi32_95)
+
 # ---- Windows test suites ----------------------------------------------------
 quindle_glob(WIN_TEST_SRC ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
 set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")

@@ -20,15 +20,19 @@ constexpr char kMainCaption[] = "Quindle";
 
 namespace OneCopy {
 
-std::string ObjectName(ISingleCopy& system) {
+std::string ObjectName(ISingleCopy& system, int platformId) {
   // Another user in the same session (a program run as another user) has
   // settings and a log file of their own, and a copy of their own.
   const std::string sid = system.UserSid();
-  return "Local\\Quindle" + (sid.empty() ? std::string() : "-" + sid);
+  const std::string name = "Quindle" + (sid.empty() ? std::string() : "-" + sid);
+  // The session prefix came with Terminal Services; on the 95 family a
+  // backslash is no part of a name, and every program shares one namespace.
+  return platformId == VER_PLATFORM_WIN32_WINDOWS_T ? name : "Local\\" + name;
 }
 
-bool ClaimFirst(ISingleCopy& system) {
-  return system.CreateNamedObject(ObjectName(system)) != ISingleCopy::TClaim::AlreadyExists;
+bool ClaimFirst(ISingleCopy& system, int platformId) {
+  return system.CreateNamedObject(ObjectName(system, platformId)) !=
+         ISingleCopy::TClaim::AlreadyExists;
 }
 
 bool ShowFirstCopy(ISingleCopy& system) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include "platform/WinConstants.h"
 
 class ISingleCopy;
 class TApplication;
@@ -13,11 +14,15 @@ class TForm1;
 
 namespace OneCopy {
 
-// The named object's name for this user ("Local\Quindle-S-1-5-...").
-std::string ObjectName(ISingleCopy& system);
+// The named object's name for this user on a system of that platform
+// (GetVersionExA's dwPlatformId): "Local\Quindle-S-1-5-..." in the session's
+// namespace. The 95 family has no session namespaces, and there an object's
+// name may hold no backslash: "Quindle", with the user's identifier should
+// the system give one.
+std::string ObjectName(ISingleCopy& system, int platformId = VER_PLATFORM_WIN32_NT_T);
 // Claims the name: false when another copy of this user's holds it. A name
 // that cannot be made at all stops no start.
-bool ClaimFirst(ISingleCopy& system);
+bool ClaimFirst(ISingleCopy& system, int platformId = VER_PLATFORM_WIN32_NT_T);
 // A second start's one task: finds the copy that runs by its main window
 // (waiting a little for a copy that is still starting), lets it take the
 // foreground and asks it to show its window. True when it answered so.

@@ -18,7 +18,8 @@ TQuindle CreateQuindle(TApplication& app) {
 }
 
 int RunQuindle(const TPlatform& platform, const std::function<IBackend&()>& makeBackend) {
-  if (platform.singleCopy && !OneCopy::ClaimFirst(*platform.singleCopy))
+  const int platformId = platform.system ? platform.system->PlatformId() : VER_PLATFORM_WIN32_NT_T;
+  if (platform.singleCopy && !OneCopy::ClaimFirst(*platform.singleCopy, platformId))
     return OneCopy::ShowFirstCopy(*platform.singleCopy) ? 0 : 1;
   TApplication app(makeBackend(), platform);
   TQuindle q;

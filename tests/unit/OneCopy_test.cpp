@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include "QuindleWorld.h"
 #include "app/OneCopy.h"
@@ -124,6 +125,35 @@ TEST(OneCopy, TheNameIsTheUsersInTheSessionAndFreeOnceItsCopyHasEnded) {
   }
   TMemorySingleCopy later(session, kAlice);
   EXPECT_TRUE(OneCopy::ClaimFirst(later));
+}
+
+// The 95 family has no session namespaces, and its object names may hold no
+// backslash: there a start claims the name without the "Local\" prefix (its
+// token gives no user, so the name is the program's alone), and a second
+// start finds it taken.
+TEST(OneCopy, OnThe95FamilyTheNameHasNoNamespacePrefix) {
+  TQuindleWorld q(kBook);
+  q.world.system.platformId = VER_PLATFORM_WIN32_WINDOWS_T;
+  TMemorySession session;
+  TMemorySingleCopy running(session, "");
+  ASSERT_EQ(running.CreateNamedObject("Quindle"), ISingleCopy::TClaim::Created);
+  TMemorySingleCopy second(session, "");
+  int backendsMade = 0;
+  const int status = RunQuindle(PlatformOf(q.world, second), [&]() -> IBackend& {
+    ++backendsMade;
+    throw std::runtime_error("the second start made an application of its own");
+  });
+  EXPECT_EQ(status, 1);  // no window of the running copy answered
+  EXPECT_EQ(backendsMade, 0);
+  EXPECT_TRUE(second.created.empty());
+
+  // The name itself: the program's alone on the 95 family; NT keeps the
+  // session's namespace and the user.
+  TMemorySingleCopy first95(session, "");
+  EXPECT_EQ(OneCopy::ObjectName(first95, VER_PLATFORM_WIN32_WINDOWS_T), "Quindle");
+  TMemorySingleCopy firstNt(session, kAlice);
+  EXPECT_EQ(OneCopy::ObjectName(firstNt, VER_PLATFORM_WIN32_NT_T),
+            std::string("Local\\Quindle-") + kAlice);
 }
 
 TEST(OneCopy, ASecondStartWaitsBoundedForACopyThatIsStartingOrDoesNotAnswer) {

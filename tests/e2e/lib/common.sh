@@ -28,6 +28,8 @@
 #   QUINDLE_E2E_GROUP     a name for the run: the folders become
 #                         build/e2e/<group>/<check>/, so that runs in different
 #                         prefixes may go on side by side
+#   QUINDLE_E2E_WINEDEBUG Wine trace channels for the next starts of Quindle,
+#                         besides "ver" (e2e_start)
 
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 E2E_KEY='HKCU\Software\Quindle'
@@ -197,7 +199,9 @@ e2e_check_version_seen() {
   done
   pid="$(grep -a -m1 'GetFileVersionInfoSizeExA.*shell32\.dll' "$out" | cut -d: -f1)"
   [ -n "$pid" ] || e2e_fail "Quindle.exe did not read shell32.dll's version"
-  grep -a "^$pid:trace:ver:" "$out" >"$E2E_ART/windows-version-run$E2E_RUN.txt"
+  # The lines begin with the thread's number, or with the process's and the
+  # thread's when the "pid" channel is on.
+  grep -a -E "^$pid:([0-9a-f]+:)?trace:ver:" "$out" >"$E2E_ART/windows-version-run$E2E_RUN.txt"
   grep -q "parse_win_version got win version L\"$QUINDLE_WINE_VERSION\"" \
     "$E2E_ART/windows-version-run$E2E_RUN.txt" ||
     e2e_fail "Quindle.exe was not given the version $QUINDLE_WINE_VERSION ($(grep -E 'version_init|parse_win_version' \
@@ -462,9 +466,11 @@ e2e_start() {
   local limit="${1:-40}" end
   e2e_apply_pending
   E2E_RUN=$((${E2E_RUN:-0} + 1))
-  # With a version asked for, Wine traces what version the program is given.
+  # With a version asked for, Wine traces what version the program is given;
+  # QUINDLE_E2E_WINEDEBUG adds channels of a journey's own ("+loaddll,+pid").
   (
-    [ -n "${QUINDLE_WINE_VERSION:-}" ] && export WINEDEBUG="-all,+ver"
+    debug="${QUINDLE_WINE_VERSION:+,+ver}${QUINDLE_E2E_WINEDEBUG:+,$QUINDLE_E2E_WINEDEBUG}"
+    [ -n "$debug" ] && export WINEDEBUG="-all$debug"
     cd "$E2E_ART" &&
       exec env LANG="$QUINDLE_WINE_LOCALE" LC_ALL="$QUINDLE_WINE_LOCALE" \
         "$WINE64" "$E2E_BUILD/Quindle.exe" >"$E2E_ART/quindle-run$E2E_RUN.out" 2>&1
@@ -866,4 +872,71 @@ e2e_doc_shot() {
   [ "${QUINDLE_E2E_DOCS:-0}" = 1 ] || return 0
   convert "$E2E_ART/$2.png" -strip -colors 256 "PNG8:$E2E_ROOT/docs/$1.png" &&
     e2e_log "docs/$1.png written"
+}
+
+# ---------------------------------------------------------------------------
+# Journeys shared by checks
+
+# e2e_timed_shutdown: a start, the window moved by its title bar, then in the
+# dialog a timed shutdown for the minute about to come and "Minimize on
+# connected" changed; waits for the shutdown to end Quindle and the session,
+# and checks that what the orderly exit saves is in the registry, with the
+# moment that acted (TimedDone), so that it never acts again. The run's Wine
+# output is quindle-run$E2E_RUN.out (timed_shutdown.sh, setups/win98.sh).
+e2e_timed_shutdown() {
+  local intl='HKCU\Control Panel\International' tsep dsep moved_x moved_y at hhmm ampm ddmmyy
+  local want_time want_date want
+  # The prefix's time and date separators, which the stored time and date use.
+  e2e_apply_pending
+  tsep="$(e2e_reg_data "$intl" sTime)" || tsep=":"
+  dsep="$(e2e_reg_data "$intl" sDate)" || dsep="/"
+
+  e2e_start
+  sleep 0.5
+  # Moved by its title bar.
+  e2e_move_main 15 10
+  moved_x=$E2E_X moved_y=$E2E_Y
+  e2e_check "the window moved (now at $moved_x,$moved_y)" test "$moved_x" -ne 295 -o "$moved_y" -ne 172
+
+  # The minute that holds the moment 20 s from now: the timer ticks 10 s after
+  # the dialog closes and every 10 s after that, so one tick falls inside it.
+  export LC_ALL=C
+  at=$(($(date +%s) + 20))
+  hhmm="$(date -d "@$at" +%I%M)"
+  ampm="$(date -d "@$at" +%p)"
+  ddmmyy="$(date -d "@$at" +%d%m%y)"
+  want_time="$(date -d "@$at" "+%I${tsep}%M %p")"
+  want_date="$(date -d "@$at" "+%d${dsep}%m${dsep}%y")"
+  e2e_log "shutdown set for $want_time $want_date"
+
+  e2e_open_settings
+  e2e_click_settings 168 232         # "Minimize on connected": a setting changed in this run
+  e2e_click_settings 328 29          # Enable timer
+  sleep 0.2
+  e2e_click_settings 360 55          # time: hours and minutes
+  xdotool key Home
+  xdotool type --delay 30 "$hhmm"
+  e2e_click_settings 417 55          # AM or PM
+  xdotool type --delay 30 "${ampm:0:1}"
+  e2e_click_settings 360 82          # date
+  xdotool key Home
+  xdotool type --delay 30 "$ddmmyy"
+  e2e_click_settings 340 135         # "Shutdown PC at this time"
+  sleep 0.3
+  e2e_shot dialog "$E2E_SETTINGS"
+  e2e_click_settings 435 244         # OK
+  e2e_check "OK closes the dialog" e2e_wait_gone "$E2E_SETTINGS" 10
+
+  # The tick in the minute hangs up, waits 5 s and asks for the shutdown.
+  e2e_wait_exit 60
+  e2e_check "no crash report" \
+    eval "! grep -qiE 'unhandled|page fault|winedbg|backtrace' '$E2E_ART/quindle-run$E2E_RUN.out'"
+  e2e_stop_server
+
+  e2e_reg_dump "$E2E_ART/registry-after.txt"
+  for want in "SLeft REG_DWORD $moved_x" "STop REG_DWORD $moved_y" "MiniStart REG_DWORD 1" \
+    "EnableTimer REG_DWORD 1" "DisOrShut REG_DWORD 0" "Time REG_SZ $want_time" \
+    "Date REG_SZ $want_date" "TimedDone REG_SZ $want_time $want_date"; do
+    e2e_check "saved before the shutdown: $want" grep -qxF "$want" "$E2E_ART/registry-after.txt"
+  done
 }
