@@ -65,13 +65,8 @@ expected=(
   "^Connection attempt #2 \\($T\\)$" '^Error: 678$'
   "^Connection attempt #3 \\($T\\)$" '^Error: 678$'
 )
+e2e_expect_lines "$E2E_ART/session.txt" "${expected[@]}"
 mapfile -t lines <"$E2E_ART/session.txt"
-e2e_check "the log file holds ${#expected[@]} lines: no fourth attempt (it holds ${#lines[@]})" \
-  test ${#lines[@]} -eq ${#expected[@]}
-for i in "${!expected[@]}"; do
-  [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
-    e2e_fail "line $((i + 1)) of the log file is '${lines[$i]}', expected /${expected[$i]}/"
-done
 e2e_log "ok: three attempts, each followed by 'Error: 678', then silence"
 
 # The times in the lines agree: two or three seconds between attempts.

@@ -116,12 +116,7 @@ expected=(
   "${E2E_DIAL_RE[@]}"
   "^Disconnected $E2E_T \\($E2E_D\\)$"
 )
-mapfile -t lines <"$E2E_ART/session.txt"
-e2e_check "the log file holds ${#expected[@]} lines (it holds ${#lines[@]})" test ${#lines[@]} -eq ${#expected[@]}
-for i in "${!expected[@]}"; do
-  [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
-    e2e_fail "line $((i + 1)) of the log file is '${lines[$i]}', expected /${expected[$i]}/"
-done
+e2e_expect_lines "$E2E_ART/session.txt" "${expected[@]}"
 e2e_log "ok: header, dial, connected, drop, redial, connected, hang-up; no line of the VPN"
 
 e2e_pass

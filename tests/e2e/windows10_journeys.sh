@@ -25,15 +25,9 @@ e2e_line_patterns "$T" "$D"
 check_lines() {
   local file="$1"
   shift
-  local expected=("$@") lines i
+  local expected=("$@")
   e2e_log_lines >"$file"
-  mapfile -t lines <"$file"
-  e2e_check "the log file holds ${#expected[@]} lines (it holds ${#lines[@]})" \
-    test ${#lines[@]} -eq ${#expected[@]}
-  for i in "${!expected[@]}"; do
-    [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
-      e2e_fail "line $((i + 1)) of ${file##*/} is '${lines[$i]}', expected /${expected[$i]}/"
-  done
+  e2e_expect_lines "$file" "${expected[@]}"
 }
 
 # =============================================================================

@@ -940,3 +940,19 @@ e2e_timed_shutdown() {
     e2e_check "saved before the shutdown: $want" grep -qxF "$want" "$E2E_ART/registry-after.txt"
   done
 }
+
+# e2e_expect_lines FILE PATTERN...: fails the check unless FILE holds one line
+# for each pattern, in order, each matching its pattern (an extended regular
+# expression).
+e2e_expect_lines() {
+  local file="$1" lines i
+  shift
+  local expected=("$@")
+  mapfile -t lines <"$file"
+  e2e_check "${file##*/} holds ${#expected[@]} lines (it holds ${#lines[@]})" \
+    test ${#lines[@]} -eq ${#expected[@]}
+  for i in "${!expected[@]}"; do
+    [[ "${lines[$i]}" =~ ${expected[$i]} ]] ||
+      e2e_fail "line $((i + 1)) of ${file##*/} is '${lines[$i]}', expected /${expected[$i]}/"
+  done
+}
