@@ -13,6 +13,8 @@
 #include <sddl.h>
 #include <winver.h>
 #include <shlobj.h>
+#include <shellscalingapi.h>
+#include <commctrl.h>
 
 // The library loader's own method, not the ANSI or wide function.
 #undef LoadLibrary
@@ -62,6 +64,20 @@ QUINDLE_LATE_BOUND("advapi32.dll", RegDeleteTreeA);
 // Windows 7 and later: the shell's restart broadcast let through to the
 // tray icon's window of an elevated program.
 QUINDLE_LATE_BOUND("user32.dll", ChangeWindowMessageFilterEx);
+// Windows 8.1 and later: a monitor's own scale, which a window that follows
+// its monitor's dpi is laid out at (shcore.dll is not a known library).
+QUINDLE_LATE_BOUND("user32.dll", MonitorFromWindow);
+QUINDLE_LATE_BOUND("shcore.dll", GetDpiForMonitor);
+// Windows 10 1607 and later: a window's dpi, the system's, and the metrics
+// and frame sizes at a given dpi rather than at the system's.
+QUINDLE_LATE_BOUND("user32.dll", GetDpiForWindow);
+QUINDLE_LATE_BOUND("user32.dll", GetDpiForSystem);
+QUINDLE_LATE_BOUND("user32.dll", GetSystemMetricsForDpi);
+QUINDLE_LATE_BOUND("user32.dll", AdjustWindowRectExForDpi);
+// Windows Vista and later (common controls 6): an icon at the size the
+// system's metrics ask for, scaled down from a larger image where the file
+// lacks that size, rather than up from a smaller one.
+QUINDLE_LATE_BOUND("comctl32.dll", LoadIconMetric);
 }  // namespace LateBound
 
 #undef QUINDLE_LATE_BOUND
