@@ -163,6 +163,17 @@ class IBackend {
   // monitor functions.
   virtual TRect WorkAreaNearest(const TRect& r) = 0;
 
+  // Dots per inch (96 is a scale of 100 %). The system's is the primary
+  // monitor's scale when the user signed in: the notification area and the
+  // system's metrics follow it. A monitor may have a scale of its own
+  // (Windows 8.1 on); where the system has none, every monitor has the
+  // system's.
+  virtual int SystemDpi() = 0;
+  // The scale of the monitor nearest to `r`, as WorkAreaNearest picks it.
+  virtual int DpiAt(const TRect& r) = 0;
+  // The scale a window is drawn at.
+  virtual int WindowDpi(THandle window) = 0;
+
   // Icons: a shared system icon (not to be destroyed), an owned copy of an
   // image-list entry or of the application icon, and the release of an owned one.
   virtual THandle LoadSystemIcon(int id) = 0;

@@ -417,10 +417,10 @@ int THeadlessBackend::IconResourceOf(THandle icon) const {
   return it == iconResources_.end() ? 0 : it->second;
 }
 
-TRect THeadlessBackend::WorkAreaNearest(const TRect& r) {
+const THeadlessBackend::TMonitor* THeadlessBackend::MonitorNearest(const TRect& r) const {
   // As MonitorFromRect with MONITOR_DEFAULTTONEAREST: the monitor the
   // rectangle overlaps most; overlapping none, the one closest to it.
-  if (monitors.empty()) return workArea;
+  if (monitors.empty()) return nullptr;
   const auto gap = [](int lo1, int hi1, int lo2, int hi2) {
     return std::max({0, lo2 - hi1, lo1 - hi2});
   };
@@ -439,5 +439,15 @@ TRect THeadlessBackend::WorkAreaNearest(const TRect& r) {
       bestDistance = distance;
     }
   }
-  return best->work;
+  return best;
+}
+
+TRect THeadlessBackend::WorkAreaNearest(const TRect& r) {
+  const TMonitor* m = MonitorNearest(r);
+  return m ? m->work : workArea;
+}
+
+int THeadlessBackend::DpiAt(const TRect& r) {
+  const TMonitor* m = MonitorNearest(r);
+  return m ? m->dpi : systemDpi;
 }

@@ -74,8 +74,11 @@ class THeadlessBackend : public IBackend {
   // above.
   struct TMonitor {
     TRect bounds, work;
+    int dpi = 96;
   };
   std::vector<TMonitor> monitors;
+  // The system's dpi, which is also the one screen's when no monitors are set.
+  int systemDpi = 96;
   THandle focusWindow = 0;
   // The clipboard's text.
   std::string clipboard;
@@ -153,6 +156,9 @@ class THeadlessBackend : public IBackend {
   int ScreenHeight() override { return screenHeight; }
   TRect WorkArea() override { return workArea; }
   TRect WorkAreaNearest(const TRect& r) override;
+  int SystemDpi() override { return systemDpi; }
+  int DpiAt(const TRect& r) override;
+  int WindowDpi(THandle window) override { return systemDpi; }
   THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;
@@ -172,6 +178,9 @@ class THeadlessBackend : public IBackend {
   // native loop looks at its condition after each message it dispatched.
   void SettleUntil(const std::function<bool()>& done);
   bool AnyProbeBusy();
+  // The monitor MonitorFromRect with MONITOR_DEFAULTTONEAREST gives; none
+  // when no monitors are set.
+  const TMonitor* MonitorNearest(const TRect& r) const;
 
   TVirtualClock& clock_;
   std::map<uintptr_t, Timer> timers_;

@@ -520,6 +520,73 @@ TRect TWin32Backend::WorkAreaNearest(const TRect& r) {
   return WorkArea();
 }
 
+// ---- scale ----
+
+namespace {
+
+// The dpi functions, where the system has them: user32 is loaded already,
+// shcore is not a known library and comes from the system folder.
+struct TDpiFunctions {
+  TWin32LibraryLoader loader;
+  decltype(&::GetDpiForSystem) forSystem = nullptr;
+  decltype(&::GetDpiForWindow) forWindow = nullptr;
+  decltype(&::MonitorFromRect) monitorFromRect = nullptr;
+  decltype(&::MonitorFromWindow) monitorFromWindow = nullptr;
+  decltype(&::GetDpiForMonitor) forMonitor = nullptr;
+  TDpiFunctions() {
+    HMODULE_T user = GetModuleHandleA(LateBound::GetDpiForWindow.library);
+    forSystem = Bind(loader, user, LateBound::GetDpiForSystem);
+    forWindow = Bind(loader, user, LateBound::GetDpiForWindow);
+    monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
+    monitorFromWindow = Bind(loader, user, LateBound::MonitorFromWindow);
+    if (HMODULE_T shcore = loader.LoadLibrary(LateBound::GetDpiForMonitor.library))
+      forMonitor = Bind(loader, shcore, LateBound::GetDpiForMonitor);
+  }
+  static const TDpiFunctions& Get() {
+    static const TDpiFunctions functions;
+    return functions;
+  }
+  // The effective dpi of a monitor; 0 where the system cannot say.
+  int ForMonitor(HMONITOR monitor) const {
+    UINT x = 0, y = 0;
+    if (!forMonitor || !monitor || forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y) != S_OK) return 0;
+    return static_cast<int>(y);
+  }
+};
+
+}  // namespace
+
+int TWin32Backend::SystemDpi() {
+  const TDpiFunctions& f = TDpiFunctions::Get();
+  if (f.forSystem)
+    if (int dpi = static_cast<int>(f.forSystem()); dpi > 0) return dpi;
+  // Before Windows 10: the screen's logical pixels, the system's scale (96
+  // to a program Windows scales as one that knows no other).
+  HDC screen = GetDC(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+int TWin32Backend::DpiAt(const TRect& r) {
+  const TDpiFunctions& f = TDpiFunctions::Get();
+  const RECT rect{r.left, r.top, r.right, r.bottom};
+  if (f.monitorFromRect)
+    if (int dpi = f.ForMonitor(f.monitorFromRect(&rect, MONITOR_DEFAULTTONEAREST)); dpi > 0)
+      return dpi;
+  return SystemDpi();
+}
+
+int TWin32Backend::WindowDpi(THandle window) {
+  const TDpiFunctions& f = TDpiFunctions::Get();
+  if (f.forWindow)
+    if (int dpi = static_cast<int>(f.forWindow(H(window))); dpi > 0) return dpi;
+  if (f.monitorFromWindow)
+    if (int dpi = f.ForMonitor(f.monitorFromWindow(H(window), MONITOR_DEFAULTTONEAREST)); dpi > 0)
+      return dpi;
+  return SystemDpi();
+}
+
 // ---- icons ----
 
 THandle TWin32Backend::LoadSystemIcon(int id) {

@@ -62,6 +62,9 @@ class TWin32Backend : public IBackend {
   int ScreenHeight() override;
   TRect WorkArea() override;
   TRect WorkAreaNearest(const TRect& r) override;
+  int SystemDpi() override;
+  int DpiAt(const TRect& r) override;
+  int WindowDpi(THandle window) override;
   THandle LoadSystemIcon(int id) override;
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;
