@@ -173,6 +173,10 @@ class IBackend {
   virtual int DpiAt(const TRect& r) = 0;
   // The scale a window is drawn at.
   virtual int WindowDpi(THandle window) = 0;
+  // The program moved or sized a form whose windows are made. Windows tells
+  // a window that comes onto a monitor of another scale itself
+  // (WM_DPICHANGED); a backend without such a system tells the form the same.
+  virtual void FormMoved(TForm& form) {}
 
   // Icons: a shared system icon (not to be destroyed), an owned copy of an
   // image-list entry or of the application icon, and the release of an owned one.

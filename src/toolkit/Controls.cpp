@@ -5,6 +5,20 @@
 #include "toolkit/Application.h"
 #include "toolkit/Forms.h"
 
+int ScaleForDpi(int value, int dpi, int from) {
+  if (from <= 0 || dpi == from) return value;
+  const int64_t product = static_cast<int64_t>(value) * dpi;
+  const int64_t half = from / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / from : (product - half) / from);
+}
+
+int FontHeightForDpi(int designHeight, int dpi) {
+  if (dpi == kDesignDpi) return designHeight;
+  const int points = ScaleForDpi(designHeight < 0 ? -designHeight : designHeight, 72);
+  const int height = ScaleForDpi(points, dpi, 72);
+  return designHeight < 0 ? -height : height;
+}
+
 // ---- TControl ----
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
@@ -18,6 +32,8 @@ void TControl::SetParent(TWinControl* parent) {
   if (parent_) parent_->RemoveChild(this);
   parent_ = parent;
   if (parent_) parent_->AddChild(this);
+  // A control takes the scale of the parent it joins.
+  if (parent_) ScaleTo(parent_->Dpi());
 }
 
 TForm* TControl::ParentForm() const {
@@ -30,6 +46,12 @@ TForm* TControl::ParentForm() const {
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  design_ = {Unscaled(left), Unscaled(top), Unscaled(width), Unscaled(height)};
+  SetScaledBounds(left, top, width, height);
+}
+
+void TControl::SetScaledBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   left_ = left;
   top_ = top;
@@ -62,8 +84,28 @@ bool TControl::Showing() const {
   return true;
 }
 
+void TControl::ScaleTo(int dpi) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  ApplyScale();
+}
+
+void TControl::ApplyScale() {
+  SetScaledBounds(Scaled(design_.left), Scaled(design_.top), Scaled(design_.width),
+                  Scaled(design_.height));
+  ScaleFont();
+}
+
+void TControl::ScaleFont() {
+  if (const int height = FontHeightForDpi(designFontHeight_, dpi_); height != font_.height) {
+    font_.height = height;
+    Notify(TPeerChange::Font);
+  }
+}
+
 void TControl::SetFont(const TFont& font) {
   if (font == font_) return;
+  designFontHeight_ = Unscaled(font.height);
   font_ = font;
   Notify(TPeerChange::Font);
 }
@@ -204,7 +246,20 @@ void TWinControl::TypeText(const std::string& text) {
 
 void TWinControl::CreateHandles() {
   TControl::CreateHandles();
+  CreateChildHandles();
+}
+
+void TWinControl::CreateChildHandles() {
   for (TControl* c : std::vector<TControl*>(children_)) c->CreateHandles();
+}
+
+void TWinControl::ApplyScale() {
+  TControl::ApplyScale();
+  ScaleChildren();
+}
+
+void TWinControl::ScaleChildren() {
+  for (TControl* c : std::vector<TControl*>(children_)) c->ScaleTo(Dpi());
 }
 
 void TWinControl::Change() {

@@ -23,6 +23,18 @@ struct TFont {
   bool operator==(const TFont&) const = default;
 };
 
+// The design's scale: bounds and fonts are written for 96 dots per inch.
+inline constexpr int kDesignDpi = 96;
+// `value` at `dpi` for a value made for `from` dots per inch, rounded half
+// away from zero as Windows' MulDiv rounds.
+int ScaleForDpi(int value, int dpi, int from = kDesignDpi);
+// A font's height at `dpi` for its height at the design's scale. A font
+// keeps its size in points: the design's height stands for the whole point
+// size nearest to it (-11 px: 8 points), which is made at `dpi` as Windows
+// makes a dialog's font (-MulDiv(points, dpi, 72)), so that the text grows
+// no faster than the layout around it.
+int FontHeightForDpi(int designHeight, int dpi);
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* owner);
@@ -41,6 +53,15 @@ class TControl : public TComponent {
   void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
   void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
   virtual void SetBounds(int left, int top, int width, int height);
+
+  // The dpi the control's bounds and font are at: the design's until its
+  // form's windows are made at the scale of their monitor. Bounds and fonts
+  // set by the program are taken at this scale.
+  int Dpi() const { return dpi_; }
+  // Lays the control out for `dpi` (and its children, for a control that
+  // holds others): bounds and font are made again from their values at the
+  // design's scale, so that moving between scales never drifts by rounding.
+  void ScaleTo(int dpi);
 
   // Caption of buttons, labels, panels and forms; the text of edits.
   const std::string& Caption() const { return caption_; }
@@ -75,6 +96,17 @@ class TControl : public TComponent {
 
  protected:
   virtual intptr_t EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) { return 0; }
+  // Applies the scale Dpi() now says: bounds and font from their design
+  // values, which the peers then follow.
+  virtual void ApplyScale();
+  // A value set at the current scale, at the design's: what ApplyScale
+  // makes again at another.
+  int Unscaled(int value) const { return ScaleForDpi(value, kDesignDpi, dpi_); }
+  int Scaled(int designValue) const { return ScaleForDpi(designValue, dpi_); }
+  // Sets the bounds without taking them as the program's (a scale's own).
+  void SetScaledBounds(int left, int top, int width, int height);
+  // The font's height made again from its design value.
+  void ScaleFont();
   void Notify(TPeerChange what) {
     if (peer_) peer_->Changed(what);
   }
@@ -84,6 +116,12 @@ class TControl : public TComponent {
  private:
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  int dpi_ = kDesignDpi;
+  // The bounds and the font's height at the design's scale.
+  struct {
+    int left = 0, top = 0, width = 0, height = 0;
+  } design_;
+  int designFontHeight_ = TFont{}.height;
   std::string caption_;
   bool enabled_ = true;
   bool visible_ = true;
@@ -136,6 +174,10 @@ class TWinControl : public TControl {
   void CreateHandles() override;
 
  protected:
+  void ApplyScale() override;
+  // Makes the children's native windows, once this control's own exists.
+  void CreateChildHandles();
+  void ScaleChildren();
   // What the control itself does with a key nobody dropped (headless only;
   // a native control does its own).
   virtual void DefaultKeyDown(WORD_T key, TShiftState shift) {}

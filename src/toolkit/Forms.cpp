@@ -6,8 +6,9 @@
 #include "toolkit/Application.h"
 
 namespace {
-// Frame sizes of a fixed single-border window with a caption, used to relate
-// the client area to the outer size where no native window says otherwise.
+// Frame sizes of a fixed single-border window with a caption at 96 dpi, used
+// to relate the client area to the outer size where no native window says
+// otherwise; they scale with the form.
 constexpr int kFrameWidth = 6, kFrameHeight = 25;
 }  // namespace
 
@@ -21,7 +22,47 @@ TForm::~TForm() = default;
 void TForm::SetClientSize(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
-  SetBounds(Left(), Top(), width + kFrameWidth, height + kFrameHeight);
+  designClientWidth_ = Unscaled(width);
+  designClientHeight_ = Unscaled(height);
+  SizeToClient();
+}
+
+void TForm::SizeToClient() {
+  SetBounds(Left(), Top(), clientWidth_ + Scaled(kFrameWidth),
+            clientHeight_ + Scaled(kFrameHeight));
+}
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+  TWinControl::SetBounds(left, top, width, height);
+  if (windowsMade_ && !changingDpi_) Application().Backend().FormMoved(*this);
+}
+
+void TForm::ApplyScale() {
+  ScaleFont();
+  clientWidth_ = Scaled(designClientWidth_);
+  clientHeight_ = Scaled(designClientHeight_);
+  ++changingDpi_;
+  SizeToClient();
+  --changingDpi_;
+  ScaleChildren();
+}
+
+void TForm::CreateHandles() {
+  IBackend& backend = Application().Backend();
+  // Laid out for the monitor the window is to show on before it is made, and
+  // again for the window's own scale should the system have put it elsewhere.
+  ScaleTo(backend.DpiAt(BoundsRect()));
+  TControl::CreateHandles();
+  if (Handle()) ScaleTo(backend.WindowDpi(Handle()));
+  windowsMade_ = true;
+  CreateChildHandles();
+}
+
+void TForm::DpiChanged(int dpi, const TRect& suggested) {
+  ++changingDpi_;
+  ScaleTo(dpi);
+  SetBounds(suggested.left, suggested.top, Width(), Height());
+  --changingDpi_;
 }
 
 void TForm::SetFormStyle(TFormStyle s) {
@@ -73,8 +114,13 @@ void TForm::CentreOn(const TForm& other) {
 
 int TForm::ShowModal() {
   TApplication& app = Application();
-  if (position_ == poMainFormCenter && app.MainForm() && app.MainForm() != this)
+  if (position_ == poMainFormCenter && app.MainForm() && app.MainForm() != this) {
+    // Centred at the size it has, which the scale of the monitor it comes to
+    // may change: centred again at that scale.
     CentreOn(*app.MainForm());
+    HandleNeeded();
+    CentreOn(*app.MainForm());
+  }
   modal_ = true;
   modalResult_ = mrNone;
   try {

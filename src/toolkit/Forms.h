@@ -24,6 +24,10 @@ class TForm : public TWinControl {
   int ClientWidth() const { return clientWidth_; }
   int ClientHeight() const { return clientHeight_; }
   void SetClientSize(int width, int height);
+  // The client size the form's layout has at `dpi`.
+  TPoint ClientSizeAt(int dpi) const {
+    return {ScaleForDpi(designClientWidth_, dpi), ScaleForDpi(designClientHeight_, dpi)};
+  }
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle s) { borderStyle_ = s; }
   unsigned BorderIcons() const { return borderIcons_; }
@@ -38,8 +42,19 @@ class TForm : public TWinControl {
   void SetWindowState(TWindowState s);
 
   void SetVisible(bool value) override;
+  // The form's place and outer size; a move the program makes may bring the
+  // form onto a monitor of another scale, which the backend then tells it.
+  void SetBounds(int left, int top, int width, int height) override;
+  // Makes the form's windows and its controls', at the scale of the monitor
+  // the form is on.
+  void CreateHandles() override;
   // Makes the form's windows and its controls' when they are not made yet.
   void HandleNeeded();
+  // The form's window is now on a monitor of `dpi` (WM_DPICHANGED): the form
+  // and its controls are laid out again at that scale, at the place the
+  // system suggests (`suggested`'s top left corner; the size is the
+  // layout's, which the system's suggestion matches where it asks for it).
+  void DpiChanged(int dpi, const TRect& suggested);
   void Show();
   void Hide();
   // Shows the form and runs a nested loop until it closes; returns ModalResult.
@@ -92,8 +107,20 @@ class TForm : public TWinControl {
   // left corner wins when it is larger than the area).
   void MoveInto(const TRect& work);
 
+ protected:
+  // A form keeps its place on the screen: its client area, font and
+  // controls scale.
+  void ApplyScale() override;
+
  private:
+  // Where no native window says otherwise, the outer size for the client
+  // area at the form's scale.
+  void SizeToClient();
+
   int clientWidth_ = 0, clientHeight_ = 0;
+  int designClientWidth_ = 0, designClientHeight_ = 0;
+  bool windowsMade_ = false;
+  int changingDpi_ = 0;
   TBorderStyle borderStyle_ = bsSizeable;
   unsigned borderIcons_ = biSystemMenu | biMinimize | biMaximize;
   TFormStyle formStyle_ = fsNormal;

@@ -254,12 +254,13 @@ void TRichEdit::LimitText(int chars) {
 
 int TRichEdit::WrapColumns() const {
   if (!wordWrap_ || Width() <= 0) return 0;
-  const int width = Width() - (scrollBarShown_ ? kScrollBarPixels : 0);
-  return std::max(1, width / kPixelsPerColumn);
+  // The font and the scroll bar scale with the control.
+  const int width = Width() - (scrollBarShown_ ? Scaled(kScrollBarPixels) : 0);
+  return std::max(1, width / Scaled(kPixelsPerColumn));
 }
 
 int TRichEdit::VisibleRows() const {
-  return Height() / kPixelsPerRow;
+  return Height() / Scaled(kPixelsPerRow);
 }
 
 const std::vector<TRichEdit::TLineSpan>& TRichEdit::LineSpans() const {

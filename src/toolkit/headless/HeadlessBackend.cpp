@@ -447,6 +447,14 @@ TRect THeadlessBackend::WorkAreaNearest(const TRect& r) {
   return m ? m->work : workArea;
 }
 
+void THeadlessBackend::FormMoved(TForm& form) {
+  const TRect r = form.BoundsRect();
+  const int dpi = DpiAt(r);
+  if (dpi == form.Dpi()) return;
+  form.DpiChanged(dpi, {r.left, r.top, r.left + ScaleForDpi(r.right - r.left, dpi, form.Dpi()),
+                        r.top + ScaleForDpi(r.bottom - r.top, dpi, form.Dpi())});
+}
+
 int THeadlessBackend::DpiAt(const TRect& r) {
   const TMonitor* m = MonitorNearest(r);
   return m ? m->dpi : systemDpi;

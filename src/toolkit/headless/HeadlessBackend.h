@@ -159,6 +159,9 @@ class THeadlessBackend : public IBackend {
   int SystemDpi() override { return systemDpi; }
   int DpiAt(const TRect& r) override;
   int WindowDpi(THandle window) override { return systemDpi; }
+  // As Windows tells a window moved onto a monitor of another scale, with
+  // the rectangle it suggests: the same top left corner, the size scaled.
+  void FormMoved(TForm& form) override;
   THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;

@@ -533,12 +533,14 @@ struct TDpiFunctions {
   decltype(&::MonitorFromRect) monitorFromRect = nullptr;
   decltype(&::MonitorFromWindow) monitorFromWindow = nullptr;
   decltype(&::GetDpiForMonitor) forMonitor = nullptr;
+  decltype(&::AdjustWindowRectExForDpi) adjustForDpi = nullptr;
   TDpiFunctions() {
     HMODULE_T user = GetModuleHandleA(LateBound::GetDpiForWindow.library);
     forSystem = Bind(loader, user, LateBound::GetDpiForSystem);
     forWindow = Bind(loader, user, LateBound::GetDpiForWindow);
     monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
     monitorFromWindow = Bind(loader, user, LateBound::MonitorFromWindow);
+    adjustForDpi = Bind(loader, user, LateBound::AdjustWindowRectExForDpi);
     if (HMODULE_T shcore = loader.LoadLibrary(LateBound::GetDpiForMonitor.library))
       forMonitor = Bind(loader, shcore, LateBound::GetDpiForMonitor);
   }
@@ -585,6 +587,19 @@ int TWin32Backend::WindowDpi(THandle window) {
     if (int dpi = f.ForMonitor(f.monitorFromWindow(H(window), MONITOR_DEFAULTTONEAREST)); dpi > 0)
       return dpi;
   return SystemDpi();
+}
+
+TPoint TWin32Backend::OuterSize(uintptr_t window, int width, int height, int dpi) {
+  const TDpiFunctions& f = TDpiFunctions::Get();
+  HWND w = H(window);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(w, GWL_EXSTYLE));
+  RECT r{0, 0, width, height};
+  // Before Windows 10 the frame is the system's scale, which is the only one
+  // a window has there.
+  if (!f.adjustForDpi || !f.adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  return {r.right - r.left, r.bottom - r.top};
 }
 
 // ---- icons ----

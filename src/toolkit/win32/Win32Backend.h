@@ -75,6 +75,9 @@ class TWin32Backend : public IBackend {
   // backend goes.
   uintptr_t FontFor(const std::string& name, int height, bool bold);
   uintptr_t BrushFor(uint32_t colorRef);
+  // The outer size of `window` (its styles, no menu) for a client area of
+  // `width` x `height` at `dpi`: the frame and caption at that scale.
+  TPoint OuterSize(uintptr_t window, int width, int height, int dpi);
   // Forms with a native window, for the modal disabling of the others.
   void AddForm(TWin32FormPeer* peer) { forms_.insert(peer); }
   void RemoveForm(TWin32FormPeer* peer) { forms_.erase(peer); }

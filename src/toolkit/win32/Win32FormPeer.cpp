@@ -129,6 +129,27 @@ LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LP
       }
       break;
     }
+    case WM_GETDPISCALEDSIZE: {
+      // Windows 10 1703 on asks, before a move to another scale, what size
+      // the window will take there, and suggests that size with the move.
+      if (form_.ClientWidth() <= 0 || form_.ClientHeight() <= 0) break;
+      const int dpi = static_cast<int>(wParam);
+      const TPoint client = form_.ClientSizeAt(dpi);
+      const TPoint outer = backend_.OuterSize(Handle(), client.x, client.y, dpi);
+      auto* size = reinterpret_cast<SIZE*>(lParam);
+      size->cx = outer.x;
+      size->cy = outer.y;
+      handled = true;
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      // Moved onto a monitor of another scale (or the scale changed): laid
+      // out again there, at the place Windows suggests.
+      const auto* r = reinterpret_cast<const RECT*>(lParam);
+      handled = true;
+      if (r) form_.DpiChanged(HIWORD(wParam), {r->left, r->top, r->right, r->bottom});
+      return 0;
+    }
     case WM_ERASEBKGND:
       handled = true;
       EraseBackground(window, reinterpret_cast<HDC>(wParam));
@@ -168,11 +189,10 @@ void TWin32FormPeer::Follow(TPeerChange what) {
 void TWin32FormPeer::ApplyBounds() {
   int width = form_.Width(), height = form_.Height();
   if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0) {
-    RECT r{0, 0, form_.ClientWidth(), form_.ClientHeight()};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
-    width = r.right - r.left;
-    height = r.bottom - r.top;
+    const TPoint outer =
+        backend_.OuterSize(Handle(), form_.ClientWidth(), form_.ClientHeight(), form_.Dpi());
+    width = outer.x;
+    height = outer.y;
   }
   ++syncing_;
   ::SetWindowPos(hwnd_, nullptr, form_.Left(), form_.Top(), width, height,
