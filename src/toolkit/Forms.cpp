@@ -115,11 +115,16 @@ void TForm::CentreOn(const TForm& other) {
 int TForm::ShowModal() {
   TApplication& app = Application();
   if (position_ == poMainFormCenter && app.MainForm() && app.MainForm() != this) {
-    // Centred at the size it has, which the scale of the monitor it comes to
-    // may change: centred again at that scale.
+    // Centred at the size it has, and its windows made there. A centring
+    // that brings it onto a monitor of another scale lays it out again at
+    // that scale, and so at another size: centred again at that size.
     CentreOn(*app.MainForm());
     HandleNeeded();
-    CentreOn(*app.MainForm());
+    for (int tries = 0; tries < 3; ++tries) {
+      const int dpi = Dpi();
+      CentreOn(*app.MainForm());
+      if (Dpi() == dpi) break;
+    }
   }
   modal_ = true;
   modalResult_ = mrNone;
@@ -270,13 +275,13 @@ void TForm::DoDestroy() {
 void TForm::KeepTitleBarOnScreen() {
   // The title bar is the band above the client area; the user needs a grip
   // on it wide enough to drag the window back.
-  constexpr int kGrip = 32;
+  const int grip = Scaled(32);
   const int band = std::max(1, Height() - ClientHeight());
   const TRect title{Left(), Top(), Left() + Width(), Top() + std::min(band, Height())};
   const TRect work = Application().Backend().WorkAreaNearest(title);
   const int overlap = std::min(title.right, work.right) - std::max(title.left, work.left);
   const bool reachable =
-      overlap >= std::min(kGrip, Width()) && title.top >= work.top && title.bottom <= work.bottom;
+      overlap >= std::min(grip, Width()) && title.top >= work.top && title.bottom <= work.bottom;
   if (!reachable) MoveInto(work);
 }
 
