@@ -30,16 +30,25 @@
 #                         prefixes may go on side by side
 #   QUINDLE_E2E_WINEDEBUG Wine trace channels for the next starts of Quindle,
 #                         besides "ver" (e2e_start)
+#   QUINDLE_E2E_DPI       the screen's scale in dots per inch (96), set in the
+#                         prefix before each start (HKCU\Control Panel\
+#                         Desktop, LogPixels); the client sizes and the click
+#                         positions the checks give, the design's at 96 dpi,
+#                         are scaled to it as Quindle scales its windows
 
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 E2E_KEY='HKCU\Software\Quindle'
 E2E_RUNKEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 E2E_X11KEY='HKCU\Software\Wine\X11 Driver'
+E2E_DPI="${QUINDLE_E2E_DPI:-96}"
+# A length of the design's 96 dpi at the screen's scale, rounded as Windows'
+# MulDiv rounds.
+e2e_scaled() { echo $((($1 * E2E_DPI + 48) / 96)); }
 # Client sizes of the two windows, which the frame sizes are measured against.
-E2E_MAIN_CW=237
-E2E_MAIN_CH=210
-E2E_SETTINGS_CW=478
-E2E_SETTINGS_CH=262
+E2E_MAIN_CW=$(e2e_scaled 237)
+E2E_MAIN_CH=$(e2e_scaled 210)
+E2E_SETTINGS_CW=$(e2e_scaled 478)
+E2E_SETTINGS_CH=$(e2e_scaled 262)
 
 # The pane's times and dates in the prefix's locale (the long time and the
 # short date format), as patterns.
@@ -131,6 +140,7 @@ e2e_init() {
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Decorated"="N"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n\r\n' "$E2E_DPI"
     printf '[-HKEY_CURRENT_USER\\Software\\Quindle]\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"Quindle"=-\r\n\r\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"Quindle"=-\r\n\r\n'
@@ -556,13 +566,14 @@ e2e_pointer() {
 }
 
 # e2e_click WINDOW CLIENT-WIDTH CLIENT-HEIGHT X Y [BUTTON]: a click at client
-# coordinates of a window with the standard frame.
+# coordinates of a window with the standard frame (X and Y at 96 dpi, scaled
+# to the screen's).
 e2e_click() {
   local win="$1" cw="$2" ch="$3" x="$4" y="$5" button="${6:-1}" b top
   e2e_geometry "$win" || e2e_fail "window $win is gone"
   b=$(((G_W - cw) / 2))
   top=$((G_H - ch - b))
-  e2e_pointer $((G_X + b + x)) $((G_Y + top + y))
+  e2e_pointer $((G_X + b + $(e2e_scaled "$x"))) $((G_Y + top + $(e2e_scaled "$y")))
   xdotool click "$button"
 }
 
