@@ -120,6 +120,15 @@ elseif(WIN_TEST_SRC)
   add_executable(quindle_wintests ${WIN_TEST_SRC})
   target_include_directories(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(quindle_wintests PRIVATE quindle_app rassim_core gtest gtest_main)
+  # The program's own manifest, read by the resource compiler from the
+  # resources folder: the suites run as Quindle.exe runs.
+  target_sources(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32/WinTests.rc)
+  target_include_directories(quindle_wintests PRIVATE ${QUINDLE_RESOURCES})
+  set_property(SOURCE ${CMAKE_SOURCE_DIR}/tests/win32/WinTests.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${QUINDLE_RESOURCES}/Quindle.manifest)
+  if(MSVC)
+    target_link_options(quindle_wintests PRIVATE /MANIFEST:NO)
+  endif()
 
   # A library that lives only beside the test runner: the loader must not
   # find it there.
