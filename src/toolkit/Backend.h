@@ -24,6 +24,11 @@ using THandle = uintptr_t;  // a window, icon or menu handle of the backend
 // another process finds Quindle's main window by it and the caption.
 inline constexpr char kFormWindowClass[] = "QuindleForm";
 
+struct TFont;
+
+// What surrounds a caption in its control, for measuring the room it needs.
+enum class TCaptionBox { Label, CheckBox, PushButton };
+
 struct TPoint {
   int x = 0, y = 0;
 };
@@ -177,6 +182,12 @@ class IBackend {
   // a window that comes onto a monitor of another scale itself
   // (WM_DPICHANGED); a backend without such a system tells the form the same.
   virtual void FormMoved(TForm& form) {}
+  // The width a control of this kind needs to show `text` whole in `font` at
+  // `dpi`: the text as drawn (an '&' marks the next letter), and for a check
+  // box or radio button its box and the gap before the text, for a push
+  // button its edges.
+  virtual int CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text,
+                           int dpi) = 0;
 
   // Icons: a shared system icon (not to be destroyed), an owned copy of an
   // image-list entry or of the application icon, and the release of an owned one.

@@ -33,7 +33,7 @@ void TControl::SetParent(TWinControl* parent) {
   parent_ = parent;
   if (parent_) parent_->AddChild(this);
   // A control takes the scale of the parent it joins.
-  if (parent_) ScaleTo(parent_->Dpi());
+  if (parent_) ScaleTo(parent_->Dpi(), parent_->Widen());
 }
 
 TForm* TControl::ParentForm() const {
@@ -47,7 +47,12 @@ TForm* TControl::ParentForm() const {
 
 void TControl::SetBounds(int left, int top, int width, int height) {
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  design_ = {Unscaled(left), Unscaled(top), Unscaled(width), Unscaled(height)};
+  // The edges scale, not the extents, so that controls that meet in the
+  // design still meet at every scale.
+  design_.left = UnscaledX(left);
+  design_.top = Unscaled(top);
+  design_.width = UnscaledX(left + width) - design_.left;
+  design_.height = Unscaled(top + height) - design_.top;
   SetScaledBounds(left, top, width, height);
 }
 
@@ -84,15 +89,17 @@ bool TControl::Showing() const {
   return true;
 }
 
-void TControl::ScaleTo(int dpi) {
-  if (dpi <= 0 || dpi == dpi_) return;
+void TControl::ScaleTo(int dpi, int widen) {
+  if (dpi <= 0 || widen <= 0 || (dpi == dpi_ && widen == widen_)) return;
   dpi_ = dpi;
+  widen_ = widen;
   ApplyScale();
 }
 
 void TControl::ApplyScale() {
-  SetScaledBounds(Scaled(design_.left), Scaled(design_.top), Scaled(design_.width),
-                  Scaled(design_.height));
+  const int left = ScaledX(design_.left), top = Scaled(design_.top);
+  SetScaledBounds(left, top, ScaledX(design_.left + design_.width) - left,
+                  Scaled(design_.top + design_.height) - top);
   ScaleFont();
 }
 
@@ -259,7 +266,7 @@ void TWinControl::ApplyScale() {
 }
 
 void TWinControl::ScaleChildren() {
-  for (TControl* c : std::vector<TControl*>(children_)) c->ScaleTo(Dpi());
+  for (TControl* c : std::vector<TControl*>(children_)) c->ScaleTo(Dpi(), Widen());
 }
 
 void TWinControl::Change() {

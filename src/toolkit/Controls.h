@@ -25,6 +25,8 @@ struct TFont {
 
 // The design's scale: bounds and fonts are written for 96 dots per inch.
 inline constexpr int kDesignDpi = 96;
+// No widening of a layout (per mille).
+inline constexpr int kNoWiden = 1000;
 // `value` at `dpi` for a value made for `from` dots per inch, rounded half
 // away from zero as Windows' MulDiv rounds.
 int ScaleForDpi(int value, int dpi, int from = kDesignDpi);
@@ -58,10 +60,14 @@ class TControl : public TComponent {
   // form's windows are made at the scale of their monitor. Bounds and fonts
   // set by the program are taken at this scale.
   int Dpi() const { return dpi_; }
-  // Lays the control out for `dpi` (and its children, for a control that
-  // holds others): bounds and font are made again from their values at the
-  // design's scale, so that moving between scales never drifts by rounding.
-  void ScaleTo(int dpi);
+  // How much wider than the design (per mille) the layout is made, for a
+  // font wider than the one it was laid out for.
+  int Widen() const { return widen_; }
+  // Lays the control out for `dpi`, `widen` per mille as wide (and its
+  // children, for a control that holds others): bounds and font are made
+  // again from their values at the design's scale, so that moving between
+  // scales never drifts by rounding.
+  void ScaleTo(int dpi, int widen = kNoWiden);
 
   // Caption of buttons, labels, panels and forms; the text of edits.
   const std::string& Caption() const { return caption_; }
@@ -103,6 +109,13 @@ class TControl : public TComponent {
   // makes again at another.
   int Unscaled(int value) const { return ScaleForDpi(value, kDesignDpi, dpi_); }
   int Scaled(int designValue) const { return ScaleForDpi(designValue, dpi_); }
+  // The same across: widened too.
+  int UnscaledX(int value) const {
+    return ScaleForDpi(value, kDesignDpi * kNoWiden, dpi_ * widen_);
+  }
+  int ScaledX(int designValue) const {
+    return ScaleForDpi(designValue, dpi_ * widen_, kDesignDpi * kNoWiden);
+  }
   // Sets the bounds without taking them as the program's (a scale's own).
   void SetScaledBounds(int left, int top, int width, int height);
   // The font's height made again from its design value.
@@ -117,6 +130,7 @@ class TControl : public TComponent {
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int dpi_ = kDesignDpi;
+  int widen_ = kNoWiden;
   // The bounds and the font's height at the design's scale.
   struct {
     int left = 0, top = 0, width = 0, height = 0;

@@ -1,6 +1,7 @@
 #include "toolkit/Forms.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "toolkit/Application.h"
@@ -10,6 +11,29 @@ namespace {
 // to relate the client area to the outer size where no native window says
 // otherwise; they scale with the form.
 constexpr int kFrameWidth = 6, kFrameHeight = 25;
+// A form is made at most half as wide again for its captions: a caption that
+// needs more is cut off rather than the form made larger than a screen.
+constexpr int kMostWiden = 1500;
+
+// The widening (per mille) that the captions of `c` and of the controls it
+// holds need, in their fonts at the scale they are laid out at now.
+int WidenFor(const TControl& c, IBackend& backend) {
+  int widen = kNoWiden;
+  std::optional<TCaptionBox> box;
+  if (dynamic_cast<const TLabel*>(&c))
+    box = TCaptionBox::Label;
+  else if (dynamic_cast<const TCheckBox*>(&c) || dynamic_cast<const TRadioButton*>(&c))
+    box = TCaptionBox::CheckBox;
+  else if (dynamic_cast<const TButton*>(&c))
+    box = TCaptionBox::PushButton;
+  if (box && !c.Caption().empty() && c.Width() > 0) {
+    const int need = backend.CaptionWidth(*box, c.Font(), c.Caption(), c.Dpi());
+    widen = std::max(widen, (need * kNoWiden + c.Width() - 1) / c.Width());
+  }
+  if (const auto* w = dynamic_cast<const TWinControl*>(&c))
+    for (const TControl* child : w->Controls()) widen = std::max(widen, WidenFor(*child, backend));
+  return widen;
+}
 }  // namespace
 
 TForm::TForm(TComponent* owner) : TWinControl(owner) {
@@ -22,7 +46,7 @@ TForm::~TForm() = default;
 void TForm::SetClientSize(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
-  designClientWidth_ = Unscaled(width);
+  designClientWidth_ = UnscaledX(width);
   designClientHeight_ = Unscaled(height);
   SizeToClient();
 }
@@ -39,7 +63,7 @@ void TForm::SetBounds(int left, int top, int width, int height) {
 
 void TForm::ApplyScale() {
   ScaleFont();
-  clientWidth_ = Scaled(designClientWidth_);
+  clientWidth_ = ScaledX(designClientWidth_);
   clientHeight_ = Scaled(designClientHeight_);
   ++changingDpi_;
   SizeToClient();
@@ -47,20 +71,29 @@ void TForm::ApplyScale() {
   ScaleChildren();
 }
 
+void TForm::LayOutAt(int dpi) {
+  if (dpi == Dpi() && Handle()) return;
+  ScaleTo(dpi, kNoWiden);
+  int widen = kNoWiden;
+  IBackend& backend = Application().Backend();
+  for (const TControl* c : Controls()) widen = std::max(widen, WidenFor(*c, backend));
+  ScaleTo(dpi, std::min(widen, kMostWiden));
+}
+
 void TForm::CreateHandles() {
   IBackend& backend = Application().Backend();
   // Laid out for the monitor the window is to show on before it is made, and
   // again for the window's own scale should the system have put it elsewhere.
-  ScaleTo(backend.DpiAt(BoundsRect()));
+  LayOutAt(backend.DpiAt(BoundsRect()));
   TControl::CreateHandles();
-  if (Handle()) ScaleTo(backend.WindowDpi(Handle()));
+  if (Handle()) LayOutAt(backend.WindowDpi(Handle()));
   windowsMade_ = true;
   CreateChildHandles();
 }
 
 void TForm::DpiChanged(int dpi, const TRect& suggested) {
   ++changingDpi_;
-  ScaleTo(dpi);
+  LayOutAt(dpi);
   SetBounds(suggested.left, suggested.top, Width(), Height());
   --changingDpi_;
 }

@@ -26,7 +26,8 @@ class TForm : public TWinControl {
   void SetClientSize(int width, int height);
   // The client size the form's layout has at `dpi`.
   TPoint ClientSizeAt(int dpi) const {
-    return {ScaleForDpi(designClientWidth_, dpi), ScaleForDpi(designClientHeight_, dpi)};
+    return {ScaleForDpi(designClientWidth_, dpi * Widen(), kDesignDpi * kNoWiden),
+            ScaleForDpi(designClientHeight_, dpi)};
   }
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle s) { borderStyle_ = s; }
@@ -116,6 +117,9 @@ class TForm : public TWinControl {
   // Where no native window says otherwise, the outer size for the client
   // area at the form's scale.
   void SizeToClient();
+  // Lays the form out at `dpi`, and wider than the design where a caption
+  // would not fit its control in its font there.
+  void LayOutAt(int dpi);
 
   int clientWidth_ = 0, clientHeight_ = 0;
   int designClientWidth_ = 0, designClientHeight_ = 0;

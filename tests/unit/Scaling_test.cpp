@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 #include "QuindleWorld.h"
 
@@ -133,6 +134,52 @@ TEST(Scaling, TheSettingsDialogOpensAtTheScaleOfTheMainWindowsMonitorCentredOnIt
     EXPECT_EQ(LayoutOf(*q.settings), at96);
     expectCentred();
   });
+}
+
+}  // namespace
+
+namespace {
+
+// Every caption's room in its control, against what the backend measures.
+void ExpectCaptionsFit(const TControl& c, IBackend& backend) {
+  std::optional<TCaptionBox> box;
+  if (dynamic_cast<const TLabel*>(&c)) box = TCaptionBox::Label;
+  if (dynamic_cast<const TCheckBox*>(&c) || dynamic_cast<const TRadioButton*>(&c))
+    box = TCaptionBox::CheckBox;
+  if (dynamic_cast<const TButton*>(&c)) box = TCaptionBox::PushButton;
+  if (box && !c.Caption().empty())
+    EXPECT_GE(c.Width(), backend.CaptionWidth(*box, c.Font(), c.Caption(), c.Dpi())) << c.Name();
+  if (auto* w = dynamic_cast<const TWinControl*>(&c))
+    for (const TControl* child : w->Controls()) ExpectCaptionsFit(*child, backend);
+}
+
+TEST(Scaling, AFontWiderThanTheDesignsWidensTheDialogUntilEveryCaptionFits) {
+  TQuindleWorld design(kBook);
+  design.Start();
+  const TLayout at96 = LayoutOf(*design.settings);
+
+  // A substitute font half as wide again as the one the layout was made for.
+  TQuindleWorld q(kBook);
+  q.world.backend.captionWidthPercent = 150;
+  q.Start();
+  WithDialog(q, [&] {
+    const TLayout wide = LayoutOf(*q.settings);
+    ExpectCaptionsFit(*q.settings, q.world.backend);
+    EXPECT_GT(wide[0].width, at96[0].width);
+    EXPECT_LE(wide[0].width, at96[0].width * 3 / 2);
+    // Only across: the heights and the fonts are the design's, and controls
+    // that meet in the design still meet.
+    for (size_t i = 0; i < wide.size(); ++i) {
+      EXPECT_EQ(wide[i].top, at96[i].top) << wide[i].name;
+      EXPECT_EQ(wide[i].height, at96[i].height) << wide[i].name;
+      EXPECT_EQ(wide[i].font, at96[i].font) << wide[i].name;
+    }
+    const TControl& label = *q.settings->Label3;
+    const TControl& edit = *q.settings->AttemptsEdit;
+    EXPECT_EQ(label.Left() + label.Width(), edit.Left());
+  });
+  // The main window's captions fit as designed: it keeps its size.
+  EXPECT_EQ(LayoutOf(*q.form1)[0].width, LayoutOf(*design.form1)[0].width);
 }
 
 }  // namespace

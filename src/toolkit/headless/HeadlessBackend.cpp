@@ -455,6 +455,18 @@ void THeadlessBackend::FormMoved(TForm& form) {
                         r.top + ScaleForDpi(r.bottom - r.top, dpi, form.Dpi())});
 }
 
+int THeadlessBackend::CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text,
+                                   int dpi) {
+  int chars = 0;
+  for (size_t i = 0; i < text.size(); ++i, ++chars)
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+  const int height = font.height < 0 ? -font.height : font.height;
+  int width = chars * height * 4 * captionWidthPercent / (11 * 100);
+  if (box == TCaptionBox::CheckBox) width += ScaleForDpi(16, dpi);
+  if (box == TCaptionBox::PushButton) width += ScaleForDpi(6, dpi);
+  return width;
+}
+
 int THeadlessBackend::DpiAt(const TRect& r) {
   const TMonitor* m = MonitorNearest(r);
   return m ? m->dpi : systemDpi;

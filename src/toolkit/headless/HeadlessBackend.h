@@ -162,6 +162,12 @@ class THeadlessBackend : public IBackend {
   // As Windows tells a window moved onto a monitor of another scale, with
   // the rectangle it suggests: the same top left corner, the size scaled.
   void FormMoved(TForm& form) override;
+  // Text is 4 px a character for a font of 11 px, in proportion to the
+  // font's height; `captionWidthPercent` makes it wider, as a substitute font
+  // that is wider than the design's. A check box takes 16 px at 96 dpi
+  // before its text, a push button 6 px of edges.
+  int CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text, int dpi) override;
+  int captionWidthPercent = 100;
   THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;

@@ -534,6 +534,7 @@ struct TDpiFunctions {
   decltype(&::MonitorFromWindow) monitorFromWindow = nullptr;
   decltype(&::GetDpiForMonitor) forMonitor = nullptr;
   decltype(&::AdjustWindowRectExForDpi) adjustForDpi = nullptr;
+  decltype(&::GetSystemMetricsForDpi) metricsForDpi = nullptr;
   TDpiFunctions() {
     HMODULE_T user = GetModuleHandleA(LateBound::GetDpiForWindow.library);
     forSystem = Bind(loader, user, LateBound::GetDpiForSystem);
@@ -541,8 +542,13 @@ struct TDpiFunctions {
     monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
     monitorFromWindow = Bind(loader, user, LateBound::MonitorFromWindow);
     adjustForDpi = Bind(loader, user, LateBound::AdjustWindowRectExForDpi);
+    metricsForDpi = Bind(loader, user, LateBound::GetSystemMetricsForDpi);
     if (HMODULE_T shcore = loader.LoadLibrary(LateBound::GetDpiForMonitor.library))
       forMonitor = Bind(loader, shcore, LateBound::GetDpiForMonitor);
+  }
+  // A system metric at `dpi`; before Windows 10, at the system's scale.
+  int Metric(int index, int dpi) const {
+    return metricsForDpi ? metricsForDpi(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
   }
   static const TDpiFunctions& Get() {
     static const TDpiFunctions functions;
@@ -600,6 +606,41 @@ TPoint TWin32Backend::OuterSize(uintptr_t window, int width, int height, int dpi
   if (!f.adjustForDpi || !f.adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
   return {r.right - r.left, r.bottom - r.top};
+}
+
+int TWin32Backend::CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text,
+                                int dpi) {
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    shown += text[i];
+  }
+  HDC dc = GetDC(nullptr);
+  if (!dc) return 0;
+  HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(FontFor(font.name, font.height, font.bold)));
+  SIZE size{}, zero{};
+  GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  GetTextExtentPoint32A(dc, "0", 1, &zero);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  const TDpiFunctions& f = TDpiFunctions::Get();
+  int width = size.cx;
+  switch (box) {
+    case TCaptionBox::Label:
+      // A label's window is a pixel wider than its text (its peer's width).
+      width += 1;
+      break;
+    case TCaptionBox::CheckBox:
+      // The box is drawn at the menu check mark's size (13 px at 96 dpi at
+      // least), and the text starts half a digit's width after it.
+      width += std::max(f.Metric(SM_CXMENUCHECK, dpi), MulDiv(13, dpi, 96)) + zero.cx / 2;
+      break;
+    case TCaptionBox::PushButton:
+      width += 2 * (f.Metric(SM_CXEDGE, dpi) + f.Metric(SM_CXFOCUSBORDER, dpi));
+      break;
+  }
+  return width;
 }
 
 // ---- icons ----

@@ -65,6 +65,7 @@ class TWin32Backend : public IBackend {
   int SystemDpi() override;
   int DpiAt(const TRect& r) override;
   int WindowDpi(THandle window) override;
+  int CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text, int dpi) override;
   THandle LoadSystemIcon(int id) override;
   THandle IconFromImageList(TImageList& list, int index) override;
   THandle ApplicationIcon() override;
