@@ -459,3 +459,46 @@ TEST_F(LayoutWin32, TheChecksFindACaptionCutOffAndControlsLaidOverOneAnother) {
 }
 
 }  // namespace
+
+// Windows' word that the window is now on a monitor of another scale (as a
+// drag onto it brings): the window is laid out there, at the place Windows
+// suggests, its fonts made for that scale, and it is its own layout again
+// once back. Before the move Windows asks what size it will take there.
+TEST_F(LayoutWin32, AMoveOntoAMonitorOfAnotherScaleLaysTheWindowOutThereAndBack) {
+  HWND main = world_->Main();
+  const int dpi = DpiOf(main);
+  const int other = dpi == 96 ? 144 : 96;
+  const RECT before = ClientOf(main);
+  RECT outer{};
+  GetWindowRect(main, &outer);
+  HWND button = Hwnd(world_->q.Form1->ConButton->Handle());
+  const auto fontHeight = [button] {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(button, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return font.lfHeight;
+  };
+  const LONG fontBefore = fontHeight();
+
+  SIZE asked{outer.right - outer.left, outer.bottom - outer.top};
+  EXPECT_TRUE(SendMessageA(main, WM_GETDPISCALEDSIZE, other, reinterpret_cast<LPARAM>(&asked)));
+  RECT suggested{outer.left + 40, outer.top + 30, outer.left + 40 + asked.cx,
+                 outer.top + 30 + asked.cy};
+  SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+  world_->backend.ProcessMessages();
+  const RECT there = ClientOf(main);
+  RECT placed{};
+  GetWindowRect(main, &placed);
+  EXPECT_EQ(there.right, MulDiv(design_->main.width, other, 96));
+  EXPECT_EQ(there.bottom, MulDiv(design_->main.height, other, 96));
+  EXPECT_EQ(placed.left, suggested.left);
+  EXPECT_EQ(placed.top, suggested.top);
+  EXPECT_EQ(fontHeight(), -MulDiv(8, other, 72));   // 8 points at that scale
+
+  SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&outer));
+  world_->backend.ProcessMessages();
+  const RECT back = ClientOf(main);
+  EXPECT_EQ(back.right, before.right);
+  EXPECT_EQ(back.bottom, before.bottom);
+  EXPECT_EQ(fontHeight(), fontBefore);
+}

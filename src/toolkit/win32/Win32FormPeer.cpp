@@ -197,6 +197,17 @@ void TWin32FormPeer::ApplyBounds() {
   ++syncing_;
   ::SetWindowPos(hwnd_, nullptr, form_.Left(), form_.Top(), width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame the window has may not be the one asked about for its scale
+  // (a system that draws every frame at its own scale): the client area
+  // decides, so the size is mended by what it lacks or has too much.
+  RECT client{};
+  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0 && GetClientRect(hwnd_, &client) &&
+      (client.right != form_.ClientWidth() || client.bottom != form_.ClientHeight())) {
+    width += form_.ClientWidth() - client.right;
+    height += form_.ClientHeight() - client.bottom;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   form_.SetBounds(form_.Left(), form_.Top(), width, height);
   --syncing_;
 }
