@@ -493,7 +493,7 @@ TEST_F(LayoutWin32, AMoveOntoAMonitorOfAnotherScaleLaysTheWindowOutThereAndBack)
   EXPECT_EQ(there.bottom, MulDiv(design_->main.height, other, 96));
   EXPECT_EQ(placed.left, suggested.left);
   EXPECT_EQ(placed.top, suggested.top);
-  EXPECT_EQ(fontHeight(), -MulDiv(8, other, 72));   // 8 points at that scale
+  EXPECT_EQ(fontHeight(), -MulDiv(8, other, 72));  // 8 points at that scale
 
   SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&outer));
   world_->backend.ProcessMessages();

@@ -205,8 +205,7 @@ void TWin32FormPeer::ApplyBounds() {
       (client.right != form_.ClientWidth() || client.bottom != form_.ClientHeight())) {
     width += form_.ClientWidth() - client.right;
     height += form_.ClientHeight() - client.bottom;
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   form_.SetBounds(form_.Left(), form_.Top(), width, height);
   --syncing_;
