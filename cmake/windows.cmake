@@ -38,11 +38,13 @@ target_compile_definitions(Quindle PRIVATE
   QUINDLE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   QUINDLE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 # The icons and the manifest are read by the resource compiler.
-set_property(SOURCE ${QUINDLE_RESOURCES}/Quindle.rc APPEND PROPERTY OBJECT_DEPENDS
-  ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_RESOURCES}/ResourceIds.h
+set(QUINDLE_ICONS ${QUINDLE_RESOURCES}/Icons.rc ${QUINDLE_RESOURCES}/ResourceIds.h
   ${QUINDLE_RESOURCES}/app.ico ${QUINDLE_RESOURCES}/disconnected.ico
   ${QUINDLE_RESOURCES}/connected.ico ${QUINDLE_RESOURCES}/dial1.ico
   ${QUINDLE_RESOURCES}/dial2.ico)
+set_property(SOURCE ${QUINDLE_RESOURCES}/Quindle.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${QUINDLE_RESOURCES}/Quindle.manifest ${QUINDLE_ICONS})
+set_property(SOURCE ${QUINDLE_RESOURCES}/Icons.rc APPEND PROPERTY OBJECT_DEPENDS ${QUINDLE_ICONS})
 target_link_libraries(Quindle PRIVATE quindle_app
   comctl32 shell32 ws2_32 advapi32 user32 gdi32)
 if(MSVC)
@@ -117,8 +119,9 @@ elseif(WIN_TEST_SRC)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-  add_executable(quindle_wintests ${WIN_TEST_SRC})
-  target_include_directories(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  # The program's icons (without its manifest), loaded as the program loads them.
+  add_executable(quindle_wintests ${WIN_TEST_SRC} ${QUINDLE_RESOURCES}/Icons.rc)
+  target_include_directories(quindle_wintests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${QUINDLE_RESOURCES})
   target_link_libraries(quindle_wintests PRIVATE quindle_app rassim_core gtest gtest_main)
   # The program's own manifest, read by the resource compiler from the
   # resources folder: the suites run as Quindle.exe runs.

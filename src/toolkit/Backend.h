@@ -190,7 +190,11 @@ class IBackend {
                            int dpi) = 0;
 
   // Icons: a shared system icon (not to be destroyed), an owned copy of an
-  // image-list entry or of the application icon, and the release of an owned one.
+  // image-list entry or of the application icon, and the release of an owned
+  // one. The owned ones are for the notification area and are loaded at its
+  // size, the small-icon size at the system's dpi (16 pixels at 96 dpi, 24
+  // at 144), whatever size the image list names, so that the shell shows
+  // them unstretched.
   virtual THandle LoadSystemIcon(int id) = 0;
   virtual THandle IconFromImageList(TImageList& list, int index) = 0;
   virtual THandle ApplicationIcon() = 0;

@@ -1,4 +1,6 @@
-// A list of 16 by 16 icons, taken from the program's resources by id.
+// A list of icons, taken from the program's resources by id. Its size is the
+// one it was designed at (16 by 16); the backend loads each icon at the size
+// the system asks for where it is shown.
 #pragma once
 #include <vector>
 #include "toolkit/Component.h"

@@ -886,6 +886,50 @@ TEST(TrayIconLost, AnIconLostWithoutAWordIsBackWithinAMinuteOrTheWindowIsOnTheTa
   EXPECT_FALSE(b.IsWindowVisible(f.Handle()));
 }
 
+// The whole program at 100 % and at 150 %: every icon the notification area
+// is given from start-up through a dial, the still ones and each frame of
+// the dial's animation, was loaded at the small-icon size of the system's
+// dpi, so that the shell does not stretch a 16-pixel one.
+TEST(TrayIconScale, EveryIconShownThroughADialIsLoadedAtTheSystemsSmallIconSize) {
+  for (auto [dpi, pixels] : {std::pair{96, 16}, std::pair{144, 24}}) {
+    SCOPED_TRACE("dpi " + std::to_string(dpi));
+    TQuindleWorld q("[Home]\nScript=0:1000,1:1000,2:1500,8192:100\n");
+    THeadlessBackend& b = q.world.backend;
+    b.systemDpi = dpi;
+    b.keepReleasedIcons = true;
+    q.Start();
+    TForm1& f = *q.form1;
+    f.Show();
+    f.ConButton->Click();
+    ASSERT_TRUE(q.AdvanceUntil([&] { return f.Panel1->Caption() == "Connected to Home"; }));
+
+    // The images in the order the shell showed them, each run of one image
+    // once. The change to a still image refreshes by way of no image, which
+    // shows the system's shared icon for that moment (the shell sizes that
+    // one itself); it comes once here, before the connected image.
+    const THandle systemIcon = b.LoadSystemIcon(SystemIconId(f.TrayIcon->WinIcon()));
+    std::vector<int> shown;
+    int systemIconShown = 0;
+    for (const TNotifyCall& call : q.world.shell.notifyCalls) {
+      const TSent sent = Decode(call);
+      if (sent.icon == systemIcon) {
+        ++systemIconShown;
+        continue;
+      }
+      const int resource = b.IconResourceOf(sent.icon);
+      EXPECT_EQ(b.IconSizeOf(sent.icon), pixels) << "image " << resource;
+      if (shown.empty() || shown.back() != resource) shown.push_back(resource);
+    }
+    EXPECT_EQ(systemIconShown, 1);
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown.front(), IDI_DISCONNECTED);
+    EXPECT_EQ(shown.back(), IDI_CONNECTED);
+    // Between them the dial's two frames, in turn, from the first.
+    for (size_t i = 1; i + 1 < shown.size(); ++i)
+      EXPECT_EQ(shown[i], i % 2 ? IDI_DIAL1 : IDI_DIAL2) << "image " << i;
+  }
+}
+
 TEST_F(TrayIconTest, TaskbarRestartLeavesAHiddenIconHidden) {
   tray->SetActive(true);
   tray->SetActive(false);

@@ -2,15 +2,21 @@
 // accepted by Shell_NotifyIconA in both layouts, the hidden window hears the
 // icon's messages and the shell's restart broadcast, a refused icon leaves
 // the minimised window on the taskbar, the window lets the broadcast through
-// the message filter, and the hot key is given back at destruction.
+// the message filter, and the hot key is given back at destruction; and the
+// icons: each resource holds an image for every scale, and the tray and the
+// title bars get the program's own images at the sizes the system asks for.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Before any Windows header, whose macros would rename the loader's methods.
 #include "platform/win32/Win32Platform.h"
 
+#include "ResourceIds.h"
 #include "ToolkitWin32World.h"
 #include "components/TrayIcon.h"
 #include "toolkit/ImgList.h"
@@ -241,6 +247,162 @@ TEST(Win32TrayIcon, DestructionGivesTheHotKeyBack) {
   EXPECT_TRUE(RegisterHotKey(other, 1, MOD_CONTROL | MOD_ALT | MOD_SHIFT, VK_F9));
   UnregisterHotKey(other, 1);
   DestroyWindow(other);
+}
+
+// ---- the icons ----
+
+// An icon group as the resource compiler stores it (RT_GROUP_ICON).
+#pragma pack(push, 2)
+struct TGroupIconEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+// One image of an icon resource: its width and height as its own header
+// says (a bitmap's, or a PNG's for the large ones), and for a bitmap its
+// colours, BGR, bottom row first.
+struct TIconImage {
+  int width = 0, height = 0;
+  std::vector<uint8_t> bgr;
+};
+
+std::vector<uint8_t> BgrOf(const uint8_t* bgra, size_t pixels) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < pixels; ++i) out.insert(out.end(), bgra + 4 * i, bgra + 4 * i + 3);
+  return out;
+}
+
+// The images of this runner's icon resource `groupId`, by the size the
+// group names for each (the runner links the program's own icon script).
+std::map<int, TIconImage> ImagesOf(int groupId) {
+  std::map<int, TIconImage> images;
+  HRSRC group =
+      FindResourceA(nullptr, MAKEINTRESOURCEA(groupId), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  if (!group) return images;
+  const auto* dir = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, group)));
+  WORD count = 0;
+  std::memcpy(&count, dir + 4, sizeof count);
+  for (WORD i = 0; i < count; ++i) {
+    TGroupIconEntry e;
+    std::memcpy(&e, dir + 6 + i * sizeof e, sizeof e);
+    HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(e.id), MAKEINTRESOURCEA(3));  // RT_ICON
+    if (!res) continue;
+    const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, res)));
+    const DWORD bytes = SizeofResource(nullptr, res);
+    TIconImage image;
+    if (bytes > 24 && std::memcmp(data, "\x89PNG", 4) == 0) {
+      image.width = (data[16] << 24) | (data[17] << 16) | (data[18] << 8) | data[19];
+      image.height = (data[20] << 24) | (data[21] << 16) | (data[22] << 8) | data[23];
+    } else if (bytes >= sizeof(BITMAPINFOHEADER)) {
+      BITMAPINFOHEADER header;
+      std::memcpy(&header, data, sizeof header);
+      image.width = header.biWidth;
+      image.height = header.biHeight / 2;  // the colours and the mask
+      const size_t pixels = static_cast<size_t>(image.width) * image.height;
+      if (header.biBitCount == 32 && bytes >= sizeof header + 4 * pixels)
+        image.bgr = BgrOf(data + sizeof header, pixels);
+    }
+    images[e.width ? e.width : 256] = image;
+  }
+  return images;
+}
+
+// What an icon handle shows: its colour bitmap's size and colours.
+TIconImage PictureOf(THandle handle) {
+  TIconImage picture;
+  ICONINFO info{};
+  if (!GetIconInfo(reinterpret_cast<HICON>(handle), &info)) return picture;
+  BITMAP bitmap{};
+  if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap)) {
+    picture.width = bitmap.bmWidth;
+    picture.height = bitmap.bmHeight;
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), bitmap.bmWidth, bitmap.bmHeight, 1, 32, BI_RGB};
+    const size_t pixels = static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight;
+    std::vector<uint8_t> bits(4 * pixels);
+    HDC screen = GetDC(nullptr);
+    if (GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, bits.data(), &format, DIB_RGB_COLORS))
+      picture.bgr = BgrOf(bits.data(), pixels);
+    ReleaseDC(nullptr, screen);
+  }
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return picture;
+}
+
+// The notification area's icons and the program's, each with an image for
+// the small-icon size of each usual scale (100, 125, 150, 200, 250 and
+// 300 %), so that the system need not stretch one; loaded at each size, the
+// icon the system hands out is that image, unscaled.
+TEST(Win32Icons, EachIconHoldsAnImageForEveryScaleAndLoadsItUnscaled) {
+  for (int id : {IDI_APP, IDI_DISCONNECTED, IDI_CONNECTED, IDI_DIAL1, IDI_DIAL2}) {
+    SCOPED_TRACE("icon " + std::to_string(id));
+    const std::map<int, TIconImage> images = ImagesOf(id);
+    ASSERT_FALSE(images.empty());
+    for (int size : {16, 20, 24, 32, 40, 48}) {
+      SCOPED_TRACE("size " + std::to_string(size));
+      auto it = images.find(size);
+      ASSERT_NE(it, images.end());
+      EXPECT_EQ(it->second.width, size);
+      EXPECT_EQ(it->second.height, size);
+      ASSERT_EQ(it->second.bgr.size(), 3u * size * size);
+      THandle icon =
+          reinterpret_cast<THandle>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                               IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+      ASSERT_NE(icon, 0u);
+      const TIconImage shown = PictureOf(icon);
+      DestroyIcon(reinterpret_cast<HICON>(icon));
+      EXPECT_EQ(shown.width, size);
+      EXPECT_TRUE(shown.bgr == it->second.bgr) << "the image was scaled";
+    }
+    for (const auto& [size, image] : images) EXPECT_EQ(image.width, size) << "as the group says";
+  }
+}
+
+// The tray's icons through the real backend, the still ones, the dial's
+// frames and the program's own, from an image list designed at 32 pixels:
+// each is the program's image at the small-icon size this system's
+// notification area shows (what GetSystemMetrics says at the system's
+// dpi), not stretched there. The forms' title bars and task switcher get
+// the program's icon at the small and the large size.
+TEST(Win32TrayIcon, EveryIconIsTheProgramsImageAtTheSystemsSmallIconSize) {
+  const int small = GetSystemMetrics(SM_CXSMICON), large = GetSystemMetrics(SM_CXICON);
+  TTrayWorld w;
+  auto* tray = new TTrayIcon(w.form);
+  auto* list = new TImageList(w.form);
+  list->SetSize(32, 32);
+  for (int id : {IDI_DISCONNECTED, IDI_CONNECTED, IDI_DIAL1, IDI_DIAL2}) list->AddIcon(id);
+  tray->SetImageList(list);
+  tray->SetActive(true);
+  auto expectImage = [&](THandle icon, int id, int size) {
+    SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
+    const TIconImage shown = PictureOf(icon);
+    EXPECT_EQ(shown.width, size);
+    EXPECT_EQ(shown.height, size);
+    const std::map<int, TIconImage> images = ImagesOf(id);
+    auto it = images.find(size);
+    ASSERT_NE(it, images.end()) << "no image of that size";
+    EXPECT_TRUE(shown.bgr == it->second.bgr) << "not the program's image of that size";
+  };
+  for (int index = 0; index < list->Count(); ++index) {
+    tray->SetImageIndex(index);
+    expectImage(tray->CurrentIcon(), list->ResourceId(index), small);
+  }
+  tray->SetAnimate(true);
+  for (int frame = 0; frame < list->Count(); ++frame) {
+    tray->UpdateIcon();
+    expectImage(tray->CurrentIcon(), list->ResourceId(frame), small);
+  }
+  tray->SetUseAppIcon(true);
+  expectImage(tray->CurrentIcon(), IDI_APP, small);
+  for (const auto& c : w.shell.calls) EXPECT_TRUE(c.ok) << "message " << c.message;
+
+  HWND form = Hwnd(w.form->Handle());
+  expectImage(static_cast<THandle>(GetClassLongPtrA(form, GCLP_HICON)), IDI_APP, large);
+  expectImage(static_cast<THandle>(GetClassLongPtrA(form, GCLP_HICONSM)), IDI_APP, small);
 }
 
 }  // namespace

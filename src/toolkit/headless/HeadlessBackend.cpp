@@ -393,28 +393,43 @@ int THeadlessBackend::LastShowCommand(THandle window) const {
   return it == windowState_.end() ? -1 : it->second;
 }
 
-THandle THeadlessBackend::IconFromImageList(TImageList& list, int index) {
-  if (index < 0 || index >= list.Count()) return 0;
+THandle THeadlessBackend::LoadOwnedIcon(int resource) {
+  // SM_CXSMICON at the system's dpi: 16 pixels at 96, scaled and rounded as
+  // MulDiv does (20, 24 and 32 at 120, 144 and 192).
+  const int size = (16 * systemDpi + 48) / 96;
   THandle h = nextHandle_++;
-  iconResources_[h] = list.ResourceId(index);
+  icons_[h] = {resource, size, true};
   ++liveIcons_;
   return h;
+}
+
+THandle THeadlessBackend::IconFromImageList(TImageList& list, int index) {
+  if (index < 0 || index >= list.Count()) return 0;
+  return LoadOwnedIcon(list.ResourceId(index));
 }
 
 THandle THeadlessBackend::ApplicationIcon() {
-  THandle h = nextHandle_++;
-  iconResources_[h] = 1;
-  ++liveIcons_;
-  return h;
+  return LoadOwnedIcon(1);
 }
 
 void THeadlessBackend::DestroyIcon(THandle icon) {
-  if (iconResources_.erase(icon)) --liveIcons_;
+  auto it = icons_.find(icon);
+  if (it == icons_.end() || !it->second.live) return;
+  --liveIcons_;
+  if (keepReleasedIcons)
+    it->second.live = false;
+  else
+    icons_.erase(it);
 }
 
 int THeadlessBackend::IconResourceOf(THandle icon) const {
-  auto it = iconResources_.find(icon);
-  return it == iconResources_.end() ? 0 : it->second;
+  auto it = icons_.find(icon);
+  return it == icons_.end() ? 0 : it->second.resource;
+}
+
+int THeadlessBackend::IconSizeOf(THandle icon) const {
+  auto it = icons_.find(icon);
+  return it == icons_.end() ? 0 : it->second.size;
 }
 
 const THeadlessBackend::TMonitor* THeadlessBackend::MonitorNearest(const TRect& r) const {

@@ -111,8 +111,15 @@ class THeadlessBackend : public IBackend {
   // do (each hidden window here); the number of windows it reached.
   int BroadcastFromShell(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
   int TimerCount() const { return static_cast<int>(timers_.size()); }
-  // The resource id an icon handle was made from (0 for system icons).
+  // What an owned icon handle was made from: its resource id, and the width
+  // and height in pixels it was loaded at, the small-icon size at systemDpi
+  // then, as Windows scales SM_CXSMICON (16 at 96 dpi). Both 0 for system
+  // icons and for released ones, unless keepReleasedIcons holds: then a
+  // released icon is still known (the handles are never reused), so that
+  // the records the shell received earlier can be read.
   int IconResourceOf(THandle icon) const;
+  int IconSizeOf(THandle icon) const;
+  bool keepReleasedIcons = false;
   // The last ShowWindow command given to a window (-1 when none).
   int LastShowCommand(THandle window) const;
 
@@ -206,7 +213,13 @@ class THeadlessBackend : public IBackend {
   std::vector<std::function<bool()>> probes_;
   std::map<THandle, TWndProc> hidden_;
   std::map<THandle, int> windowState_;  // last ShowWindow command per window
-  std::map<THandle, int> iconResources_;
+  struct TLoadedIcon {
+    int resource;
+    int size;
+    bool live;
+  };
+  THandle LoadOwnedIcon(int resource);
+  std::map<THandle, TLoadedIcon> icons_;
   THandle nextHandle_ = 0x1000;
   std::map<std::string, uint32_t> registeredMessages_;
   int liveIcons_ = 0;

@@ -49,7 +49,54 @@ struct THiddenWindow {
   std::shared_ptr<TWndProc> proc;
 };
 
-void RegisterClasses() {
+// The size Windows gives an icon of `metric` (SM_CXICON, or SM_CXSMICON for
+// the small icons of title bars and the notification area) at `dpi`.
+// Windows 10 1607 on names it for any dpi; before, the metric is the
+// system's, which is what those systems scale icons to.
+int IconSize(int metric, int dpi) {
+  static TWin32LibraryLoader loader;
+  static const auto forDpi =
+      Bind(loader, GetModuleHandleA(LateBound::GetSystemMetricsForDpi.library),
+           LateBound::GetSystemMetricsForDpi);
+  if (forDpi)
+    if (int size = forDpi(metric, static_cast<UINT>(dpi)); size > 0) return size;
+  return GetSystemMetrics(metric);
+}
+
+// An owned icon of a resource of the program, `size` pixels square, the
+// size of `metric` (SM_CXICON or SM_CXSMICON); where the module carries
+// none (a test runner), an owned copy of the system's application icon at
+// that size, so that the caller always holds something it may destroy.
+HICON LoadOwnedIcon(int resourceId, int metric, int size) {
+  // Common controls 6 (Windows Vista on, where the manifest picks them; the
+  // library is imported, so loaded already) take the file's image of the
+  // metric's size, or scale a larger one down rather than a smaller one up.
+  // They measure the metric as this thread sees it, used only when that is
+  // the size asked for.
+  static TWin32LibraryLoader loader;
+  static const auto loadIconMetric =
+      Bind(loader, GetModuleHandleA(LateBound::LoadIconMetric.library), LateBound::LoadIconMetric);
+  HICON icon = nullptr;
+  if (loadIconMetric && GetSystemMetrics(metric) == size &&
+      loadIconMetric(Instance(), MAKEINTRESOURCEW(resourceId),
+                     metric == SM_CXSMICON ? LIM_SMALL : LIM_LARGE, &icon) == S_OK &&
+      icon)
+    return icon;
+  // Elsewhere the image of that size, or the nearest stretched to it.
+  icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(resourceId), IMAGE_ICON, size,
+                                       size, LR_DEFAULTCOLOR));
+  // The system's icon is shared: a copy of its image nearest that size.
+  if (!icon)
+    icon = static_cast<HICON>(
+        CopyImage(LoadIconA(nullptr, MAKEINTRESOURCEA(32512)),  // IDI_APPLICATION
+                  IMAGE_ICON, size, size, LR_COPYFROMRESOURCE));
+  return icon;
+}
+
+// The window classes; a form's title bar and task-switcher entry show the
+// program's icon at the system's two icon sizes, so that Windows need not
+// stretch one to the other.
+void RegisterClasses(int dpi) {
   static bool registered = false;
   if (registered) return;
   registered = true;
@@ -70,19 +117,10 @@ void RegisterClasses() {
   wc.lpszClassName = kFormWindowClass;
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_APP));
-  if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
+  // The class keeps them for the life of the process.
+  wc.hIcon = LoadOwnedIcon(IDI_APP, SM_CXICON, IconSize(SM_CXICON, dpi));
+  wc.hIconSm = LoadOwnedIcon(IDI_APP, SM_CXSMICON, IconSize(SM_CXSMICON, dpi));
   RegisterClassExA(&wc);
-}
-
-// An owned copy of an icon resource of the program; where the module carries
-// none (a test runner), an owned copy of the system's application icon, so
-// that the caller always holds something it may destroy.
-HICON LoadOwnedIcon(int resourceId, int width, int height) {
-  HICON icon = static_cast<HICON>(
-      LoadImageA(Instance(), MAKEINTRESOURCEA(resourceId), IMAGE_ICON, width, height, 0));
-  if (!icon) icon = CopyIcon(LoadIconA(nullptr, MAKEINTRESOURCEA(32512)));
-  return icon;
 }
 
 }  // namespace
@@ -90,7 +128,8 @@ HICON LoadOwnedIcon(int resourceId, int width, int height) {
 TWin32Backend::TWin32Backend() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
-  RegisterClasses();
+  // This backend's own scale: a derived backend is not made yet.
+  RegisterClasses(TWin32Backend::SystemDpi());
   HWND utility = CreateWindowExA(0, kUtilityClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  Instance(), nullptr);
   if (!utility) throw std::runtime_error("Cannot create the message window");
@@ -649,13 +688,16 @@ THandle TWin32Backend::LoadSystemIcon(int id) {
   return T(LoadIconA(nullptr, MAKEINTRESOURCEA(id)));
 }
 
+// The notification area shows its icons at the small-icon size of the
+// system's dpi, whatever size an image list was designed at; an icon of
+// another size would be stretched there.
 THandle TWin32Backend::IconFromImageList(TImageList& list, int index) {
   if (index < 0 || index >= list.Count()) return 0;
-  return T(LoadOwnedIcon(list.ResourceId(index), list.Width(), list.Height()));
+  return T(LoadOwnedIcon(list.ResourceId(index), SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
 }
 
 THandle TWin32Backend::ApplicationIcon() {
-  return T(LoadOwnedIcon(IDI_APP, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
+  return T(LoadOwnedIcon(IDI_APP, SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
 }
 
 void TWin32Backend::DestroyIcon(THandle icon) {
