@@ -3,6 +3,7 @@
 // methods (Click, KeyDown, KeyPress, a selection) whichever way it comes.
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include "toolkit/Backend.h"
@@ -92,6 +93,10 @@ class TControl : public TComponent {
 
   IControlPeer* Peer() const { return peer_.get(); }
   THandle Handle() const { return peer_ ? peer_->Handle() : 0; }
+  // What surrounds the caption of a control that shows one whole (a label,
+  // a check box or radio button, a push button); none for the others.
+  virtual std::optional<TCaptionBox> CaptionBox() const { return std::nullopt; }
+
   // Makes the native peers of this control (and its children).
   virtual void CreateHandles();
   // Runs once the native window exists (also on re-creation).
@@ -206,6 +211,7 @@ class TWinControl : public TControl {
 class TLabel : public TControl {
  public:
   explicit TLabel(TComponent* owner);
+  std::optional<TCaptionBox> CaptionBox() const override { return TCaptionBox::Label; }
 };
 
 class TPanel : public TWinControl {
@@ -221,6 +227,7 @@ class TGroupBox : public TWinControl {
 class TButton : public TWinControl {
  public:
   explicit TButton(TComponent* owner);
+  std::optional<TCaptionBox> CaptionBox() const override { return TCaptionBox::PushButton; }
   bool Default() const { return default_; }
   void SetDefault(bool v);
   int ModalResult() const { return modalResult_; }
@@ -236,6 +243,7 @@ class TButton : public TWinControl {
 class TCheckBox : public TWinControl {
  public:
   explicit TCheckBox(TComponent* owner);
+  std::optional<TCaptionBox> CaptionBox() const override { return TCaptionBox::CheckBox; }
   bool Checked() const { return checked_; }
   void SetChecked(bool value);
   void Click() override;  // the user's click toggles the box
@@ -249,6 +257,7 @@ class TCheckBox : public TWinControl {
 class TRadioButton : public TWinControl {
  public:
   explicit TRadioButton(TComponent* owner);
+  std::optional<TCaptionBox> CaptionBox() const override { return TCaptionBox::CheckBox; }
   bool Checked() const { return checked_; }
   void SetChecked(bool value);
   void Click() override;  // the user's click checks it

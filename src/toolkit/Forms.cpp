@@ -1,7 +1,6 @@
 #include "toolkit/Forms.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 #include "toolkit/Application.h"
@@ -19,13 +18,7 @@ constexpr int kMostWiden = 1500;
 // holds need, in their fonts at the scale they are laid out at now.
 int WidenFor(const TControl& c, IBackend& backend) {
   int widen = kNoWiden;
-  std::optional<TCaptionBox> box;
-  if (dynamic_cast<const TLabel*>(&c))
-    box = TCaptionBox::Label;
-  else if (dynamic_cast<const TCheckBox*>(&c) || dynamic_cast<const TRadioButton*>(&c))
-    box = TCaptionBox::CheckBox;
-  else if (dynamic_cast<const TButton*>(&c))
-    box = TCaptionBox::PushButton;
+  const std::optional<TCaptionBox> box = c.CaptionBox();
   if (box && !c.Caption().empty() && c.Width() > 0) {
     const int need = backend.CaptionWidth(*box, c.Font(), c.Caption(), c.Dpi());
     widen = std::max(widen, (need * kNoWiden + c.Width() - 1) / c.Width());

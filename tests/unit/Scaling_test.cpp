@@ -142,11 +142,7 @@ namespace {
 
 // Every caption's room in its control, against what the backend measures.
 void ExpectCaptionsFit(const TControl& c, IBackend& backend) {
-  std::optional<TCaptionBox> box;
-  if (dynamic_cast<const TLabel*>(&c)) box = TCaptionBox::Label;
-  if (dynamic_cast<const TCheckBox*>(&c) || dynamic_cast<const TRadioButton*>(&c))
-    box = TCaptionBox::CheckBox;
-  if (dynamic_cast<const TButton*>(&c)) box = TCaptionBox::PushButton;
+  const std::optional<TCaptionBox> box = c.CaptionBox();
   if (box && !c.Caption().empty())
     EXPECT_GE(c.Width(), backend.CaptionWidth(*box, c.Font(), c.Caption(), c.Dpi())) << c.Name();
   if (auto* w = dynamic_cast<const TWinControl*>(&c))

@@ -49,18 +49,57 @@ struct THiddenWindow {
   std::shared_ptr<TWndProc> proc;
 };
 
+// The late-bound functions of the monitors, their scales and the icons,
+// bound once where the system has them: user32 and comctl32 are loaded
+// already; shcore is not a known library and comes from the system folder.
+struct TLateFunctions {
+  TWin32LibraryLoader loader;
+  decltype(&::GetDpiForSystem) forSystem = nullptr;
+  decltype(&::GetDpiForWindow) forWindow = nullptr;
+  decltype(&::MonitorFromRect) monitorFromRect = nullptr;
+  decltype(&::MonitorFromWindow) monitorFromWindow = nullptr;
+  decltype(&::GetDpiForMonitor) forMonitor = nullptr;
+  decltype(&::AdjustWindowRectExForDpi) adjustForDpi = nullptr;
+  decltype(&::GetSystemMetricsForDpi) metricsForDpi = nullptr;
+  decltype(&::GetMonitorInfoA) monitorInfo = nullptr;
+  decltype(&::LoadIconMetric) loadIconMetric = nullptr;
+  TLateFunctions() {
+    HMODULE_T user = GetModuleHandleA(LateBound::GetDpiForWindow.library);
+    forSystem = Bind(loader, user, LateBound::GetDpiForSystem);
+    forWindow = Bind(loader, user, LateBound::GetDpiForWindow);
+    monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
+    monitorFromWindow = Bind(loader, user, LateBound::MonitorFromWindow);
+    adjustForDpi = Bind(loader, user, LateBound::AdjustWindowRectExForDpi);
+    metricsForDpi = Bind(loader, user, LateBound::GetSystemMetricsForDpi);
+    monitorInfo = Bind(loader, user, LateBound::GetMonitorInfoA);
+    loadIconMetric = Bind(loader, GetModuleHandleA(LateBound::LoadIconMetric.library),
+                          LateBound::LoadIconMetric);
+    if (HMODULE_T shcore = loader.LoadLibrary(LateBound::GetDpiForMonitor.library))
+      forMonitor = Bind(loader, shcore, LateBound::GetDpiForMonitor);
+  }
+  // A system metric at `dpi`. Windows 10 1607 on names it for any dpi;
+  // before, the metric is the system's, the only scale those systems have.
+  int Metric(int index, int dpi) const {
+    if (metricsForDpi)
+      if (int value = metricsForDpi(index, static_cast<UINT>(dpi)); value > 0) return value;
+    return GetSystemMetrics(index);
+  }
+  static const TLateFunctions& Get() {
+    static const TLateFunctions functions;
+    return functions;
+  }
+  // The effective dpi of a monitor; 0 where the system cannot say.
+  int ForMonitor(HMONITOR monitor) const {
+    UINT x = 0, y = 0;
+    if (!forMonitor || !monitor || forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y) != S_OK) return 0;
+    return static_cast<int>(y);
+  }
+};
+
 // The size Windows gives an icon of `metric` (SM_CXICON, or SM_CXSMICON for
 // the small icons of title bars and the notification area) at `dpi`.
-// Windows 10 1607 on names it for any dpi; before, the metric is the
-// system's, which is what those systems scale icons to.
 int IconSize(int metric, int dpi) {
-  static TWin32LibraryLoader loader;
-  static const auto forDpi =
-      Bind(loader, GetModuleHandleA(LateBound::GetSystemMetricsForDpi.library),
-           LateBound::GetSystemMetricsForDpi);
-  if (forDpi)
-    if (int size = forDpi(metric, static_cast<UINT>(dpi)); size > 0) return size;
-  return GetSystemMetrics(metric);
+  return TLateFunctions::Get().Metric(metric, dpi);
 }
 
 // An owned icon of a resource of the program, `size` pixels square, the
@@ -73,9 +112,7 @@ HICON LoadOwnedIcon(int resourceId, int metric, int size) {
   // metric's size, or scale a larger one down rather than a smaller one up.
   // They measure the metric as this thread sees it, used only when that is
   // the size asked for.
-  static TWin32LibraryLoader loader;
-  static const auto loadIconMetric =
-      Bind(loader, GetModuleHandleA(LateBound::LoadIconMetric.library), LateBound::LoadIconMetric);
+  const auto loadIconMetric = TLateFunctions::Get().loadIconMetric;
   HICON icon = nullptr;
   if (loadIconMetric && GetSystemMetrics(metric) == size &&
       loadIconMetric(Instance(), MAKEINTRESOURCEW(resourceId),
@@ -544,16 +581,13 @@ TRect TWin32Backend::WorkArea() {
 
 TRect TWin32Backend::WorkAreaNearest(const TRect& r) {
   // Windows 98 and 2000 on; Windows 95 has the one desktop.
-  static TWin32LibraryLoader loader;
-  static const HMODULE_T user = GetModuleHandleA(LateBound::MonitorFromRect.library);
-  static const auto monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
-  static const auto getMonitorInfo = Bind(loader, user, LateBound::GetMonitorInfoA);
-  if (monitorFromRect && getMonitorInfo) {
+  const TLateFunctions& f = TLateFunctions::Get();
+  if (f.monitorFromRect && f.monitorInfo) {
     const RECT rect{r.left, r.top, r.right, r.bottom};
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    HMONITOR monitor = monitorFromRect(&rect, MONITOR_DEFAULTTONEAREST);
-    if (monitor && getMonitorInfo(monitor, &info))
+    HMONITOR monitor = f.monitorFromRect(&rect, MONITOR_DEFAULTTONEAREST);
+    if (monitor && f.monitorInfo(monitor, &info))
       return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
   }
   return WorkArea();
@@ -561,50 +595,8 @@ TRect TWin32Backend::WorkAreaNearest(const TRect& r) {
 
 // ---- scale ----
 
-namespace {
-
-// The dpi functions, where the system has them: user32 is loaded already,
-// shcore is not a known library and comes from the system folder.
-struct TDpiFunctions {
-  TWin32LibraryLoader loader;
-  decltype(&::GetDpiForSystem) forSystem = nullptr;
-  decltype(&::GetDpiForWindow) forWindow = nullptr;
-  decltype(&::MonitorFromRect) monitorFromRect = nullptr;
-  decltype(&::MonitorFromWindow) monitorFromWindow = nullptr;
-  decltype(&::GetDpiForMonitor) forMonitor = nullptr;
-  decltype(&::AdjustWindowRectExForDpi) adjustForDpi = nullptr;
-  decltype(&::GetSystemMetricsForDpi) metricsForDpi = nullptr;
-  TDpiFunctions() {
-    HMODULE_T user = GetModuleHandleA(LateBound::GetDpiForWindow.library);
-    forSystem = Bind(loader, user, LateBound::GetDpiForSystem);
-    forWindow = Bind(loader, user, LateBound::GetDpiForWindow);
-    monitorFromRect = Bind(loader, user, LateBound::MonitorFromRect);
-    monitorFromWindow = Bind(loader, user, LateBound::MonitorFromWindow);
-    adjustForDpi = Bind(loader, user, LateBound::AdjustWindowRectExForDpi);
-    metricsForDpi = Bind(loader, user, LateBound::GetSystemMetricsForDpi);
-    if (HMODULE_T shcore = loader.LoadLibrary(LateBound::GetDpiForMonitor.library))
-      forMonitor = Bind(loader, shcore, LateBound::GetDpiForMonitor);
-  }
-  // A system metric at `dpi`; before Windows 10, at the system's scale.
-  int Metric(int index, int dpi) const {
-    return metricsForDpi ? metricsForDpi(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
-  }
-  static const TDpiFunctions& Get() {
-    static const TDpiFunctions functions;
-    return functions;
-  }
-  // The effective dpi of a monitor; 0 where the system cannot say.
-  int ForMonitor(HMONITOR monitor) const {
-    UINT x = 0, y = 0;
-    if (!forMonitor || !monitor || forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y) != S_OK) return 0;
-    return static_cast<int>(y);
-  }
-};
-
-}  // namespace
-
 int TWin32Backend::SystemDpi() {
-  const TDpiFunctions& f = TDpiFunctions::Get();
+  const TLateFunctions& f = TLateFunctions::Get();
   if (f.forSystem)
     if (int dpi = static_cast<int>(f.forSystem()); dpi > 0) return dpi;
   // Before Windows 10: the screen's logical pixels, the system's scale (96
@@ -616,7 +608,7 @@ int TWin32Backend::SystemDpi() {
 }
 
 int TWin32Backend::DpiAt(const TRect& r) {
-  const TDpiFunctions& f = TDpiFunctions::Get();
+  const TLateFunctions& f = TLateFunctions::Get();
   const RECT rect{r.left, r.top, r.right, r.bottom};
   if (f.monitorFromRect)
     if (int dpi = f.ForMonitor(f.monitorFromRect(&rect, MONITOR_DEFAULTTONEAREST)); dpi > 0)
@@ -625,7 +617,7 @@ int TWin32Backend::DpiAt(const TRect& r) {
 }
 
 int TWin32Backend::WindowDpi(THandle window) {
-  const TDpiFunctions& f = TDpiFunctions::Get();
+  const TLateFunctions& f = TLateFunctions::Get();
   if (f.forWindow)
     if (int dpi = static_cast<int>(f.forWindow(H(window))); dpi > 0) return dpi;
   if (f.monitorFromWindow)
@@ -635,7 +627,7 @@ int TWin32Backend::WindowDpi(THandle window) {
 }
 
 TPoint TWin32Backend::OuterSize(uintptr_t window, int width, int height, int dpi) {
-  const TDpiFunctions& f = TDpiFunctions::Get();
+  const TLateFunctions& f = TLateFunctions::Get();
   HWND w = H(window);
   const auto style = static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE));
   const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(w, GWL_EXSTYLE));
@@ -663,7 +655,7 @@ int TWin32Backend::CaptionWidth(TCaptionBox box, const TFont& font, const std::s
   GetTextExtentPoint32A(dc, "0", 1, &zero);
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
-  const TDpiFunctions& f = TDpiFunctions::Get();
+  const TLateFunctions& f = TLateFunctions::Get();
   int width = size.cx;
   switch (box) {
     case TCaptionBox::Label:

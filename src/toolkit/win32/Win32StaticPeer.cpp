@@ -58,22 +58,8 @@ void TWin32StaticPeer::ApplyBounds() {
 // caption, and a font a little wider than the one laid out for must not cut
 // the text off.
 int TWin32StaticPeer::LabelTextWidth() const {
-  std::string shown;
-  const std::string& caption = control_.Caption();
-  for (size_t i = 0; i < caption.size(); ++i) {
-    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
-    shown += caption[i];
-  }
-  HDC dc = GetDC(hwnd_);
-  if (!dc) return 0;
-  const TFont& f = control_.Font();
-  HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(backend_.FontFor(f.name, f.height, f.bold)));
-  SIZE size{};
-  GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd_, dc);
-  return size.cx + 1;
+  return backend_.CaptionWidth(TCaptionBox::Label, control_.Font(), control_.Caption(),
+                               control_.Dpi());
 }
 
 bool TWin32StaticPeer::OwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
