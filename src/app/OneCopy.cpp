@@ -1,5 +1,7 @@
 #include "app/OneCopy.h"
 
+#include <cctype>
+
 #include "app/Unit1.h"
 #include "platform/SingleCopy.h"
 #include "toolkit/Application.h"
@@ -10,9 +12,13 @@ namespace {
 // Registered messages share one name space for every program: a name of
 // Quindle's own.
 constexpr char kShowMessage[] = "Quindle.ShowMainWindow";
+constexpr char kEndMessage[] = "Quindle.EndSession";
 // The running copy's answer once its window has come out; a window that
 // does not know the message answers 0.
 constexpr intptr_t kShownAnswer = 0x5157;
+// The running copy's answer to the end request: it ends once the answer is
+// on its way.
+constexpr intptr_t kEndingAnswer = 0x5158;
 // The main window's caption, by which (with the form class) it is found.
 constexpr char kMainCaption[] = "Quindle";
 
@@ -57,16 +63,56 @@ bool ShowFirstCopy(ISingleCopy& system) {
   }
 }
 
+TStartRequest ParseStart(std::string_view commandLine) {
+  const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!commandLine.empty() && space(commandLine.front())) commandLine.remove_prefix(1);
+  while (!commandLine.empty() && space(commandLine.back())) commandLine.remove_suffix(1);
+  constexpr std::string_view kExit = "/exit";
+  if (commandLine.size() != kExit.size()) return TStartRequest::Run;
+  for (size_t i = 0; i < kExit.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(commandLine[i])) != kExit[i])
+      return TStartRequest::Run;
+  return TStartRequest::EndRunningCopy;
+}
+
+bool EndFirstCopy(ISingleCopy& system) {
+  uintptr_t window = system.FindWindow(kFormWindowClass, kMainCaption);
+  if (!window) return true;
+  const uint32_t message = system.RegisterWindowMessage(kEndMessage);
+  if (!message) return false;
+  // A copy that does not answer (hung, or an older Quindle without the
+  // request) is not waited for: the installer's own check of files in use
+  // then has its say.
+  auto answer = system.SendMessageTimeout(window, message, 0, 0, kAnswerTimeoutMs);
+  if (!answer || *answer != kEndingAnswer) return false;
+  for (unsigned waited = 0; waited < kEndWaitMs; waited += kLookIntervalMs) {
+    system.Sleep(kLookIntervalMs);
+    if (!system.FindWindow(kFormWindowClass, kMainCaption)) return true;
+  }
+  return false;
+}
+
 void AnswerSecondStarts(TApplication& app, TForm1& form) {
   ISingleCopy* system = app.Platform().singleCopy;
   if (!system) return;
-  const uint32_t message = system->RegisterWindowMessage(kShowMessage);
-  if (!message) return;
-  app.HookMainWindow([&form, message](uint32_t m, uintptr_t, intptr_t, intptr_t& result) {
-    if (m != message) return false;
-    form.Restore1Click(&form);
-    result = kShownAnswer;
-    return true;
+  const uint32_t show = system->RegisterWindowMessage(kShowMessage);
+  const uint32_t end = system->RegisterWindowMessage(kEndMessage);
+  if (!show && !end) return;
+  app.HookMainWindow([&app, &form, show, end](uint32_t m, uintptr_t, intptr_t, intptr_t& result) {
+    if (show && m == show) {
+      form.Restore1Click(&form);
+      result = kShownAnswer;
+      return true;
+    }
+    if (end && m == end) {
+      // Ended from the message loop, after the answer has reached the
+      // asking start, in the session end's order: the log's last lines and
+      // the settings in force saved, the connection left as it is.
+      app.Backend().PostToGui([&app] { app.EndSession(); });
+      result = kEndingAnswer;
+      return true;
+    }
+    return false;
   });
 }
 

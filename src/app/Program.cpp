@@ -17,7 +17,10 @@ TQuindle CreateQuindle(TApplication& app) {
   return q;
 }
 
-int RunQuindle(const TPlatform& platform, const std::function<IBackend&()>& makeBackend) {
+int RunQuindle(const TPlatform& platform, const std::function<IBackend&()>& makeBackend,
+               std::string_view commandLine) {
+  if (OneCopy::ParseStart(commandLine) == OneCopy::TStartRequest::EndRunningCopy)
+    return !platform.singleCopy || OneCopy::EndFirstCopy(*platform.singleCopy) ? 0 : 1;
   const int platformId = platform.system ? platform.system->PlatformId() : VER_PLATFORM_WIN32_NT_T;
   if (platform.singleCopy && !OneCopy::ClaimFirst(*platform.singleCopy, platformId))
     return OneCopy::ShowFirstCopy(*platform.singleCopy) ? 0 : 1;

@@ -203,6 +203,73 @@ TEST(OneCopy, ASecondStartWaitsBoundedForACopyThatIsStartingOrDoesNotAnswer) {
   EXPECT_TRUE(q.world.backend.IsWindowVisible(app.Handle()));
 }
 
+// The installer's /exit start, before the program's files go: the copy that
+// runs ends as at the session's end (its last log lines in the file, the
+// settings in force saved, the connection left up) and the start waits for
+// it to be gone; with no copy running it ends at once, and a copy that does
+// not answer is not waited for.
+TEST(OneCopy, AnExitStartEndsTheRunningCopyAsTheSessionsEndDoes) {
+  EXPECT_EQ(OneCopy::ParseStart("  /EXIT "), OneCopy::TStartRequest::EndRunningCopy);
+  EXPECT_EQ(OneCopy::ParseStart("/exit now"), OneCopy::TStartRequest::Run);
+  EXPECT_EQ(OneCopy::ParseStart(""), OneCopy::TStartRequest::Run);
+
+  TTempDir dir;
+  const std::string log = dir.File("session.log");
+  TQuindleWorld q(kBook);
+  q.world.registry.PutDword(kQuindleKey, "LogEnabled", 1);
+  q.world.registry.PutString(kQuindleKey, "LogFile", log);
+  TMemorySession session;
+  TMemorySingleCopy running(session, kAlice);
+  ASSERT_TRUE(OneCopy::ClaimFirst(running));
+  TApplication app(q.world.backend, PlatformOf(q.world, running));
+  TForm1* form = CreateQuindle(app).Form1;
+  OneCopy::AnswerSecondStarts(app, *form);
+  form->ConButton->Click();
+  for (int t = 0; t < 100 && form->Panel1->Caption() != "Connected to Office"; ++t) q.Advance(100);
+  ASSERT_EQ(form->Panel1->Caption(), "Connected to Office");
+  form->SetLeft(form->Left() + 40);  // a place not yet saved
+  q.world.registry.log.clear();
+  AddMainWindow(session, q.world.backend, 1);
+
+  TMemorySingleCopy exiting(session, kAlice);
+  int backendsMade = 0;
+  exiting.onSleep = [&] {
+    q.world.backend.Settle();
+    if (!q.world.system.exitCodes.empty()) session.RemoveWindows(1);
+  };
+  EXPECT_EQ(RunQuindle(
+                PlatformOf(q.world, exiting),
+                [&]() -> IBackend& {
+                  ++backendsMade;
+                  return q.world.backend;
+                },
+                "/exit"),
+            0);
+  EXPECT_EQ(backendsMade, 0);
+  EXPECT_TRUE(exiting.created.empty());
+  EXPECT_EQ(q.world.system.exitCodes, std::vector<unsigned>{0});
+  const std::string pane = form->Memo1->Text();
+  const size_t lastLine = pane.rfind("Connected ");
+  ASSERT_NE(lastLine, std::string::npos);
+  EXPECT_NE(Bytes(log).find(pane.substr(lastLine)), std::string::npos);
+  bool placeSaved = false;
+  for (const auto& call : q.world.registry.log)
+    placeSaved |= call.find("Left") != std::string::npos;
+  EXPECT_TRUE(placeSaved);
+  EXPECT_EQ(q.sim->service->HangUpCount("Office"), 0);
+  EXPECT_TRUE(q.world.backend.messageBoxes.empty());
+
+  // Nothing runs: done at once. A window that hangs: not waited for.
+  TMemorySession empty;
+  TMemorySingleCopy alone(empty, kAlice);
+  EXPECT_TRUE(OneCopy::EndFirstCopy(alone));
+  EXPECT_EQ(alone.sleptMs, 0u);
+  AddMainWindow(empty, q.world.backend, 2);
+  empty.windows.back().hung = true;
+  EXPECT_FALSE(OneCopy::EndFirstCopy(alone));
+  EXPECT_EQ(alone.sleptMs, OneCopy::kAnswerTimeoutMs);  // the one send's time
+}
+
 TEST(OneCopy, TheMainWindowsHookRunsInsideTheCallbackBoundaryAndNotOnTheWayOut) {
   TQuindleWorld q(kBook);
   q.Start();

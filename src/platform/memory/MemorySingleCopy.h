@@ -47,12 +47,17 @@ class TMemorySingleCopy : public ISingleCopy {
   bool AllowForegroundFor(uintptr_t window) override;
   std::optional<intptr_t> SendMessageTimeout(uintptr_t window, uint32_t message, uintptr_t wParam,
                                              intptr_t lParam, unsigned timeoutMs) override;
-  void Sleep(unsigned ms) override { sleptMs += ms; }
+  void Sleep(unsigned ms) override {
+    sleptMs += ms;
+    if (onSleep) onSleep();
+  }
 
   // What this process did.
   std::vector<std::string> created;  // names it made
   int sends = 0;
   unsigned sleptMs = 0;  // time it spent waiting
+  // Runs in each wait: what the other processes do meanwhile.
+  std::function<void()> onSleep;
 
  private:
   TMemorySession& session_;
