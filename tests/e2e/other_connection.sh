@@ -24,13 +24,16 @@ ClientIP=172.16.0.9
 ServerIP=172.16.0.1
 HangUpDelay=200
 
-; Quindle's entry: connects in about 2.4 s, drops 8 s later.
+; Quindle's entry: connects in about 2.4 s, drops 14 s later: the menu is
+; read and Disconnect pressed (and pressed again, should Wine lose the
+; click) well before the second connection would drop, which would
+; otherwise pass for the hang-up.
 [Drop Line]
 PhoneNumber=555 0108
 UserName=e2e
 Password=e2e
 Script=0:200, 1:200, 2:600, 3:200, 4:100, 5:300, 6:200, 14:200, 18:200, 0x2000:200
-DropAfter=8
+DropAfter=14
 ClientIP=10.64.8.2
 ServerIP=10.64.8.1
 HangUpDelay=200
