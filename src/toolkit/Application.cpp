@@ -203,3 +203,18 @@ void TApplication::HandleCurrentException() {
     HandleException(std::runtime_error("Unknown error"));
   }
 }
+
+// The backend's callback boundary reports to the application, so it is
+// defined with the report.
+void IBackend::Guard(const std::function<void()>& fn) noexcept {
+  try {
+    fn();
+  } catch (...) {
+    if (!app_) return;
+    try {
+      app_->HandleCurrentException();
+    } catch (...) {
+      // The report itself failed; nothing may unwind into the loop.
+    }
+  }
+}

@@ -9,13 +9,13 @@
 #include "toolkit/Backend.h"
 #include "toolkit/Forms.h"
 
-class TApplication : public TComponent {
+class TApplication final : public TComponent, public IFormOwner {
  public:
   TApplication(IBackend& backend, const TPlatform& platform);
   ~TApplication() override;
 
   TApplication& Application() const override { return const_cast<TApplication&>(*this); }
-  IBackend& Backend() const { return backend_; }
+  IBackend& Backend() const override { return backend_; }
   const TPlatform& Platform() const { return platform_; }
 
   const std::string& Title() const { return title_; }
@@ -30,12 +30,12 @@ class TApplication : public TComponent {
     InitializeForm(form);
     return form;
   }
-  TForm* MainForm() const { return mainForm_; }
+  TForm* MainForm() const override { return mainForm_; }
 
   // Runs the message loop until Terminate.
   void Run();
-  void Terminate() { terminated_ = true; }
-  bool Terminated() const { return terminated_; }
+  void Terminate() override { terminated_ = true; }
+  bool Terminated() const override { return terminated_; }
   // Dispatches what is pending. A handler that calls it is still running:
   // reports for later that come up meanwhile wait until it has returned.
   void ProcessMessages();
@@ -43,7 +43,7 @@ class TApplication : public TComponent {
   // menu's, a wait's), counted as ProcessMessages is: every loop inside a
   // handler goes through here, so that no report for later is shown before
   // the handler under way has returned. What `loop` throws reaches the caller.
-  void RunNested(const std::function<void()>& loop);
+  void RunNested(const std::function<void()>& loop) override;
   // The orderly exit, once: every callback stopped, then each form's
   // OnDestroy (its saving steps), newest first, then the forms freed.
   void DestroyForms();
@@ -70,7 +70,7 @@ class TApplication : public TComponent {
   void NormalizeTopMosts();
   void RestoreTopMosts();
   // Told by a form whose windows are made after start-up (at its first show).
-  void FormWindowsMade(TForm& form);
+  void FormWindowsMade(TForm& form) override;
   // The window that stands for the application (the main form's).
   THandle Handle() const;
   // A handler of the main window's messages, asked before the window's own

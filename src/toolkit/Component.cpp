@@ -72,6 +72,11 @@ TApplication& TComponent::Application() const {
   return owner_->Application();
 }
 
+IBackend& TComponent::Backend() const {
+  if (!owner_) throw std::logic_error("component '" + name_ + "' has no application");
+  return owner_->Backend();
+}
+
 void TComponent::BeginLoading() {
   state_ |= csLoading;
   for (TComponent* c : components_) c->BeginLoading();

@@ -4,6 +4,7 @@
 #include <vector>
 #include "toolkit/Events.h"
 
+class IBackend;
 class TApplication;
 
 enum TComponentStateFlag : unsigned { csLoading = 1, csDesigning = 2, csDestroying = 4 };
@@ -36,6 +37,9 @@ class TComponent : public TObject {
 
   // The application at the root of the ownership chain; throws when there is none.
   virtual TApplication& Application() const;
+  // The backend of that application (windows, timers, the clipboard), for
+  // the toolkit's own components, which need no more of the application.
+  virtual IBackend& Backend() const;
 
   // Asks to be told (through Notification) when `other` is removed.
   void FreeNotification(TComponent* other);

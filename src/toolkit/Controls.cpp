@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "toolkit/Application.h"
-#include "toolkit/Forms.h"
-
 int ScaleForDpi(int value, int dpi, int from) {
   if (from <= 0 || dpi == from) return value;
   const int64_t product = static_cast<int64_t>(value) * dpi;
@@ -36,12 +33,9 @@ void TControl::SetParent(TWinControl* parent) {
   if (parent_) ScaleTo(parent_->Dpi(), parent_->Widen());
 }
 
-TForm* TControl::ParentForm() const {
-  const TControl* c = this;
-  while (c) {
-    if (auto* f = dynamic_cast<TForm*>(const_cast<TControl*>(c))) return f;
-    c = c->parent_;
-  }
+IFormHost* TControl::FormHost() const {
+  for (const TControl* c = this; c; c = c->parent_)
+    if (IFormHost* host = c->AsFormHost()) return host;
   return nullptr;
 }
 
@@ -132,7 +126,7 @@ void TControl::Repaint() {
 }
 
 void TControl::CreateHandles() {
-  peer_ = Application().Backend().CreatePeer(*this);
+  peer_ = Backend().CreatePeer(*this);
   CreateWnd();
 }
 
@@ -156,7 +150,7 @@ void TWinControl::AddChild(TControl* c) {
 
 void TWinControl::RemoveChild(TControl* c) {
   children_.erase(std::remove(children_.begin(), children_.end(), c), children_.end());
-  TForm* form = ParentForm();
+  IFormHost* form = FormHost();
   if (form && form->ActiveControl() == c) form->SetActiveControl(nullptr);
 }
 
@@ -180,22 +174,20 @@ void TWinControl::SetFocus() {
   // A control that cannot take the focus (disabled, or its window hidden in
   // the notification area) is simply left alone.
   if (!CanFocus()) return;
-  TForm* form = ParentForm();
-  if (form && form != this) form->SetActiveControl(this);
+  IFormHost* form = FormHost();
+  if (form && !AsFormHost()) form->SetActiveControl(this);
   Notify(TPeerChange::Focus);
 }
 
 bool TWinControl::Focused() const {
-  TForm* form = ParentForm();
-  return form && form != this && form->ActiveControl() == this;
+  IFormHost* form = FormHost();
+  return form && !AsFormHost() && form->ActiveControl() == this;
 }
 
 bool TWinControl::KeyDown(WORD_T& key, TShiftState shift) {
-  TForm* form = ParentForm();
-  if (form && form != this && form->KeyPreview() && !WantsKey(key)) {
-    form->OnKeyDown(form, key, shift);
-    if (key == 0) return false;
-  }
+  IFormHost* form = FormHost();
+  if (form && !AsFormHost() && !WantsKey(key) && form->PreviewKeyDown(key, shift) && key == 0)
+    return false;
   OnKeyDown(this, key, shift);
   return key != 0;
 }
@@ -221,19 +213,16 @@ bool TWinControl::KeyPress(char& key) {
   // them. A control whose window is made but no longer on screen takes no
   // character at all: the focus cannot be there, so it is one left over
   // from a key whose key-down closed the dialog.
-  TForm* form = ParentForm();
-  if (form && form->Handle() && !Showing()) return false;
+  IFormHost* form = FormHost();
+  if (form && form->HostWindowMade() && !Showing()) return false;
   if (WORD_T vk = DialogKeyOf(key); vk && !WantsKey(vk)) return false;
-  if (form && form != this && form->KeyPreview()) {
-    form->OnKeyPress(form, key);
-    if (key == 0) return false;
-  }
+  if (form && !AsFormHost() && form->PreviewKeyPress(key) && key == 0) return false;
   OnKeyPress(this, key);
   return key != 0;
 }
 
 bool TWinControl::DialogKey(WORD_T key, TShiftState shift) {
-  TForm* form = ParentForm();
+  IFormHost* form = FormHost();
   return form && !WantsKey(key) && form->DialogKey(*this, key, shift);
 }
 
@@ -294,7 +283,7 @@ void TButton::SetDefault(bool v) {
 void TButton::Click() {
   if (!Enabled()) return;
   if (modalResult_ != mrNone)
-    if (TForm* f = ParentForm()) f->SetModalResult(modalResult_);
+    if (IFormHost* f = FormHost()) f->SetModalResult(modalResult_);
   TControl::Click();
 }
 
@@ -394,7 +383,7 @@ void TEdit::SelectAll() {
 
 void TEdit::Paste() {
   if (readOnly_) return;
-  std::string text = Application().Backend().ClipboardText();
+  std::string text = Backend().ClipboardText();
   // A one-line field takes the first line.
   if (size_t end = text.find_first_of("\r\n"); end != std::string::npos) text.resize(end);
   for (char c : text) {
@@ -405,7 +394,7 @@ void TEdit::Paste() {
 
 void TEdit::Copy() {
   if (passwordChar_ || selLength_ <= 0) return;
-  Application().Backend().SetClipboardText(
+  Backend().SetClipboardText(
       Caption().substr(static_cast<size_t>(selStart_), static_cast<size_t>(selLength_)));
 }
 

@@ -10,8 +10,31 @@
 #include "toolkit/Component.h"
 #include "toolkit/Strings.h"
 
-class TForm;
 class TWinControl;
+
+// The results a form's modal loop ends with (a button's ModalResult).
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
+
+// What a control needs of the form it is on: the form's active control, its
+// key preview, its dialog keys and the modal result a button hands it. The
+// form implements it, so that the controls know nothing of forms.
+class IFormHost {
+ public:
+  virtual TWinControl* ActiveControl() const = 0;
+  virtual void SetActiveControl(TWinControl* c) = 0;
+  // The form's own window is made.
+  virtual bool HostWindowMade() const = 0;
+  // With its key preview on, the form's handlers see a key before the
+  // control does and may take it (set it to 0). False without key preview.
+  virtual bool PreviewKeyDown(WORD_T& key, TShiftState shift) = 0;
+  virtual bool PreviewKeyPress(char& key) = 0;
+  // The form's dialog keys for a key `from` let pass: true when taken.
+  virtual bool DialogKey(TWinControl& from, WORD_T key, TShiftState shift) = 0;
+  virtual void SetModalResult(int result) = 0;
+
+ protected:
+  ~IFormHost() = default;
+};
 
 using TColor = int32_t;  // 0x00BBGGRR, or a system colour below 0
 constexpr TColor clNavy = 0x800000, clBlack = 0, clWindow = -0x7FFFFFFB, clBtnFace = -0x7FFFFFF1;
@@ -45,7 +68,10 @@ class TControl : public TComponent {
 
   TWinControl* Parent() const { return parent_; }
   void SetParent(TWinControl* parent);
-  TForm* ParentForm() const;
+  // The form this control is on (itself for a form), or none.
+  IFormHost* FormHost() const;
+  // The control as a form host: none but for a form.
+  virtual IFormHost* AsFormHost() const { return nullptr; }
 
   int Left() const { return left_; }
   int Top() const { return top_; }

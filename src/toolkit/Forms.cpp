@@ -1,9 +1,8 @@
 #include "toolkit/Forms.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
-
-#include "toolkit/Application.h"
 
 namespace {
 // Frame sizes of a fixed single-border window with a caption at 96 dpi, used
@@ -51,7 +50,7 @@ void TForm::SizeToClient() {
 
 void TForm::SetBounds(int left, int top, int width, int height) {
   TWinControl::SetBounds(left, top, width, height);
-  if (windowsMade_ && !changingDpi_) Application().Backend().FormMoved(*this);
+  if (windowsMade_ && !changingDpi_) Backend().FormMoved(*this);
 }
 
 void TForm::ApplyScale() {
@@ -68,13 +67,13 @@ void TForm::LayOutAt(int dpi) {
   if (dpi == Dpi() && Handle()) return;
   ScaleTo(dpi, kNoWiden);
   int widen = kNoWiden;
-  IBackend& backend = Application().Backend();
+  IBackend& backend = Backend();
   for (const TControl* c : Controls()) widen = std::max(widen, WidenFor(*c, backend));
   ScaleTo(dpi, std::min(widen, kMostWiden));
 }
 
 void TForm::CreateHandles() {
-  IBackend& backend = Application().Backend();
+  IBackend& backend = Backend();
   // Laid out for the monitor the window is to show on before it is made, and
   // again for the window's own scale should the system have put it elsewhere.
   LayOutAt(backend.DpiAt(BoundsRect()));
@@ -117,7 +116,7 @@ void TForm::SetVisible(bool value) {
 void TForm::HandleNeeded() {
   if (Peer()) return;
   CreateHandles();
-  Application().FormWindowsMade(*this);
+  FormOwner().FormWindowsMade(*this);
 }
 
 void TForm::Show() {
@@ -130,7 +129,7 @@ void TForm::Hide() {
 }
 
 void TForm::BringToFront() {
-  if (Handle()) Application().Backend().SetForegroundWindow(Handle());
+  if (Handle()) Backend().SetForegroundWindow(Handle());
 }
 
 void TForm::CentreOn(const TForm& other) {
@@ -139,7 +138,7 @@ void TForm::CentreOn(const TForm& other) {
 }
 
 int TForm::ShowModal() {
-  TApplication& app = Application();
+  IFormOwner& app = FormOwner();
   if (position_ == poMainFormCenter && app.MainForm() && app.MainForm() != this) {
     // Centred at the size it has, and its windows made there. A centring
     // that brings it onto a monitor of another scale lays it out again at
@@ -157,8 +156,7 @@ int TForm::ShowModal() {
   try {
     Show();
     app.RunNested([&] {
-      app.Backend().RunUntil(
-          [&] { return modalResult_ != mrNone || !Visible() || app.Terminated(); });
+      Backend().RunUntil([&] { return modalResult_ != mrNone || !Visible() || app.Terminated(); });
     });
   } catch (...) {
     modal_ = false;
@@ -187,7 +185,7 @@ void TForm::Close() {
     if (modal_) modalResult_ = mrNone;
     return;
   }
-  TApplication& app = Application();
+  IFormOwner& app = FormOwner();
   if (modal_) {
     if (modalResult_ == mrNone) modalResult_ = mrCancel;
   } else if (app.MainForm() == this) {
@@ -199,6 +197,28 @@ void TForm::Close() {
 
 void TForm::Activate() {
   OnActivate(this);
+}
+
+IFormOwner& TForm::FormOwner() const {
+  for (TComponent* c = Owner(); c; c = c->Owner())
+    if (auto* owner = dynamic_cast<IFormOwner*>(c)) return *owner;
+  throw std::logic_error("form '" + Name() + "' has no application");
+}
+
+TForm* ParentFormOf(const TControl& control) {
+  return dynamic_cast<TForm*>(control.FormHost());
+}
+
+bool TForm::PreviewKeyDown(WORD_T& key, TShiftState shift) {
+  if (!keyPreview_) return false;
+  OnKeyDown(this, key, shift);
+  return true;
+}
+
+bool TForm::PreviewKeyPress(char& key) {
+  if (!keyPreview_) return false;
+  OnKeyPress(this, key);
+  return true;
 }
 
 void TForm::SetActiveControl(TWinControl* c) {
@@ -304,7 +324,7 @@ void TForm::KeepTitleBarOnScreen() {
   const int grip = Scaled(32);
   const int band = std::max(1, Height() - ClientHeight());
   const TRect title{Left(), Top(), Left() + Width(), Top() + std::min(band, Height())};
-  const TRect work = Application().Backend().WorkAreaNearest(title);
+  const TRect work = Backend().WorkAreaNearest(title);
   const int overlap = std::min(title.right, work.right) - std::max(title.left, work.left);
   const bool reachable =
       overlap >= std::min(grip, Width()) && title.top >= work.top && title.bottom <= work.bottom;

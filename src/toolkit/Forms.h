@@ -2,8 +2,27 @@
 // application then applies the design values (with csLoading set), calls
 // Loaded, makes the native windows and only then raises OnCreate.
 #pragma once
+#include <functional>
 #include <string>
 #include "toolkit/Controls.h"
+
+class TForm;
+
+// What a form needs of the application that owns it: the main form, the
+// nested loops, the end of the run and word of windows made after start-up.
+// The application implements it, so that forms know nothing of it.
+class IFormOwner {
+ public:
+  virtual TForm* MainForm() const = 0;
+  // Runs a nested message loop, as every loop inside a handler must be run.
+  virtual void RunNested(const std::function<void()>& loop) = 0;
+  virtual void Terminate() = 0;
+  virtual bool Terminated() const = 0;
+  virtual void FormWindowsMade(TForm& form) = 0;
+
+ protected:
+  ~IFormOwner() = default;
+};
 
 // Only the options the program's forms set (and the defaults) are kept.
 enum TBorderStyle { bsSingle, bsSizeable, bsDialog };
@@ -11,9 +30,8 @@ enum TFormStyle { fsNormal, fsStayOnTop };
 enum TPosition { poDesigned, poMainFormCenter };
 enum TWindowState { wsNormal, wsMinimized };
 enum : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
-constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
 
-class TForm : public TWinControl {
+class TForm : public TWinControl, public IFormHost {
  public:
   explicit TForm(TComponent* owner);
   ~TForm() override;
@@ -62,7 +80,7 @@ class TForm : public TWinControl {
   int ShowModal();
   bool Modal() const { return modal_; }
   int ModalResult() const { return modalResult_; }
-  void SetModalResult(int r);
+  void SetModalResult(int r) override;
   // Asks the form to close: OnCloseQuery decides; a modal form ends its loop,
   // the main form ends the application, another form hides.
   void Close();
@@ -78,14 +96,18 @@ class TForm : public TWinControl {
   // push button, or else the default one; an arrow moves from a radio button
   // to the next of its group (its parent's radio buttons, round the end) and
   // checks it. True when the key was taken.
-  bool DialogKey(TWinControl& from, WORD_T key, TShiftState shift);
+  bool DialogKey(TWinControl& from, WORD_T key, TShiftState shift) override;
   // The next tab stop after `from` (the first when `from` is none of them).
   TWinControl* NextTabStop(const TWinControl* from, bool forward) const;
   // The enabled push button marked Default that is on screen, or none.
   TButton* DefaultButton() const;
 
-  TWinControl* ActiveControl() const { return activeControl_; }
-  void SetActiveControl(TWinControl* c);
+  TWinControl* ActiveControl() const override { return activeControl_; }
+  void SetActiveControl(TWinControl* c) override;
+  bool HostWindowMade() const override { return Handle() != 0; }
+  bool PreviewKeyDown(WORD_T& key, TShiftState shift) override;
+  bool PreviewKeyPress(char& key) override;
+  IFormHost* AsFormHost() const override { return const_cast<TForm*>(this); }
   // True when the form itself, not one of its controls, has the focus.
   bool FormHasFocus() const { return activeControl_ == nullptr; }
 
@@ -109,6 +131,9 @@ class TForm : public TWinControl {
   void MoveInto(const TRect& work);
 
  protected:
+  // The application that owns the form (up the ownership chain); throws
+  // when there is none.
+  IFormOwner& FormOwner() const;
   // A form keeps its place on the screen: its client area, font and
   // controls scale.
   void ApplyScale() override;
@@ -137,3 +162,6 @@ class TForm : public TWinControl {
   bool created_ = false;
   bool destroyed_ = false;
 };
+
+// The form `control` is on (itself for a form), or none.
+TForm* ParentFormOf(const TControl& control);

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "toolkit/Application.h"
-
 namespace {
 
 // A wrapped line is about this many pixels per character in the pane's font,
@@ -225,7 +223,7 @@ int TRichEdit::ControlPosition(size_t offset) const {
 }
 
 TAnsiCodePage TRichEdit::CodePage() const {
-  return Owner() ? Application().Backend().AnsiCodePage() : TAnsiCodePage::Western();
+  return Owner() ? Backend().AnsiCodePage() : TAnsiCodePage::Western();
 }
 
 int TRichEdit::CharIndex(size_t offset) const {

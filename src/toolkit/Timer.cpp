@@ -1,7 +1,5 @@
 #include "toolkit/Timer.h"
 
-#include "toolkit/Application.h"
-
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {}
 
 TTimer::~TTimer() {
@@ -37,7 +35,7 @@ void TTimer::UpdateTimer() {
     id_ = 0;
   }
   if (enabled_ && interval_ > 0 && onTimer_ && !Loading()) {
-    backend_ = &Application().Backend();
+    backend_ = &Backend();
     id_ = backend_->StartTimer(interval_, [this] { Tick(); });
   }
 }

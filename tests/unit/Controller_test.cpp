@@ -184,7 +184,9 @@ TEST(Controller, DisconnectStopsTheDialUnderWayAndTheRedials) {
     q.Advance(200);  // the first dial is under way
     EXPECT_TRUE(q.form1->DisButton->Enabled());
     ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->AttemptNo == 3; }));
-    if (!whileDialling) ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->Timer->Enabled(); }));
+    if (!whileDialling) {
+      ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->Timer->Enabled(); }));
+    }
     q.form1->PopupMenu1Popup(nullptr);
     ASSERT_TRUE(q.form1->Disconnect1->Enabled());
     q.form1->Disconnect1->Click();

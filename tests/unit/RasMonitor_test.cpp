@@ -489,7 +489,7 @@ TEST_F(RasMonitorTest, TextsThatFillTheirFieldsStayZeroTerminated) {
   S().conns = {Conn{0x51, std::string(300, 'E'), std::string(40, 'T'), std::string(200, 'D')}};
   S().clientIP = std::string(20, '1');
   S().serverIP = std::string(20, '2');
-  TRasMonitor& m = MakeEnabled();
+  MakeEnabled();
   Ticks(1);
   ASSERT_EQ(rec.events.size(), 2u);
   const TRasConnectionDetails& d = rec.events[0].details;

@@ -143,8 +143,9 @@ namespace {
 // Every caption's room in its control, against what the backend measures.
 void ExpectCaptionsFit(const TControl& c, IBackend& backend) {
   const std::optional<TCaptionBox> box = c.CaptionBox();
-  if (box && !c.Caption().empty())
+  if (box && !c.Caption().empty()) {
     EXPECT_GE(c.Width(), backend.CaptionWidth(*box, c.Font(), c.Caption(), c.Dpi())) << c.Name();
+  }
   if (auto* w = dynamic_cast<const TWinControl*>(&c))
     for (const TControl* child : w->Controls()) ExpectCaptionsFit(*child, backend);
 }

@@ -9,7 +9,6 @@
 #include "platform/win32/Win32TickCount.h"
 #include "toolkit/win32/Win32Api.h"
 #include "platform/win32/Win32LateBound.h"
-#include "toolkit/win32/Win32FormPeer.h"
 
 #include <commctrl.h>
 
@@ -130,10 +129,8 @@ HICON LoadOwnedIcon(int resourceId, int metric, int size) {
   return icon;
 }
 
-// The window classes; a form's title bar and task-switcher entry show the
-// program's icon at the system's two icon sizes, so that Windows need not
-// stretch one to the other.
-void RegisterClasses(int dpi) {
+// The backend's own window classes (the forms' is the form peer's).
+void RegisterClasses() {
   static bool registered = false;
   if (registered) return;
   registered = true;
@@ -148,16 +145,6 @@ void RegisterClasses(int dpi) {
   wc.lpfnWndProc = HiddenProc;
   wc.lpszClassName = kHiddenClass;
   RegisterClassExA(&wc);
-
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = TWin32FormPeer::FormProc;
-  wc.lpszClassName = kFormWindowClass;
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  // The class keeps them for the life of the process.
-  wc.hIcon = LoadOwnedIcon(IDI_APP, SM_CXICON, IconSize(SM_CXICON, dpi));
-  wc.hIconSm = LoadOwnedIcon(IDI_APP, SM_CXSMICON, IconSize(SM_CXSMICON, dpi));
-  RegisterClassExA(&wc);
 }
 
 }  // namespace
@@ -165,8 +152,7 @@ void RegisterClasses(int dpi) {
 TWin32Backend::TWin32Backend() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
-  // This backend's own scale: a derived backend is not made yet.
-  RegisterClasses(TWin32Backend::SystemDpi());
+  RegisterClasses();
   HWND utility = CreateWindowExA(0, kUtilityClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  Instance(), nullptr);
   if (!utility) throw std::runtime_error("Cannot create the message window");
@@ -686,6 +672,12 @@ THandle TWin32Backend::LoadSystemIcon(int id) {
 THandle TWin32Backend::IconFromImageList(TImageList& list, int index) {
   if (index < 0 || index >= list.Count()) return 0;
   return T(LoadOwnedIcon(list.ResourceId(index), SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
+}
+
+// This backend's own scale, not a derived backend's: the forms' window class
+// takes the icons once, for the life of the process.
+THandle TWin32Backend::ProgramIcon(int metric) {
+  return T(LoadOwnedIcon(IDI_APP, metric, IconSize(metric, TWin32Backend::SystemDpi())));
 }
 
 THandle TWin32Backend::ApplicationIcon() {

@@ -79,6 +79,9 @@ class TWin32Backend : public IBackend {
   // The outer size of `window` (its styles, no menu) for a client area of
   // `width` x `height` at `dpi`: the frame and caption at that scale.
   TPoint OuterSize(uintptr_t window, int width, int height, int dpi);
+  // An owned icon of the program at the system's size of `metric`
+  // (SM_CXICON, SM_CXSMICON), for the forms' window class.
+  THandle ProgramIcon(int metric);
   // Forms with a native window, for the modal disabling of the others.
   void AddForm(TWin32FormPeer* peer) { forms_.insert(peer); }
   void RemoveForm(TWin32FormPeer* peer) { forms_.erase(peer); }

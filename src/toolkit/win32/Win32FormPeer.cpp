@@ -7,6 +7,31 @@
 #include "toolkit/Forms.h"
 #include "toolkit/win32/Win32Backend.h"
 
+namespace {
+
+// The forms' window class, registered for the first form's window. A form's
+// title bar and task-switcher entry show the program's icon at the system's
+// two icon sizes, so that Windows need not stretch one to the other.
+void RegisterFormClass(TWin32Backend& backend) {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = TWin32FormPeer::FormProc;
+  wc.lpszClassName = kFormWindowClass;
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  // The class keeps them for the life of the process.
+  wc.hIcon = reinterpret_cast<HICON>(backend.ProgramIcon(SM_CXICON));
+  wc.hIconSm = reinterpret_cast<HICON>(backend.ProgramIcon(SM_CXSMICON));
+  RegisterClassExA(&wc);
+}
+
+}  // namespace
+
 TWin32FormPeer::TWin32FormPeer(TWin32Backend& backend, TForm& form)
     : TWin32Peer(backend, form, &form), form_(form) {}
 
@@ -39,6 +64,7 @@ void TWin32FormPeer::CreateNativeWindow() {
     if (app->MainForm() && app->MainForm() != &form_)
       owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
 
+  RegisterFormClass(backend_);
   hwnd_ = CreateWindowExA(exStyle, kFormWindowClass, form_.Caption().c_str(), style, form_.Left(),
                           form_.Top(), std::max(form_.Width(), 1), std::max(form_.Height(), 1),
                           owner, nullptr, GetModuleHandleA(nullptr), nullptr);

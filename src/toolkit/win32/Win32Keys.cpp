@@ -87,7 +87,7 @@ void TWin32Peer::KeyMessage(HWND window, WNDPROC original, UINT message, WPARAM 
   };
   result = 0;
   if (message == WM_SYSCHAR) {
-    TForm* form = control_.ParentForm();
+    TForm* form = ParentFormOf(control_);
     auto* formPeer = form ? static_cast<TWin32Peer*>(form->Peer()) : nullptr;
     if (formPeer && ClickAccelerator(*formPeer, static_cast<char>(wParam))) return;
     forward(wParam);

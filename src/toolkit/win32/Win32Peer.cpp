@@ -127,7 +127,8 @@ LRESULT TWin32Peer::ControlMessage(HWND window, WNDPROC original, UINT message, 
       return result;
     case WM_SETFOCUS:
       if (win_)
-        if (TForm* form = control_.ParentForm(); form && form != win_) form->SetActiveControl(win_);
+        if (TForm* form = ParentFormOf(control_); form && form != win_)
+          form->SetActiveControl(win_);
       break;
     default:
       break;
