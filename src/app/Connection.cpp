@@ -202,6 +202,11 @@ void TForm1::DialUp1AsyncEvent(TObject*, int32_t state, int32_t error, const std
     AddLine("Error: " + (Unreadable(text) ? std::to_string(error) : text));
     RefreshState();
   }
+  // Before the failure's line and again after it: the buttons, the panel
+  // and the tray show the failure as its line comes, and a line written to
+  // the log file lets messages run (the monitor's report, a redial's tick),
+  // so the state is read again once it is written. The second call changes
+  // nothing when nothing came meanwhile: a timer already on is not restarted.
   RefreshStateAndRedial();
   switch (error) {
     case ERROR_DEVICE_NOT_AVAILABLE_RAS:
