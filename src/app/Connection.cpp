@@ -37,6 +37,10 @@ void TForm1::SetTray(TImageList* list, int index, const std::string& hint) {
   TrayIcon->SetHint(hint);
 }
 
+bool TForm1::AutoRedial() const {
+  return SettingsForm && SettingsForm->AutoReconBox->Checked();
+}
+
 void TForm1::RefreshState() {
   TRasConnectionDetails details;
   if (RasMonitor1->GetConnectionDetails(details))
@@ -52,12 +56,12 @@ void TForm1::RefreshStateAndRedial() {
     return;
   }
   // After the user's own hang-up, a dial it stopped redials nothing.
-  Timer->SetEnabled(!UserHangUp && SettingsForm && SettingsForm->AutoReconBox->Checked());
+  Timer->SetEnabled(rules_.RedialsFailure(AutoRedial()));
   ShowDisconnected();
 }
 
 void TForm1::ShowConnected() {
-  Panel1->SetCaption("Connected to " + ConnectedEntryName);
+  Panel1->SetCaption("Connected to " + connectedEntryName_);
   Panel1->Repaint();
   ConButton->SetEnabled(false);
   DisButton->SetEnabled(true);
@@ -80,8 +84,7 @@ void TForm1::ConButtonClick(TObject*) {
   // A dial on its way is never replaced by a second one: the connection it
   // makes would be left behind, never hung up, holding the line.
   if (DialUp1->Dialing()) return;
-  UserHangUp = false;  // a hang-up the user asked for before this dial is done with
-  AttemptNo = 1;
+  rules_.Connect();
   ConButton->SetEnabled(false);
   DisButton->SetEnabled(false);
   Timer->SetEnabled(false);
@@ -103,13 +106,13 @@ void TForm1::StartDial() {
     return;
   }
   if (SettingsForm->AsyncButton->Checked()) {
-    SyncDial = false;
+    syncDial_ = false;
     DialUp1->SetDialMode(dmAsync);
   } else {
     Panel1->SetCaption("Connecting...");
     Panel1->Repaint();
     TrayIcon->SetHint(kHintConnecting);
-    SyncDial = true;
+    syncDial_ = true;
     DialUp1->SetDialMode(dmSync);
   }
   DialUp1->SetEntry(combo.Items().Get(combo.ItemIndex()));
@@ -120,7 +123,7 @@ void TForm1::StartDial() {
 }
 
 void TForm1::DisButtonClick(TObject*) {
-  UserHangUp = true;
+  rules_.HangUpAsked();
   Timer->SetEnabled(false);
   if (StopDialling()) return;
   RasMonitor1->HangUpConnection(RasMonitor1->ConnectionDetails().Handle);
@@ -156,8 +159,7 @@ void TForm1::TimerTimer(TObject*) {
   FollowChosenEntry();
   TRasConnectionDetails details;
   if (RasMonitor1->GetConnectionDetails(details)) return;
-  ++AttemptNo;
-  if (AttemptNo > Shared.MaxAttempts) {
+  if (!rules_.NextAttempt(Shared.MaxAttempts)) {
     ShowDisconnected();  // no redial is pending any more: nothing to stop
     return;
   }
@@ -169,8 +171,8 @@ void TForm1::DialUp1Dialing(TObject*) {
   Application().ProcessMessages();
   TrayIcon->SetImageList(AniList);
   TrayIcon->SetAnimate(true);
-  AddLine(std::string(SyncDial ? "Connection Sync attempt #" : "Connection attempt #") +
-          std::to_string(AttemptNo) + " (" + TimeText() + ")");
+  AddLine(std::string(syncDial_ ? "Connection Sync attempt #" : "Connection attempt #") +
+          std::to_string(rules_.AttemptNo()) + " (" + TimeText() + ")");
   Panel1->SetCaption("Connecting...");
   Panel1->Repaint();
   TrayIcon->SetHint(kHintConnecting);
@@ -241,8 +243,8 @@ void TForm1::DialUp1NotConnected(TObject*, int32_t, const std::string& message) 
 
 void TForm1::RasMonitor1RasConnected(TObject*, TRasConnectionDetails details) {
   if (SettingsForm && SettingsForm->MiniBox->Checked()) Application().Minimize();
-  ConnectedEntryName.assign(details.EntryName,
-                            strnlen(details.EntryName, sizeof details.EntryName));
+  connectedEntryName_.assign(details.EntryName,
+                             strnlen(details.EntryName, sizeof details.EntryName));
   ShowConnected();
   AddLine("Connected " + TimeText() + " (" + DateText() + ")");
 }
@@ -250,6 +252,6 @@ void TForm1::RasMonitor1RasConnected(TObject*, TRasConnectionDetails details) {
 void TForm1::RasMonitor1RasDisconnected(TObject*, TRasConnectionDetails) {
   ShowDisconnected();
   AddLine("Disconnected " + TimeText() + " (" + DateText() + ")");
-  if (!UserHangUp && SettingsForm && SettingsForm->AutoReconBox->Checked()) ConButtonClick(this);
-  UserHangUp = false;
+  if (rules_.RedialsDrop(AutoRedial())) ConButtonClick(this);
+  rules_.DropHandled();
 }

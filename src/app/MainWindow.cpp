@@ -22,14 +22,24 @@ T* Make(TForm1* form, const char* name) {
   if constexpr (std::is_base_of_v<TControl, T>) c->SetParent(form);
   return c;
 }
+
+// What the session log asks of the application: the messages a write lets
+// run, and a fault's report held until the handler under way has returned.
+TSessionLog::THooks LogHooks(TApplication& app) {
+  return {[&app] { app.ProcessMessages(); },
+          [&app](const std::exception& e) { app.HandleExceptionLater(e); }};
+}
 }  // namespace
 
-TForm1::TForm1(TComponent* owner) : TForm(owner) {
+TForm1::TForm1(TComponent* owner)
+    : TForm(owner),
+      sessionLog_(paneLines_, Shared, Application().Platform(), LogHooks(Application())) {
   SetName("Form1");
   // Created in this order; freed newest first, so the tray icon goes before
   // the image lists and the menu it refers to.
   Panel1 = Make<TPanel>(this, "Panel1");
   Memo1 = Make<TRichEditURL>(this, "Memo1");
+  paneLines_.pane = Memo1;
   ConButton = Make<TButton>(this, "ConButton");
   DisButton = Make<TButton>(this, "DisButton");
   SetButton = Make<TButton>(this, "SetButton");
@@ -171,14 +181,12 @@ TMainWindowLink TForm1::Link() {
 
 void TForm1::FormCreate(TObject*) {
   Shared.LogFileName.clear();
-  AttemptNo = 0;
+  rules_ = TConnectionRules{};
   Shared.LoggingEnabled = false;
   Shared.LogFileOpen = false;
   Shared.NewSession = true;
-  LoggedLineCount = 0;
-  ExitRequested = false;
+  exitRequested_ = false;
   TrayIcon->SetHint(kHintDisconnected);
-  UserHangUp = false;
   RasMonitor1->SetEnabled(true);
   DialUp1->GetEntries();
   FillCombo();
@@ -249,7 +257,7 @@ void TForm1::SaveWithoutAsking() {
 }
 
 void TForm1::FormCloseQuery(TObject*, bool& canClose) {
-  if (ExitRequested) return;
+  if (exitRequested_) return;
   canClose = false;
   Application().Minimize();
 }
@@ -294,7 +302,7 @@ void TForm1::Disconnect1Click(TObject*) {
 }
 
 void TForm1::Exit1Click(TObject*) {
-  ExitRequested = true;
+  exitRequested_ = true;
   Close();
 }
 

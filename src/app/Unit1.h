@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/LogBacklog.h"
+#include "app/ConnectionRules.h"
+#include "app/SessionLog.h"
 #include "components/RichEditURL.h"
 #include "components/TrayIcon.h"
 #include "dialup/DialUp.h"
@@ -35,6 +36,8 @@ class TForm1 : public TForm {
   void SetSettingsForm(TSettingsForm* form);
   // What the settings dialog may reach of this window.
   TMainWindowLink Link();
+  const TConnectionRules& Rules() const { return rules_; }
+  const TSessionLog& SessionLog() const { return sessionLog_; }
 
   // ---- parts ----
   TPanel* Panel1;            // the status panel
@@ -58,16 +61,17 @@ class TForm1 : public TForm {
   TMenuItem* Exit1;          // the one way to end the program
 
   // ---- fields ----
-  std::string ConnectedEntryName;  // the entry the monitor last reported connected
-  int AttemptNo = 0;               // the attempt dialling or last dialled; 1 on Connect
-  bool UserHangUp = false;         // a hang-up was asked for: the next drop is not redialled
-  bool SyncDial = false;           // the dial on its way was started synchronously
-  bool ExitRequested = false;      // Exit was chosen: closing ends the program
-  int LoggedLineCount = 0;         // text lines of the pane handed to the log file so far
+ private:
+  // The attempt number and the user's hang-up, and what they decide.
+  TConnectionRules rules_;
+
+ public:
+  // The rules' attempt number, read-only (the benchmarks print it).
+  const int& AttemptNo = rules_.AttemptNo();
   // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
   // kept in the registry too: one set moment acts at most once.
   std::string TimedEventDone;
-  // The unit-wide values shared with the settings dialog.
+  // The unit-wide values shared with the settings dialog (through Link).
   TSharedValues Shared;
   TSettingsForm* SettingsForm = nullptr;
 
@@ -117,8 +121,7 @@ class TForm1 : public TForm {
 
   // ---- the session log ----
   void Memo1Change(TObject* sender);
-  // The one place the log file is closed: at exit, after a failed write, and
-  // when the settings dialog switches logging off.
+  // The one place the log file is closed (TSessionLog::Close).
   void CloseLogFile();
   // Writes what the log file is still owed, then closes it: at exit, at the
   // session end and before a timed shutdown.
@@ -148,24 +151,28 @@ class TForm1 : public TForm {
   std::string TimeText();
   std::string DateText();
   void StartDial();
+  // Automatic redial is on in Settings.
+  bool AutoRedial() const;
   void SetTray(TImageList* list, int index, const std::string& hint);
   void ReadWindowSettings();
   // The position (and a stale TimedDone removed); throws what the registry throws.
   void SaveWindowPosition();
-  // The pane's lines since the last change, owed to the log file from now on.
-  void TakeNewLines();
-  void WriteLogLines(bool letMessagesRun);
-  void WriteOwedLines(bool letMessagesRun);
-  bool LoggingOn() const;
-  void ReportLogFault(const EInOutError& e);
 
-  // The lines the log file is owed and has not been given yet.
-  TLogBacklog logBacklog_{kLogBacklogBytes};
+  // The log pane's text lines, as the session log reads and drops them.
+  struct TPaneLines final : ILogPane {
+    TRichEdit* pane = nullptr;
+    int TextLineCount() const override { return pane->TextLineCount(); }
+    std::string TextLine(int index) const override { return pane->TextLine(index); }
+    int DropOldestTextLines(int count) override { return pane->DropOldestTextLines(count); }
+  };
+
+  std::string connectedEntryName_;  // the entry the monitor last reported connected
+  bool syncDial_ = false;           // the dial on its way was started synchronously
+  bool exitRequested_ = false;      // Exit was chosen: closing ends the program
   // TimedDone was stored with another type than text: reported at start-up
   // and removed at exit, so that the report does not come back at every
   // start-up.
   bool timedDoneUnread_ = false;
-  // Drops the oldest pane lines past the pane's bound, and moves the count of
-  // lines taken for the log down with them.
-  void BoundPane(bool logging);
+  TPaneLines paneLines_;
+  TSessionLog sessionLog_;
 };

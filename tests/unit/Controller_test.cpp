@@ -90,7 +90,7 @@ TEST(Controller, FailuresAreRedialledOneIntervalApartUpToTheLimitThenSilence) {
   EXPECT_EQ(attempts[1], "Connection attempt #2 (9:00:02 AM)");
   EXPECT_EQ(attempts[2], "Connection attempt #3 (9:00:05 AM)");
   EXPECT_EQ(q.CountLinesStartingWith("Error: 678"), 3);
-  EXPECT_EQ(q.form1->AttemptNo, 4);  // the last tick counted and stopped
+  EXPECT_EQ(q.form1->Rules().AttemptNo(), 4);  // the last tick counted and stopped
   EXPECT_FALSE(q.form1->Timer->Enabled());
   EXPECT_TRUE(q.form1->ConButton->Enabled());
 }
@@ -137,12 +137,12 @@ TEST(Controller, DisconnectIsNotRedialledButALaterDropIs) {
   // The monitor looks at once after a hang-up: the drop is shown before the
   // click returns, and its handler has cleared the flag without redialling.
   EXPECT_FALSE(Connected(q));
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
   q.Advance(5000);
   EXPECT_FALSE(Connected(q));
   EXPECT_EQ(q.Pane().back().rfind("Disconnected ", 0), 0u);
   EXPECT_EQ(q.CountLinesStartingWith("Connection attempt #"), 1);
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
 }
 
 TEST(Controller, AfterADisconnectTheNextUnaskedDropIsRedialled) {
@@ -164,7 +164,7 @@ TEST(Controller, DisconnectWithNoConnectionStopsNoRedialOfALaterConnection) {
   TQuindleWorld q(kBook);
   StartWith(q, 0, true);
   q.form1->DisButtonClick(q.form1);  // as the timed event does while offline
-  EXPECT_TRUE(q.form1->UserHangUp);
+  EXPECT_TRUE(q.form1->Rules().UserHangUp());
   q.form1->ConButton->Click();
   ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
   ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 40000));
@@ -183,7 +183,7 @@ TEST(Controller, DisconnectStopsTheDialUnderWayAndTheRedials) {
     q.form1->ConButton->Click();
     q.Advance(200);  // the first dial is under way
     EXPECT_TRUE(q.form1->DisButton->Enabled());
-    ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->AttemptNo == 3; }));
+    ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->Rules().AttemptNo() == 3; }));
     if (!whileDialling) {
       ASSERT_TRUE(q.AdvanceUntil([&] { return q.form1->Timer->Enabled(); }));
     }
@@ -505,7 +505,8 @@ TEST(NestedDial, ConnectClickedWhileTheDialShowsItsAttemptStartsNothing) {
   // it dials (the attempt line is being shown).
   TStandartEv dialing = q.form1->DialUp1->OnDialing;
   q.form1->DialUp1->OnDialing = [&q, dialing](TObject* sender) {
-    if (q.form1->AttemptNo == 2) q.world.backend.PostToGui([&q] { q.form1->ConButton->Click(); });
+    if (q.form1->Rules().AttemptNo() == 2)
+      q.world.backend.PostToGui([&q] { q.form1->ConButton->Click(); });
     dialing(sender);
   };
   q.form1->ConButton->Click();

@@ -118,9 +118,8 @@ TEST(Faults, AWriteFaultsReportDoesNotHoldUpARedialWaitingForItsHangUp) {
   q.Start();
   q.form1->ConButton->Click();
   ASSERT_TRUE(q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == 1; }));
-  q.form1->Shared.LogFile.Close();
-  q.form1->Shared.LogFileOpen = false;
-  q.form1->Shared.LogFileName = "/dev/full";
+  q.form1->CloseLogFile();
+  q.Shared().LogFileName = "/dev/full";
   // When the drop's line reached the pane.
   int64_t droppedAt = -1;
   TRichEditURL* pane = q.form1->Memo1;

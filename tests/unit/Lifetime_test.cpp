@@ -38,7 +38,7 @@ TSaved Snapshot(TQuindleWorld& q) {
   if (r.HasValue(kQuindleKey, "RetryInt")) s.retryInt = r.Dword(kQuindleKey, "RetryInt");
   if (r.HasValue(kQuindleKey, "Time")) s.time = r.String(kQuindleKey, "Time");
   if (r.HasValue(kRunKey, "Quindle")) s.runValue = r.String(kRunKey, "Quindle");
-  s.logOpen = q.form1->Shared.LogFileOpen;
+  s.logOpen = q.form1->SessionLog().FileOpen();
   s.boxes = q.world.backend.messageBoxes.size();
   s.pane = q.Pane();
   return s;
@@ -81,7 +81,7 @@ struct SessionEnd : ::testing::Test {
     q->form1->SetLeft(123);
     q->settings->MiniBox->Click();
     q->form1->Memo1->AddLine("a line that opens the log file");
-    ASSERT_TRUE(q->form1->Shared.LogFileOpen);
+    ASSERT_TRUE(q->form1->SessionLog().FileOpen());
   }
   // Windows may end the process as soon as its end-session message has
   // returned: what is saved by then is all that is kept.
@@ -200,7 +200,7 @@ TEST_F(SessionEnd, InsideThePauseBeforeTheTimedShutdown) {
   q->world.backend.StartTimer(10000, [&] {
     if (ended) return;
     ended = true;
-    EXPECT_TRUE(q->form1->UserHangUp) << "not inside the timed event";
+    EXPECT_TRUE(q->form1->Rules().UserHangUp()) << "not inside the timed event";
     EndSession();
   });
   q->Advance(10000);
@@ -347,7 +347,7 @@ TEST(ShutdownSaves, EverythingIsSavedBeforeTheRequestAndARefusalGoesOn) {
   q.form1->SetLeft(77);
   q.settings->MiniBox->Click();
   q.form1->Memo1->AddLine("before the moment");
-  ASSERT_TRUE(q.form1->Shared.LogFileOpen);
+  ASSERT_TRUE(q.form1->SessionLog().FileOpen());
   TSaved atRequest;
   q.world.system.onShutdown = [&](uint32_t) { atRequest = Snapshot(q); };
   q.world.system.acceptShutdown = false;

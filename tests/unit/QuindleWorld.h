@@ -29,6 +29,8 @@ struct TQuindleWorld {
     form1 = q.Form1;
     settings = q.SettingsForm;
   }
+  // The run-time values as the settings dialog reaches them.
+  TSharedValues& Shared() const { return *form1->Link().values; }
   void Advance(int64_t ms) { world.backend.Advance(ms); }
   // Advances a second at a time until `done` holds, at most `limitMs`.
   template <class F>

@@ -135,8 +135,8 @@ TEST(SessionLog, MissingFileIsMadeByTheFirstLineWhichItHoldsAtOnce) {
   TQuindleWorld q(kBook);
   q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
   q.Start();
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName = log;
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName = log;
   q.form1->ConButton->Click();  // the attempt line makes the file and is in it
   auto lines = FileLines(log);
   ASSERT_EQ(lines.size(), 5u);
@@ -155,7 +155,7 @@ TEST(SessionLog, SwitchedOffAndOnWritesANewHeaderThenTheLinesOfTheGap) {
   q.Advance(1000);
   q.settings->Show();
   q.settings->LogBox->Click();  // off: the file is closed at once
-  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
+  EXPECT_FALSE(q.form1->SessionLog().FileOpen());
   q.settings->Hide();
   const size_t before = FileLines(log).size();
   q.Advance(25000);  // lines while logging is off
@@ -217,11 +217,11 @@ TEST(SessionLog, LinesOfTwoByteCharactersReachTheFileWhole) {
 TEST(SessionLog, LoggingOnWithoutANameWritesNothing) {
   TQuindleWorld q(kBook);
   q.Start();
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName.clear();
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName.clear();
   q.form1->ConButton->Click();
-  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
-  EXPECT_EQ(q.form1->LoggedLineCount, 0);
+  EXPECT_FALSE(q.form1->SessionLog().FileOpen());
+  EXPECT_EQ(q.form1->SessionLog().LoggedLineCount(), 0);
 }
 
 TEST(SessionLog, EveryChangeScrollsTheCaretIntoView) {
@@ -239,16 +239,16 @@ TEST(SessionLog, FullDeviceReportsTheErrorAndLosesNoLineOnceTheFaultIsGone) {
   const std::string good = dir.File("good.txt");
   TQuindleWorld q(kBook);
   q.Start();
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName = "/dev/full";
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName = "/dev/full";
   q.form1->ConButton->Click();
   q.Advance(1000);
   // One report for the fault, however many lines it kept back.
   EXPECT_EQ(q.world.backend.messageBoxes.size(), 1u);
   EXPECT_NE(q.world.backend.messageBoxes[0].text.find("/dev/full"), std::string::npos);
-  EXPECT_FALSE(q.form1->Shared.LogFileOpen);
+  EXPECT_FALSE(q.form1->SessionLog().FileOpen());
   // The user picks another file: everything not written so far reaches it.
-  q.form1->Shared.LogFileName = good;
+  q.Shared().LogFileName = good;
   ASSERT_TRUE(CreateEmptyFile(good));
   q.Advance(25000);
   auto lines = FileLines(good);
@@ -263,8 +263,8 @@ TEST(SessionLog, ReadOnlyFolderLosesNoLineOnceWritable) {
   TQuindleWorld q(kBook);
   q.world.files.refusedFolders.insert(dir.path.string());
   q.Start();
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName = log;
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName = log;
   q.form1->ConButton->Click();
   q.Advance(500);
   ASSERT_EQ(q.world.MessageTexts().size(), 1u);
@@ -342,7 +342,7 @@ TEST(SessionLog, FailedRedialsFillThePaneFarPastTheControlsDefaultLimitAndAllRea
   for (int minutes = 0; minutes < 60 && pane.TextLength() <= 3 * 32767; ++minutes) q.Advance(60000);
   EXPECT_GT(pane.TextLength(), 3 * 32767);
   EXPECT_EQ(pane.TextLine(pane.TextLineCount() - 1), "Error: 678");
-  EXPECT_GT(q.form1->AttemptNo, 1000);
+  EXPECT_GT(q.form1->Rules().AttemptNo(), 1000);
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
   EXPECT_EQ(q.world.MessageTexts().size(), 0u);
 }
@@ -367,7 +367,7 @@ TEST(SessionLog, ThePaneKeepsItsNewestLinesAndTheFileGetsEveryLineOnceInOrder) {
   const auto lines = FileLines(log);
   EXPECT_EQ(Headers(lines), 1);
   EXPECT_TRUE(BodyLines(lines) == shown.lines);
-  EXPECT_EQ(q.form1->LoggedLineCount, pane.TextLineCount());
+  EXPECT_EQ(q.form1->SessionLog().LoggedLineCount(), pane.TextLineCount());
 }
 
 TEST(SessionLog, ThePaneHoldsTenThousandLinesAndDropsToNineThousandPastThem) {
@@ -470,8 +470,8 @@ TEST(SessionLog, WithLoggingOffThePaneDropsFreelyAndLogsWhatItStillHolds) {
 
   // Logging comes on: the lines still in the pane are written after the header.
   ASSERT_TRUE(CreateEmptyFile(log));
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName = log;
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName = log;
   std::vector<std::string> expected = q.Pane();
   pane.AddLine("logging on");
   expected.push_back("logging on");
@@ -493,9 +493,8 @@ TEST(SessionLog, AWriteFaultIsReportedOnlyOnceTheHandlerThatMetItHasReturned) {
   q.form1->ConButton->Click();
   ASSERT_TRUE(q.AdvanceUntil([&] { return q.CountLinesStartingWith("Connected ") == 1; }));
   // The disk fills while the line is up.
-  q.form1->Shared.LogFile.Close();
-  q.form1->Shared.LogFileOpen = false;
-  q.form1->Shared.LogFileName = "/dev/full";
+  q.form1->CloseLogFile();
+  q.Shared().LogFileName = "/dev/full";
   const int dials = q.sim->service->DialCount("Home");
   std::vector<std::string> paneAtBox;
   int dialsAtBox = -1;
@@ -515,7 +514,7 @@ TEST(SessionLog, AWriteFaultIsReportedOnlyOnceTheHandlerThatMetItHasReturned) {
   // One report for the fault, however many lines it keeps back.
   q.Advance(30000);
   EXPECT_EQ(q.world.backend.messageBoxes.size(), 1u);
-  q.form1->Shared.LogFileName = log;
+  q.Shared().LogFileName = log;
   q.Advance(30000);
   EXPECT_TRUE(BodyLines(FileLines(log)) == shown.lines);
 }
@@ -566,8 +565,8 @@ TEST(SessionLog, AFileThatCannotBeMadeIsToldOnceAndItsLinesReachItAtExit) {
   q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 1);
   q.Start();
   q.world.files.refusedFolders.insert(folder);
-  q.form1->Shared.LoggingEnabled = true;
-  q.form1->Shared.LogFileName = log;
+  q.Shared().LoggingEnabled = true;
+  q.Shared().LogFileName = log;
   q.form1->ConButton->Click();
   EXPECT_TRUE(q.world.MessageTexts().empty()) << "told after the handler, not inside it";
   q.Advance(1000);

@@ -253,7 +253,7 @@ class TSoak {
   void OnDial() {
     TForm1& f = *q_->form1;
     const int64_t now = Now();
-    const int n = f.AttemptNo;
+    const int n = f.Rules().AttemptNo();
     if (resetPending_ && resetAt_ == now) {
       Check(n == 1, "a dial after Connect or a drop is attempt 1, not " + std::to_string(n));
       resetPending_ = false;
@@ -497,7 +497,7 @@ class TSoak {
     });
     Check(q_->form1->DisTimer->Enabled(), "the timed event is armed");
     Check(q_->form1->Timer->Interval() == static_cast<unsigned>(interval_), "the interval applied");
-    Check(q_->form1->Shared.MaxAttempts == maxAttempts_, "the attempts limit applied");
+    Check(q_->Shared().MaxAttempts == maxAttempts_, "the attempts limit applied");
   }
 
   void MeasureHeap(size_t& heap, size_t& textCap, size_t& lines) {

@@ -87,14 +87,14 @@ TEST(TimedEvent, MidnightAndNoonReadCorrectly) {
     StartArmed(q, "12:05 AM", "09/12/26", true, {2026, 12, 9, 0, 4, 55, 0});
     q.Advance(20000);
     EXPECT_FALSE(q.form1->DisTimer->Enabled());
-    EXPECT_TRUE(q.form1->UserHangUp);  // acted at 00:05
+    EXPECT_TRUE(q.form1->Rules().UserHangUp());  // acted at 00:05
   }
   {
     TQuindleWorld q(kBook);
     StartArmed(q, "12:05 PM", "09/12/26", true, {2026, 12, 9, 0, 4, 55, 0});
     q.Advance(20000);
     EXPECT_TRUE(q.form1->DisTimer->Enabled());  // that is noon, not now
-    EXPECT_FALSE(q.form1->UserHangUp);
+    EXPECT_FALSE(q.form1->Rules().UserHangUp());
   }
 }
 
@@ -104,7 +104,7 @@ TEST(TimedEvent, AMomentAlreadyPastStopsAtTheFirstTick) {
   EXPECT_TRUE(q.form1->DisTimer->Enabled());
   q.Advance(10000);
   EXPECT_FALSE(q.form1->DisTimer->Enabled());
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
 }
 
 TEST(TimedEvent, TheRightMinuteOnAnotherDateDoesNothing) {
@@ -112,7 +112,7 @@ TEST(TimedEvent, TheRightMinuteOnAnotherDateDoesNothing) {
   StartArmed(q, "09:01 AM", "10/12/26", true, {2026, 12, 8, 9, 0, 55, 0});
   q.Advance(70000);
   EXPECT_TRUE(q.form1->DisTimer->Enabled());
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
 }
 
 TEST(TimedEvent, DisconnectOnlyWithNoConnectionJustMarksTheHangUp) {
@@ -122,7 +122,7 @@ TEST(TimedEvent, DisconnectOnlyWithNoConnectionJustMarksTheHangUp) {
   q.form1->Timer->SetInterval(60000);  // a redial due later
   q.form1->Timer->SetEnabled(true);
   q.Advance(10000);
-  EXPECT_TRUE(q.form1->UserHangUp);
+  EXPECT_TRUE(q.form1->Rules().UserHangUp());
   EXPECT_FALSE(q.form1->Timer->Enabled());
   EXPECT_EQ(q.Pane(), pane);
 }
@@ -180,7 +180,7 @@ TEST(TimedEvent, StoredValuesThatAreNoRealMomentStopTheTimer) {
   StartArmed(q, "25:99 PM", "31/02/26", true, {2026, 12, 8, 9, 0, 0, 0});
   q.Advance(10000);
   EXPECT_FALSE(q.form1->DisTimer->Enabled());
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
 }
 
 // One set moment acts at most once: a shutdown refused by the system, then
@@ -253,7 +253,7 @@ TEST(TimedEvent, ARestartInsideTheSetMinuteDoesNotActAgain) {
   StartArmed(q, "09:01 AM", "08/12/26", false, {2026, 12, 8, 9, 1, 20, 0});
   q.Advance(60000);
   EXPECT_TRUE(q.world.system.shutdowns.empty());
-  EXPECT_FALSE(q.form1->UserHangUp);
+  EXPECT_FALSE(q.form1->Rules().UserHangUp());
   EXPECT_FALSE(q.form1->DisTimer->Enabled());
 }
 
