@@ -226,8 +226,10 @@ void TForm1::DialUp1AsyncEvent(TObject*, int32_t state, int32_t error, const std
   RefreshStateAndRedial();
 }
 
-void TForm1::DialUp1Error(TObject*, int32_t code, const std::string& message) {
-  if (message == kDialParamsFailed)
+void TForm1::DialUp1Error(TObject*, TDialStep step, int32_t code, const std::string& message) {
+  // Chosen by the step that failed, not by the message: a service text may
+  // read like anything.
+  if (step == dsReadParams)
     AddLine("Error: No connections available");
   else if (Unreadable(message))
     AddLine("Error: " + std::to_string(code));  // as for the codes the service has no text for

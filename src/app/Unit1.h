@@ -103,7 +103,8 @@ class TForm1 : public TForm {
   void DialUp1Dialing(TObject* sender);
   void DialUp1AsyncEvent(TObject* sender, int32_t state, int32_t error,
                          const std::string& messageText);
-  void DialUp1Error(TObject* sender, int32_t errorCode, const std::string& errorMessage);
+  void DialUp1Error(TObject* sender, TDialStep step, int32_t errorCode,
+                    const std::string& errorMessage);
   void DialUp1NotConnected(TObject* sender, int32_t errorCode, const std::string& errorMessage);
   void RasMonitor1RasConnected(TObject* sender, TRasConnectionDetails details);
   void RasMonitor1RasDisconnected(TObject* sender, TRasConnectionDetails details);

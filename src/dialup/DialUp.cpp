@@ -17,6 +17,8 @@ namespace {
 constexpr uint32_t kEntriesBuffered = 100;
 constexpr uint64_t kHangUpWaitCapMs = 10000;
 constexpr int kInvalidParameter = 87;
+// The message OnError gives with dsReadParams.
+constexpr const char* kDialParamsFailed = "GetEntryDialParams failed";
 
 void SecureZero(void* p, size_t n) {
   volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
@@ -104,7 +106,7 @@ int TDialUp::Dial() {
   TDialParams params;
   int r = ReadParams(params.rec, nullptr);
   if (r != 0) {
-    OnError(this, r, kDialParamsFailed);
+    OnError(this, dsReadParams, r, kDialParamsFailed);
     return r;
   }
   handle_ = 0;
@@ -138,7 +140,7 @@ int TDialUp::Dial() {
   if (r != 0) {
     // A handle made before the call failed is still the caller's to hang up.
     if (handle_ != 0) HangUpConnection(handle_);
-    OnError(this, r, ErrorText(r));
+    OnError(this, dsDial, r, ErrorText(r));
     return r;
   }
   return 0;

@@ -16,18 +16,17 @@ class TRasBinding;
 
 enum TDialMode { dmAsync = 0, dmSync = 1 };
 enum TLanguage { English = 0, Czech = 1, Portuguese = 2 };
+// The step of a dial that OnError reports as failed: reading the entry's dial
+// parameters (no such entry), or the dial call itself.
+enum TDialStep { dsReadParams = 0, dsDial = 1 };
 
 using TStandartEv = TEvent<TObject*>;
 using TOnEntryGet = TEvent<TObject*, const char*>;
 using TOnNotConn = TEvent<TObject*, int32_t, const std::string&>;
 using TOnAsyncEvent = TEvent<TObject*, int32_t, int32_t, const std::string&>;
-using TOnError = TEvent<TObject*, int32_t, const std::string&>;
+using TOnError = TEvent<TObject*, TDialStep, int32_t, const std::string&>;
 using TOnActiveConn = TEvent<TObject*, int32_t, const RASCONNSTATUSA&, const std::string&,
                              const char*, const char*, const char*>;
-
-// The message OnError gives when the entry's dial parameters cannot be read
-// (no such entry): the owner tells it apart from the service's own texts.
-inline constexpr const char* kDialParamsFailed = "GetEntryDialParams failed";
 
 class TDialUp : public TComponent {
  public:

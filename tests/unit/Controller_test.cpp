@@ -542,6 +542,27 @@ TEST(FailedDialTexts, AServiceTextIsJudgedAndShownWithoutItsLineBreak) {
   EXPECT_EQ(pane[1], "Error: The line is busy.");
 }
 
+// A service text that reads like the dialer's own message for an entry it
+// cannot read.
+uint32_t RASAPI_CALL TextLikeTheParamsStep(uint32_t, char* buffer, uint32_t size) {
+  const std::string text = "GetEntryDialParams failed";
+  if (size < text.size() + 1) return 603;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return 0;
+}
+
+// The failed step chooses the line, not the words: a dial call the service
+// refuses is told in the service's text, whatever it says.
+TEST(FailedDialTexts, ARefusedDialIsToldInTheServicesWordsEvenWhenTheyReadLikeAnUnknownEntry) {
+  TQuindleWorld q("[Broken]\nImmediateError=4321\n");
+  StartWith(q, 0, false);
+  q.world.libraries.Add("rasapi32.dll", "RasGetErrorStringA", &TextLikeTheParamsStep);
+  q.form1->ConButton->Click();
+  auto pane = q.Pane();
+  ASSERT_EQ(pane.size(), 2u) << ::testing::PrintToString(pane);
+  EXPECT_EQ(pane[1], "Error: GetEntryDialParams failed");
+}
+
 TEST(FailedDialTexts, AnAsyncDialFailingAtOnceWithoutATextShowsTheCode) {
   TQuindleWorld q("[Broken]\nImmediateError=4321\n");
   StartWith(q, 0, false);

@@ -41,7 +41,7 @@ class DialUpBindingTest : public ::testing::Test {
     dialer = new TDialUp(world.app.get());
     dialer->SetEntry("Home");
     dialer->OnDialing = [this](TObject*) { ++events; };
-    dialer->OnError = [this](TObject*, int32_t, const std::string&) { ++events; };
+    dialer->OnError = [this](TObject*, TDialStep, int32_t, const std::string&) { ++events; };
     world.libraries.Add("rnaph.dll", "RasEnumEntriesA", &LegacyEnumEntries);
     world.libraries.Add("rnaph.dll", "RasGetEntryDialParamsA", &LegacyGetParams);
   }

@@ -56,8 +56,9 @@ class DialUpTest : public ::testing::Test {
     dialer->OnNotConnected = [this](TObject* s, int32_t code, const std::string& text) {
       Log(s, "NotConnected " + std::to_string(code) + " " + text);
     };
-    dialer->OnError = [this](TObject* s, int32_t code, const std::string& text) {
-      Log(s, "Error " + std::to_string(code) + " " + text);
+    dialer->OnError = [this](TObject* s, TDialStep step, int32_t code, const std::string& text) {
+      Log(s, std::string(step == dsReadParams ? "Error reading parameters " : "Error dialling ") +
+                 std::to_string(code) + " " + text);
     };
     dialer->OnAsyncEvent = [this](TObject* s, int32_t state, int32_t error,
                                   const std::string& text) {
@@ -127,7 +128,7 @@ TEST_F(DialUpTest, AsyncAuthenticationFailureTextNamesTheDenial) {
 TEST_F(DialUpTest, AsyncImmediateErrorRaisesOnErrorNotNotConnected) {
   EXPECT_EQ(797, DialEntry("Broken", dmAsync));
   world.backend.Advance(5000);
-  EXPECT_EQ((Events{"Dialing", "Error 797 " + ServiceText(797)}), events);
+  EXPECT_EQ((Events{"Dialing", "Error dialling 797 " + ServiceText(797)}), events);
 }
 
 TEST_F(DialUpTest, CzechStatesButServiceErrorTexts) {
@@ -175,13 +176,13 @@ TEST_F(DialUpTest, UnknownEntryRaisesOnlyOnErrorInBothModes) {
     events.clear();
     EXPECT_EQ(623, DialEntry("Nowhere", mode));
     world.backend.Advance(1000);
-    EXPECT_EQ(Events{"Error 623 GetEntryDialParams failed"}, events);
+    EXPECT_EQ(Events{"Error reading parameters 623 GetEntryDialParams failed"}, events);
   }
 }
 
 TEST_F(DialUpTest, EntryNameLongerThanTheRecordIsAnUnknownEntry) {
   EXPECT_EQ(623, DialEntry(std::string(300, 'H'), dmAsync));
-  EXPECT_EQ(Events{"Error 623 GetEntryDialParams failed"}, events);
+  EXPECT_EQ(Events{"Error reading parameters 623 GetEntryDialParams failed"}, events);
 }
 
 TEST_F(DialUpTest, FirstDialStartsAtOnceAndEachDialEndsThePreviousConnection) {
