@@ -12,6 +12,8 @@
 #include "QuindleWorld.h"
 #include "app/SessionLog.h"
 #include "platform/Errors.h"
+#include "platform/memory/TestFiles.h"
+#include "platform/memory/VirtualClock.h"
 
 namespace {
 
@@ -578,6 +580,117 @@ TEST(SessionLog, AFileThatCannotBeMadeIsToldOnceAndItsLinesReachItAtExit) {
   q.world.app->DestroyForms();
   EXPECT_EQ(BodyLines(FileLines(log)), shown);
   EXPECT_EQ(q.world.MessageTexts().size(), 1u);
+}
+
+// ---- the session log on its own: a pane of plain lines, real files ----
+
+// The pane as a list of lines.
+struct TListPane final : ILogPane {
+  std::vector<std::string> lines;
+  int TextLineCount() const override { return static_cast<int>(lines.size()); }
+  std::string TextLine(int index) const override { return lines.at(static_cast<size_t>(index)); }
+  int DropOldestTextLines(int count) override {
+    const int n = std::min(count, TextLineCount());
+    lines.erase(lines.begin(), lines.begin() + n);
+    return n;
+  }
+};
+
+struct TSessionLogWorld {
+  TTempDir dir;
+  TTestFiles files;
+  TVirtualClock clock;
+  TMemoryLocale locale;
+  TPlatform platform;
+  TSharedValues values;
+  TListPane pane;
+  std::function<void()> onMessages;  // what runs while a write lets messages run
+  std::vector<std::string> reports;
+  TSessionLog log{pane,
+                  values,
+                  platform,
+                  {[this] {
+                     if (onMessages) onMessages();
+                   },
+                   [this](const std::exception& e) { reports.emplace_back(e.what()); }}};
+  std::vector<std::string> added;  // every line given to the pane, in order
+
+  TSessionLogWorld() {
+    platform.files = &files;
+    platform.clock = &clock;
+    platform.locale = &locale;
+    values.LoggingEnabled = true;
+    values.LogFileName = dir.File("session.txt");
+  }
+  void Add(const std::string& line) {
+    pane.lines.push_back(line);
+    added.push_back(line);
+    log.PaneChanged();
+  }
+};
+
+TEST(TSessionLog, LinesReachTheFileInPaneOrderAcrossAFaultAndItsRecovery) {
+  TSessionLogWorld w;
+  // A line added while the first write lets messages run follows it.
+  w.onMessages = [&] {
+    w.onMessages = nullptr;
+    w.Add("nested");
+  };
+  w.Add("first");
+  w.Add("second");
+  w.files.diskFull = true;
+  w.Add("owed 1");
+  w.Add("owed 2");
+  EXPECT_FALSE(w.log.FileOpen());
+  ASSERT_EQ(w.reports.size(), 1u);  // one report for the fault, not one per line
+  EXPECT_NE(w.reports[0].find("(There is not enough space on the disk.)"), std::string::npos);
+  w.files.diskFull = false;
+  w.Add("room again");
+  const auto lines = FileLines(w.values.LogFileName);
+  EXPECT_EQ(Headers(lines), 1);
+  EXPECT_EQ(lines[2], "NEW SESSION: 9:00:00 AM (12/8/2026)");
+  EXPECT_EQ(BodyLines(lines), (std::vector<std::string>{"first", "nested", "second", "owed 1",
+                                                        "owed 2", "room again"}));
+  // A write that succeeded ends the fault: the next one is reported again.
+  w.files.diskFull = true;
+  w.Add("a new fault");
+  EXPECT_EQ(w.reports.size(), 2u);
+}
+
+TEST(TSessionLog, ThePaneBoundNeverCostsALineTheFileIsStillOwed) {
+  TSessionLogWorld w;
+  w.files.diskFull = true;
+  // Changes that each bring the pane past its bound at once.
+  for (int change = 0; change < 8; ++change) {
+    for (int i = 0; i < 2500; ++i) w.pane.lines.push_back(SessionLine(change * 2500 + i));
+    w.added.insert(w.added.end(), w.pane.lines.end() - 2500, w.pane.lines.end());
+    w.log.PaneChanged();
+    EXPECT_LE(w.pane.TextLineCount(), kPaneLineBound);
+    EXPECT_EQ(w.log.LoggedLineCount(), w.pane.TextLineCount());
+  }
+  EXPECT_GE(w.pane.TextLineCount(), kPaneLinesAfterDrop);
+  w.files.diskFull = false;
+  w.Add("room again");
+  EXPECT_TRUE(BodyLines(FileLines(w.values.LogFileName)) == w.added);
+
+  // With logging off the pane drops freely; on again, the file gets what the
+  // pane still holds, not what went meanwhile.
+  w.values.LoggingEnabled = false;
+  w.log.Close();
+  for (int i = 0; i < kPaneLineBound; ++i) w.Add("unlogged " + std::to_string(i));
+  EXPECT_LE(w.pane.TextLineCount(), kPaneLineBound);
+  EXPECT_EQ(w.log.LoggedLineCount(), 0);  // nothing the pane holds was written
+  w.values.LoggingEnabled = true;
+  w.values.NewSession = true;
+  const std::vector<std::string> held = w.pane.lines;
+  w.Add("logging on");
+  const auto lines = FileLines(w.values.LogFileName);
+  std::vector<std::string> expected = w.added;
+  expected.resize(expected.size() - kPaneLineBound - 1);
+  expected.insert(expected.end(), held.begin(), held.end());
+  expected.push_back("logging on");
+  EXPECT_EQ(Headers(lines), 2);
+  EXPECT_TRUE(BodyLines(lines) == expected);
 }
 
 }  // namespace
