@@ -302,5 +302,6 @@ void TForm1::Memo1URLClick(TObject*, const std::string& url) {
   // Only web addresses: text that reaches the pane must never start a program.
   const std::string address = WebAddressToOpen(url, Application().Platform().locale);
   if (address.empty()) return;
-  Application().Platform().shell->ShellExecute(Handle(), "open", address, "", "", SW_SHOWNORMAL_T);
+  Application().Platform().shell->ShellExecute(Handle().Raw(), "open", address, "", "",
+                                               SW_SHOWNORMAL_T);
 }

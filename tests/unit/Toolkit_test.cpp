@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <type_traits>
 
 #include "TestWorld.h"
 #include "platform/Errors.h"
 #include "toolkit/Menus.h"
+#include "toolkit/OwnedIcon.h"
 #include "toolkit/Timer.h"
 
 namespace {
@@ -56,7 +58,7 @@ TEST(Toolkit, FormCreationAppliesDesignThenLoadedThenCreateAndFreesNewestFirst) 
     TTestWorld w;
     auto* form = w.app->CreateForm<TTestForm>(log);
     EXPECT_EQ(w.app->MainForm(), form);
-    EXPECT_NE(form->Handle(), 0u);
+    EXPECT_NE(form->Handle(), TWindowHandle{});
     w.app->DestroyForms();
   }
   std::vector<std::string> want{
@@ -316,6 +318,43 @@ TEST(Toolkit, AReportForLaterWaitsOutEveryNestedLoopOfItsHandler) {
   w.backend.Settle();
   EXPECT_EQ(seen, (std::vector<std::string>{"dialog", "menu", "box a question", "handler returned",
                                             "box the fault"}));
+}
+
+// A window is never taken for an icon, nor a bare number for either.
+static_assert(!std::is_convertible_v<TWindowHandle, TIconHandle>);
+static_assert(!std::is_constructible_v<TIconHandle, TWindowHandle>);
+static_assert(!std::is_convertible_v<uintptr_t, TWindowHandle>);
+static_assert(!std::is_convertible_v<uintptr_t, TIconHandle>);
+static_assert(!std::is_convertible_v<TWindowHandle, uintptr_t>);
+static_assert(std::is_constructible_v<TWindowHandle, uintptr_t>);
+// An owned icon has one owner.
+static_assert(!std::is_copy_constructible_v<TOwnedIcon> && !std::is_copy_assignable_v<TOwnedIcon>);
+static_assert(std::is_nothrow_move_constructible_v<TOwnedIcon>);
+
+TEST(Toolkit, AnOwnedIconIsDestroyedOnceWhereverItWasMovedAndWhenReplaced) {
+  TTestWorld w;
+  const TIconHandle first = w.backend.ApplicationIcon();
+  const TIconHandle second = w.backend.ApplicationIcon();
+  ASSERT_NE(first, second);
+  {
+    TOwnedIcon outer;
+    {
+      TOwnedIcon made(w.backend, first);
+      TOwnedIcon handedOn(std::move(made));
+      EXPECT_EQ(made.Get(), TIconHandle{});
+      outer = std::move(handedOn);
+    }
+    // Two owners went out of scope; the icon lives on in the third.
+    EXPECT_TRUE(w.backend.destroyedIcons.empty());
+    EXPECT_EQ(outer.Get(), first);
+    EXPECT_EQ(w.backend.liveIcons(), 2);
+    // Replaced: the one held goes then and there.
+    outer = TOwnedIcon(w.backend, second);
+    EXPECT_EQ(w.backend.destroyedIcons, std::vector<TIconHandle>{first});
+    EXPECT_EQ(outer.Get(), second);
+  }
+  EXPECT_EQ(w.backend.destroyedIcons, (std::vector<TIconHandle>{first, second}));
+  EXPECT_EQ(w.backend.liveIcons(), 0);
 }
 
 }  // namespace
