@@ -263,12 +263,11 @@ void TForm1::SetButtonClick(TObject*) {
 }
 
 void TForm1::TrayIconRightClick(TObject*, TMouseButton, TShiftState, int, int) {
-  IBackend& backend = Application().Backend();
-  backend.SetForegroundWindow(Handle());
-  TPoint p = backend.GetCursorPos();
+  // The menu opens where the cursor is; the backend brings this window to
+  // the front for it, as a notification icon's menu needs.
+  const TPoint p = Application().Backend().GetCursorPos();
   PopupMenu1->SetOwnerWindow(Handle());
   PopupMenu1->Popup(p.x, p.y);
-  backend.PostMessage(Handle(), WM_NULL_T, 0, 0);
 }
 
 void TForm1::PopupMenu1Popup(TObject*) {

@@ -38,6 +38,11 @@ class TBackendHandle {
 using TWindowHandle = TBackendHandle<struct TWindowHandleTag>;
 using TIconHandle = TBackendHandle<struct TIconHandleTag>;
 
+// How a popup menu stands to its point across: TrackPopupMenu's
+// TPM_LEFTALIGN and TPM_RIGHTALIGN.
+inline constexpr unsigned kMenuLeftAlign = 0x0000;
+inline constexpr unsigned kMenuRightAlign = 0x0008;
+
 // The window class of every form's native window (the Windows backend's):
 // another process finds Quindle's main window by it and the caption.
 inline constexpr char kFormWindowClass[] = "QuindleForm";
@@ -143,7 +148,12 @@ class IBackend {
   // Native peers. Forms are created before their controls.
   virtual std::unique_ptr<IControlPeer> CreatePeer(TControl& control) = 0;
   // Runs a popup menu at a screen position; returns when it has closed, with
-  // the chosen item (or null).
+  // the chosen item (or null). A menu of a window that is not in front (the
+  // notification icon's, whose window is hidden) would not close at a click
+  // elsewhere: the owner is brought to the foreground first, and a message
+  // posted to it once the menu is done lets the next menu open as it should.
+  // The menu stands left or right of x as the system drops its menus
+  // (GetSystemMetrics(SM_MENUDROPALIGNMENT)). No owner: the main window's.
   virtual TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) = 0;
 
   // Hidden windows for component callbacks; top-level so that shell

@@ -357,4 +357,43 @@ TEST(Toolkit, AnOwnedIconIsDestroyedOnceWhereverItWasMovedAndWhenReplaced) {
   EXPECT_EQ(w.backend.liveIcons(), 0);
 }
 
+// The popup's steps for a notification icon's menu, in Windows' order: the
+// owner to the foreground, the menu on the side the system drops menus to,
+// the message to the owner once it is done, and only then the item's click.
+TEST(Toolkit, APopupMenuBringsItsOwnerForwardAndPostsToItWhenDone) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* form = w.app->CreateForm<TTestForm>(log);
+  auto* menu = new TPopupMenu(form);
+  auto* item = new TMenuItem(form);
+  menu->Add(item);
+  size_t callsAtClick = 0;
+  item->OnClick = [&](TObject*) { callsAtClick = w.backend.windowCalls.size(); };
+  w.backend.popupScript = [&](TPopupMenu& m, int, int) { return m.Items()[0]; };
+  menu->SetOwnerWindow(form->Handle());
+  for (int alignment : {0, 1}) {
+    SCOPED_TRACE("menu drop alignment " + std::to_string(alignment));
+    w.backend.menuDropAlignment = alignment;
+    w.backend.windowCalls.clear();
+    menu->Popup(300, 400);
+    const auto& calls = w.backend.windowCalls;
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].call, "SetForegroundWindow");
+    EXPECT_EQ(calls[0].window, form->Handle());
+    EXPECT_EQ(calls[1].call, "TrackPopupMenu");
+    EXPECT_EQ(calls[1].c, static_cast<intptr_t>(alignment ? kMenuRightAlign : kMenuLeftAlign));
+    EXPECT_EQ(calls[2].call, "PostMessage");
+    EXPECT_EQ(calls[2].window, form->Handle());
+    EXPECT_EQ(calls[2].a, static_cast<intptr_t>(WM_NULL_T));
+    EXPECT_EQ(callsAtClick, 3u);
+  }
+  // A menu with no owner of its own belongs to the main window.
+  menu->SetOwnerWindow(TWindowHandle{});
+  w.backend.windowCalls.clear();
+  menu->Popup(1, 2);
+  ASSERT_EQ(w.backend.windowCalls.size(), 3u);
+  EXPECT_EQ(w.backend.windowCalls.front().window, w.app->Handle());
+  EXPECT_EQ(w.backend.windowCalls.back().window, w.app->Handle());
+}
+
 }  // namespace

@@ -270,8 +270,16 @@ std::unique_ptr<IControlPeer> THeadlessBackend::CreatePeer(TControl& control) {
 }
 
 TMenuItem* THeadlessBackend::TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) {
-  windowCalls.push_back({"TrackPopupMenu", owner, x, y, 0});
-  return popupScript ? popupScript(menu, x, y) : nullptr;
+  // The steps of the Windows backend, each recorded: the owner to the
+  // foreground, the menu with its alignment, the message after it.
+  TApplication* app = Application();
+  const TWindowHandle window = owner ? owner : app ? app->Handle() : TWindowHandle{};
+  if (window) SetForegroundWindow(window);
+  const unsigned align = menuDropAlignment != 0 ? kMenuRightAlign : kMenuLeftAlign;
+  windowCalls.push_back({"TrackPopupMenu", owner, x, y, static_cast<intptr_t>(align)});
+  TMenuItem* chosen = popupScript ? popupScript(menu, x, y) : nullptr;
+  if (window) PostMessage(window, WM_NULL_T, 0, 0);
+  return chosen;
 }
 
 TWindowHandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {

@@ -24,7 +24,7 @@ struct TRecordedMessageBox {
 
 struct TRecordedWindowCall {
   // "ShowWindow", "SetForegroundWindow", "PostMessage", "SetWindowPos",
-  // "TrackPopupMenu" (a, b: the point)
+  // "TrackPopupMenu" (a, b: the point; c: kMenuLeftAlign or kMenuRightAlign)
   std::string call;
   TWindowHandle window;
   intptr_t a = 0, b = 0, c = 0;
@@ -66,8 +66,14 @@ class THeadlessBackend : public IBackend {
   // loop (close the dialog). Without a script a loop that cannot finish by
   // advancing time throws std::logic_error.
   std::function<void()> loopScript;
-  // Chooses the item of a popup menu (null: the menu is dismissed).
+  // Chooses the item of a popup menu (null: the menu is dismissed). It runs
+  // while the menu is open: after the owner was brought to the foreground,
+  // before the message posted to it once the menu is done.
   std::function<TMenuItem*(TPopupMenu&, int, int)> popupScript;
+  // What GetSystemMetrics(SM_MENUDROPALIGNMENT) answers: nonzero when the
+  // system drops its menus right-aligned (a right-to-left layout, or a
+  // tablet set for the left hand).
+  int menuDropAlignment = 0;
   std::vector<TRecordedWindowCall> windowCalls;
   TPoint cursorPos{100, 100};
   int screenWidth = 1024, screenHeight = 768;

@@ -345,6 +345,8 @@ int TWin32Backend::MessageBox(TWindowHandle owner, const std::string& text,
 
 // ---- menus ----
 
+static_assert(kMenuLeftAlign == TPM_LEFTALIGN && kMenuRightAlign == TPM_RIGHTALIGN);
+
 TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) {
   HMENU popup = CreatePopupMenu();
   if (!popup) return nullptr;
@@ -370,8 +372,17 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindow
                                 nullptr, Instance(), nullptr);
     window = temporary;
   }
+  // Windows documents for a notification icon's menu: its window must be the
+  // foreground window when the menu opens, or the menu stays up at a click
+  // elsewhere; and a message posted to that window once the menu is done
+  // makes the task switch without which the next menu closes as it opens.
+  SetForegroundWindow(T(window));
+  // The menu stands on the side of the point that the system drops its menus
+  // to (right-aligned for a right-to-left layout or a left-handed tablet).
+  const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
   UINT chosen = static_cast<UINT>(::TrackPopupMenu(
-      popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+      popup, align | TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+  PostMessage(T(window), WM_NULL, 0, 0);
   DestroyMenu(popup);
   if (temporary) DestroyWindow(temporary);
   if (chosen == 0 || chosen > items.size()) return nullptr;
