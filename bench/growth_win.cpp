@@ -150,7 +150,7 @@ constexpr int kDialLineCount = sizeof kDialLines / sizeof kDialLines[0];
 
 class TQuietBackend : public TWin32Backend {
  public:
-  int MessageBox(THandle, const std::string& text, const std::string&, unsigned) override {
+  int MessageBox(TWindowHandle, const std::string& text, const std::string&, unsigned) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());
     return 1;
   }

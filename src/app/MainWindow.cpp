@@ -271,12 +271,11 @@ void TForm1::SetButtonClick(TObject*) {
 }
 
 void TForm1::TrayIconRightClick(TObject*, TMouseButton, TShiftState, int, int) {
-  IBackend& backend = Application().Backend();
-  backend.SetForegroundWindow(Handle());
-  TPoint p = backend.GetCursorPos();
+  // The menu opens where the cursor is; the backend brings this window to
+  // the front for it, as a notification icon's menu needs.
+  const TPoint p = Application().Backend().GetCursorPos();
   PopupMenu1->SetOwnerWindow(Handle());
   PopupMenu1->Popup(p.x, p.y);
-  backend.PostMessage(Handle(), WM_NULL_T, 0, 0);
 }
 
 void TForm1::PopupMenu1Popup(TObject*) {
@@ -310,5 +309,6 @@ void TForm1::Memo1URLClick(TObject*, const std::string& url) {
   // Only web addresses: text that reaches the pane must never start a program.
   const std::string address = WebAddressToOpen(url, Application().Platform().locale);
   if (address.empty()) return;
-  Application().Platform().shell->ShellExecute(Handle(), "open", address, "", "", SW_SHOWNORMAL_T);
+  Application().Platform().shell->ShellExecute(Handle().Raw(), "open", address, "", "",
+                                               SW_SHOWNORMAL_T);
 }

@@ -60,9 +60,9 @@ TTrayIcon::TTrayIcon(TComponent* owner)
   if (taskbarCreated_ != 0) backend_.AllowMessageThroughFilter(window_, taskbarCreated_);
   // Even a removal sent before any refresh must name this window.
   oldRecord_.cbSize = sizeof oldRecord_;
-  oldRecord_.hWnd = window_;
+  oldRecord_.hWnd = window_.Raw();
   newRecord_.cbSize = sizeof newRecord_;
-  newRecord_.hWnd = window_;
+  newRecord_.hWnd = window_.Raw();
 
   animationTimer_ = new TTimer(this);
   animationTimer_->SetEnabled(false);
@@ -91,7 +91,7 @@ TTrayIcon::TTrayIcon(TComponent* owner)
 
 TTrayIcon::~TTrayIcon() {
   try {
-    if (active_ || shown_) HideIcon();
+    if (active_ || IconWanted()) HideIcon();
     // Nothing may call into this component once it is gone: the hot key and
     // the application's minimise handler go back to how they were.
     if (hotKeyRegistered_) {
@@ -104,8 +104,8 @@ TTrayIcon::~TTrayIcon() {
       hideAppOnMinimize_ = false;
     }
     backend_.DestroyHiddenWindow(window_);
-    window_ = 0;
-    ReleaseCurrentIcon();
+    window_ = TWindowHandle{};
+    currentIcon_.Reset();
   } catch (...) {
     // A destructor must not throw; what is left is released with the process.
   }
@@ -254,31 +254,27 @@ void TTrayIcon::CheckShellVersion() {
     newShell_ = true;
 }
 
-void TTrayIcon::ReleaseCurrentIcon() {
-  if (currentIcon_ && currentIconOwned_) backend_.DestroyIcon(currentIcon_);
-  currentIcon_ = 0;
-  currentIconOwned_ = false;
-}
-
 void TTrayIcon::FillIconData() {
-  ReleaseCurrentIcon();
+  // The last refresh's icon goes before the next is made.
+  currentIcon_.Reset();
   const int count = imageList_ ? imageList_->Count() : 0;
+  TIconHandle made;
   if (useAppIcon_) {
-    currentIcon_ = backend_.ApplicationIcon();
+    made = backend_.ApplicationIcon();
   } else if (animate_) {
     if (count > 0 && frameIndex_ < count) {
-      currentIcon_ = backend_.IconFromImageList(*imageList_, frameIndex_);
+      made = backend_.IconFromImageList(*imageList_, frameIndex_);
       if (++frameIndex_ >= count) frameIndex_ = 0;
     }
   } else if (imageIndex_ >= 0 && imageIndex_ < count) {
-    currentIcon_ = backend_.IconFromImageList(*imageList_, imageIndex_);
+    made = backend_.IconFromImageList(*imageList_, imageIndex_);
   }
-  currentIconOwned_ = currentIcon_ != 0;
-  const THandle icon = currentIcon_ ? currentIcon_ : defaultIcon_;
+  currentIcon_ = TOwnedIcon(backend_, made);
+  const uintptr_t icon = (made ? made : defaultIcon_).Raw();
 
   if (newShell_) {
     newRecord_.cbSize = sizeof newRecord_;
-    newRecord_.hWnd = window_;
+    newRecord_.hWnd = window_.Raw();
     newRecord_.uID = 0;
     newRecord_.uFlags = NIF_MESSAGE_T | NIF_ICON_T;
     newRecord_.uCallbackMessage = WM_TRAYNOTIFY_T;
@@ -291,7 +287,7 @@ void TTrayIcon::FillIconData() {
     newRecord_.hIcon = icon;
   } else {
     oldRecord_.cbSize = sizeof oldRecord_;
-    oldRecord_.hWnd = window_;
+    oldRecord_.hWnd = window_.Raw();
     oldRecord_.uID = 0;
     oldRecord_.uFlags = NIF_MESSAGE_T | NIF_ICON_T;
     oldRecord_.uCallbackMessage = WM_TRAYNOTIFY_T;
@@ -316,25 +312,22 @@ void TTrayIcon::ShowIcon() {
   if (Loading()) return;
   if (Designing() && !showAtDesignTime_) return;
   FillIconData();
-  shown_ = true;
-  if (SendRecord(NIM_ADD_T)) {
+  WantIcon();
+  if (SendRecord(NIM_ADD_T))
     IconTaken();
-  } else if (!inTray_) {
-    // A second add of an icon that is there is refused too; only an icon
-    // that is missing is offered again.
-    addRetryTimer_->SetEnabled(true);
-  }
+  else
+    AddRefused();
 }
 
 void TTrayIcon::UpdateIcon() {
   if (Loading() && !(Designing() && showAtDesignTime_)) return;
   FillIconData();
   const bool taken = SendRecord(NIM_MODIFY_T);
-  if (!shown_) return;
-  if (taken && !inTray_) {
+  if (!IconWanted()) return;
+  if (taken && !InNotificationArea()) {
     // An add that was reported as failed went through after all.
     IconTaken();
-  } else if (!taken && inTray_) {
+  } else if (!taken && InNotificationArea()) {
     // The shell no longer knows the icon: it restarted without a word to
     // this window (an elevated program does not hear its broadcast).
     IconMissing();
@@ -343,16 +336,13 @@ void TTrayIcon::UpdateIcon() {
 
 void TTrayIcon::HideIcon() {
   SendRecord(NIM_DELETE_T);
-  shown_ = false;
-  inTray_ = false;
-  addRetryTimer_->SetEnabled(false);
-  presenceTimer_->SetEnabled(false);
+  IconRemoved();
 }
 
 void TTrayIcon::ReAddLostIcon() {
   // The record still holds the image and hint of the last refresh, and its
   // icon handle stays alive until the next one, so it is sent as it is.
-  if (!shown_) return;
+  if (!IconWanted()) return;
   if (OfferIcon())
     IconTaken();
   else
@@ -366,26 +356,8 @@ bool TTrayIcon::OfferIcon() {
   return SendRecord(NIM_ADD_T) || SendRecord(NIM_MODIFY_T);
 }
 
-void TTrayIcon::IconTaken() {
-  inTray_ = true;
-  addRetryTimer_->SetEnabled(false);
-  presenceTimer_->SetEnabled(true);
-}
-
-void TTrayIcon::IconMissing() {
-  inTray_ = false;
-  presenceTimer_->SetEnabled(false);
-  addRetryTimer_->SetEnabled(true);
-  // A window hidden to the notification area would now be out of reach:
-  // it goes back to the taskbar, minimised, until the icon is in again.
-  const THandle app = app_->Handle();
-  if (hiddenToTray_ && app && !backend_.IsWindowVisible(app))
-    backend_.ShowWindow(app, SW_MINIMIZE_T);
-  hiddenToTray_ = false;
-}
-
 void TTrayIcon::RetryAdd() {
-  if (!shown_ || inTray_) {
+  if (!IconWanted() || InNotificationArea()) {
     addRetryTimer_->SetEnabled(false);
     return;
   }
@@ -395,7 +367,7 @@ void TTrayIcon::RetryAdd() {
 }
 
 void TTrayIcon::CheckStillShown() {
-  if (!shown_ || !inTray_) {
+  if (!IconWanted() || !InNotificationArea()) {
     presenceTimer_->SetEnabled(false);
     return;
   }
@@ -444,17 +416,78 @@ void TTrayIcon::DoRightClick() {
 }
 
 void TTrayIcon::RestoreApp() {
-  hiddenToTray_ = false;
-  const THandle app = app_->Handle();
-  backend_.ShowWindow(app, SW_SHOW_T);
-  backend_.ShowWindow(app, SW_RESTORE_T);
+  RestoreWindow();
 }
 
 void TTrayIcon::AppMinimize(TObject* sender) {
   savedOnMinimize_(sender);
   // Without the icon a hidden window could be neither restored nor ended:
   // it stays minimised on the taskbar instead.
-  if (!inTray_) return;
+  if (InNotificationArea()) HideWindowToTray();
+}
+
+// ---- the icon's and the window's state ----
+
+bool TTrayIcon::IconWanted() const {
+  return state_ != TTrayState::Removed && state_ != TTrayState::RemovedWindowHidden;
+}
+
+bool TTrayIcon::WindowHiddenToTray() const {
+  return state_ == TTrayState::HiddenToTray || state_ == TTrayState::RemovedWindowHidden ||
+         state_ == TTrayState::OfferedWindowHidden;
+}
+
+void TTrayIcon::WantIcon() {
+  if (state_ == TTrayState::Removed)
+    state_ = TTrayState::Offered;
+  else if (state_ == TTrayState::RemovedWindowHidden)
+    state_ = TTrayState::OfferedWindowHidden;
+}
+
+void TTrayIcon::IconTaken() {
+  state_ = WindowHiddenToTray() ? TTrayState::HiddenToTray : TTrayState::InTray;
+  addRetryTimer_->SetEnabled(false);
+  presenceTimer_->SetEnabled(true);
+}
+
+void TTrayIcon::AddRefused() {
+  if (!InNotificationArea()) addRetryTimer_->SetEnabled(true);
+}
+
+void TTrayIcon::IconMissing() {
+  const bool wasHidden = WindowHiddenToTray();
+  state_ = IconWanted() ? TTrayState::Offered : TTrayState::Removed;
+  presenceTimer_->SetEnabled(false);
+  addRetryTimer_->SetEnabled(true);
+  // A window hidden to the notification area would now be out of reach:
+  // it goes back to the taskbar, minimised, until the icon is in again.
+  const TWindowHandle app = app_->Handle();
+  if (wasHidden && app && !backend_.IsWindowVisible(app)) backend_.ShowWindow(app, SW_MINIMIZE_T);
+}
+
+void TTrayIcon::IconRemoved() {
+  state_ = WindowHiddenToTray() ? TTrayState::RemovedWindowHidden : TTrayState::Removed;
+  addRetryTimer_->SetEnabled(false);
+  presenceTimer_->SetEnabled(false);
+}
+
+void TTrayIcon::HideWindowToTray() {
   backend_.ShowWindow(app_->Handle(), SW_HIDE_T);
-  hiddenToTray_ = true;
+  // As the icon stands once the window is hidden.
+  if (InNotificationArea())
+    state_ = TTrayState::HiddenToTray;
+  else
+    state_ = IconWanted() ? TTrayState::OfferedWindowHidden : TTrayState::RemovedWindowHidden;
+}
+
+void TTrayIcon::RestoreWindow() {
+  if (state_ == TTrayState::HiddenToTray)
+    state_ = TTrayState::InTray;
+  else if (state_ == TTrayState::OfferedWindowHidden)
+    state_ = TTrayState::Offered;
+  else if (state_ == TTrayState::RemovedWindowHidden)
+    state_ = TTrayState::Removed;
+  const TWindowHandle app = app_->Handle();
+  backend_.ShowWindow(app, SW_SHOW_T);
+  backend_.ShowWindow(app, SW_RESTORE_T);
 }

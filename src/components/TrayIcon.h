@@ -7,6 +7,7 @@
 #include "toolkit/Component.h"
 #include "toolkit/Backend.h"
 #include "toolkit/Events.h"
+#include "toolkit/OwnedIcon.h"
 
 class TApplication;
 class TImageList;
@@ -127,13 +128,15 @@ class TTrayIcon : public TComponent {
   bool NewShell() const { return newShell_; }
   int FrameIndex() const { return frameIndex_; }
   bool HotKeyRegistered() const { return hotKeyRegistered_; }
-  THandle WindowHandle() const { return window_; }
+  TWindowHandle WindowHandle() const { return window_; }
   // The icon handle the last refresh put into the record.
-  THandle CurrentIcon() const { return currentIcon_; }
+  TIconHandle CurrentIcon() const { return currentIcon_.Get(); }
   TTimer* AnimationTimer() const { return animationTimer_; }
   // The shell has taken the icon: it is in the notification area, so the
   // application may hide there.
-  bool InNotificationArea() const { return inTray_; }
+  bool InNotificationArea() const {
+    return state_ == TTrayState::InTray || state_ == TTrayState::HiddenToTray;
+  }
 
  protected:
   void Loaded() override;
@@ -144,7 +147,6 @@ class TTrayIcon : public TComponent {
   void FillIconData();
   const void* SelectedRecord() const;
   bool SendRecord(uint32_t message);
-  void ReleaseCurrentIcon();
   void DoRightClick();
   void RestoreApp();
   void AppMinimize(TObject* sender);
@@ -152,12 +154,50 @@ class TTrayIcon : public TComponent {
   void RetryAdd();
   void CheckStillShown();
   bool OfferIcon();
+
+  // Where the icon and the application's window stand, one state at a time.
+  // The icon is wanted from a ShowIcon that reached the shell until the next
+  // HideIcon, even while the shell has lost it; the window is hidden to the
+  // tray from AppMinimize (which hides it only while the shell holds the
+  // icon) until a restore through the icon or the loss of the icon.
+  enum class TTrayState {
+    Removed,       // no icon wanted
+    Offered,       // wanted, but the shell has not taken it (or lost it)
+    InTray,        // the shell holds the icon
+    HiddenToTray,  // the shell holds it, and the window is hidden there
+    // The icon removed while the window was hidden there: the window stays
+    // hidden until a restore, or until the icon is back (HiddenToTray) or
+    // offered and lost (the window then comes back minimised).
+    RemovedWindowHidden,
+    OfferedWindowHidden,  // such an icon offered again and not taken yet
+  };
+  bool IconWanted() const;
+  bool WindowHiddenToTray() const;
+  // The transitions; each says what it does with the shell's icon (by its
+  // timers) and with the window.
+  // ShowIcon: the icon is wanted from here on. Nothing is sent yet.
+  void WantIcon();
+  // The shell took an add or a refresh: the icon is in. The retries stop
+  // and the presence check starts.
   void IconTaken();
+  // ShowIcon's add was refused: an icon that is not in is offered again on
+  // the retry timer (a second add of an icon that is there is refused too).
+  void AddRefused();
+  // The shell no longer has the icon: it is offered again, the presence
+  // check stops, and a window hidden to the tray, now out of reach, comes
+  // back to the taskbar minimised.
   void IconMissing();
+  // HideIcon, once the removal is sent: no icon is wanted, and neither timer
+  // runs. A window hidden to the tray stays hidden.
+  void IconRemoved();
+  // AppMinimize while the shell holds the icon: the window is hidden.
+  void HideWindowToTray();
+  // A click on the icon: the window is shown and restored.
+  void RestoreWindow();
 
   TApplication* app_;
   IBackend& backend_;
-  THandle window_ = 0;
+  TWindowHandle window_;
   uint32_t taskbarCreated_ = 0;
 
   bool active_ = false;
@@ -179,16 +219,11 @@ class TTrayIcon : public TComponent {
   TNotifyIconDataOld oldRecord_;
   TNotifyIconDataV5 newRecord_;
   bool recordFilled_ = false;
-  // True from a ShowIcon that reached the shell until the next HideIcon: the
-  // icon belongs in the notification area, even if the shell lost it.
-  bool shown_ = false;
-  // True while the shell holds the icon, as its last answer said.
-  bool inTray_ = false;
-  // AppMinimize hid the application's window because the icon was there.
-  bool hiddenToTray_ = false;
-  THandle defaultIcon_ = 0;
-  THandle currentIcon_ = 0;
-  bool currentIconOwned_ = false;
+  TTrayState state_ = TTrayState::Removed;
+  // A shared system icon, not destroyed.
+  TIconHandle defaultIcon_;
+  // The icon the last refresh made, destroyed by the next refresh.
+  TOwnedIcon currentIcon_;
   int frameIndex_ = 0;
   bool hotKeyRegistered_ = false;
   TNotifyEvent savedOnMinimize_;

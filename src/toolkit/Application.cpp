@@ -95,8 +95,8 @@ void TApplication::EndSession() {
   if (platform_.system) platform_.system->ExitProcess(0);
 }
 
-THandle TApplication::Handle() const {
-  return mainForm_ ? mainForm_->Handle() : 0;
+TWindowHandle TApplication::Handle() const {
+  return mainForm_ ? mainForm_->Handle() : TWindowHandle{};
 }
 
 bool TApplication::MainWindowHook(uint32_t message, uintptr_t wParam, intptr_t lParam,

@@ -72,7 +72,7 @@ class TApplication final : public TComponent, public IFormOwner {
   // Told by a form whose windows are made after start-up (at its first show).
   void FormWindowsMade(TForm& form) override;
   // The window that stands for the application (the main form's).
-  THandle Handle() const;
+  TWindowHandle Handle() const;
   // A handler of the main window's messages, asked before the window's own
   // handling: true when it answered the message (with `result`).
   using TWindowHook =

@@ -3,6 +3,7 @@
 // the components need (hidden windows, hot keys, cursor, icons, menus).
 // The headless backend runs on a virtual clock; the Win32 backend is real.
 #pragma once
+#include <compare>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,7 +19,29 @@ class TPopupMenu;
 class TMenuItem;
 class TImageList;
 
-using THandle = uintptr_t;  // a window, icon or menu handle of the backend
+// A handle of the backend, of one kind: the tag keeps a window from being
+// passed where an icon is meant. It is made from the system's value only on
+// purpose (explicitly) and hands it back through Raw(); 0 is no handle.
+template <class Tag>
+class TBackendHandle {
+ public:
+  constexpr TBackendHandle() = default;
+  constexpr explicit TBackendHandle(uintptr_t raw) : raw_(raw) {}
+  constexpr uintptr_t Raw() const { return raw_; }
+  constexpr explicit operator bool() const { return raw_ != 0; }
+  // Ordered, so that a handle can key a map.
+  friend constexpr auto operator<=>(const TBackendHandle&, const TBackendHandle&) = default;
+
+ private:
+  uintptr_t raw_ = 0;
+};
+using TWindowHandle = TBackendHandle<struct TWindowHandleTag>;
+using TIconHandle = TBackendHandle<struct TIconHandleTag>;
+
+// How a popup menu stands to its point across: TrackPopupMenu's
+// TPM_LEFTALIGN and TPM_RIGHTALIGN.
+inline constexpr unsigned kMenuLeftAlign = 0x0000;
+inline constexpr unsigned kMenuRightAlign = 0x0008;
 
 // The window class of every form's native window (the Windows backend's):
 // another process finds Quindle's main window by it and the caption.
@@ -66,7 +89,7 @@ enum class TPeerChange {
 class IControlPeer {
  public:
   virtual ~IControlPeer() = default;
-  virtual THandle Handle() const = 0;
+  virtual TWindowHandle Handle() const = 0;
   virtual void Changed(TPeerChange what) = 0;
   // Sends a message to the native control and returns its result.
   virtual intptr_t Perform(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
@@ -119,41 +142,47 @@ class IBackend {
   // Milliseconds of a monotonic clock (the virtual one when headless).
   virtual uint64_t TickCount() = 0;
 
-  virtual int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+  virtual int MessageBox(TWindowHandle owner, const std::string& text, const std::string& caption,
                          unsigned flags) = 0;
 
   // Native peers. Forms are created before their controls.
   virtual std::unique_ptr<IControlPeer> CreatePeer(TControl& control) = 0;
   // Runs a popup menu at a screen position; returns when it has closed, with
-  // the chosen item (or null).
-  virtual TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) = 0;
+  // the chosen item (or null). A menu of a window that is not in front (the
+  // notification icon's, whose window is hidden) would not close at a click
+  // elsewhere: the owner is brought to the foreground first, and a message
+  // posted to it once the menu is done lets the next menu open as it should.
+  // The menu stands left or right of x as the system drops its menus
+  // (GetSystemMetrics(SM_MENUDROPALIGNMENT)). No owner: the main window's.
+  virtual TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) = 0;
 
   // Hidden windows for component callbacks; top-level so that shell
   // broadcasts reach them.
-  virtual THandle CreateHiddenWindow(TWndProc proc) = 0;
-  virtual void DestroyHiddenWindow(THandle window) = 0;
-  virtual intptr_t DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+  virtual TWindowHandle CreateHiddenWindow(TWndProc proc) = 0;
+  virtual void DestroyHiddenWindow(TWindowHandle window) = 0;
+  virtual intptr_t DefWindowProc(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                  intptr_t lParam) = 0;
-  virtual intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+  virtual intptr_t SendMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                intptr_t lParam) = 0;
-  virtual bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+  virtual bool PostMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
+                           intptr_t lParam) = 0;
   virtual uint32_t RegisterWindowMessage(const std::string& name) = 0;
   // ChangeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr):
   // `message` reaches `window` even when a process of lower integrity sends
   // it (the shell, to an elevated program). False when the system has no
   // such filter to open (before Windows 7) or refused the change.
-  virtual bool AllowMessageThroughFilter(THandle window, uint32_t message) = 0;
+  virtual bool AllowMessageThroughFilter(TWindowHandle window, uint32_t message) = 0;
 
-  virtual bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) = 0;
-  virtual bool UnregisterHotKey(THandle window, int id) = 0;
+  virtual bool RegisterHotKey(TWindowHandle window, int id, unsigned modifiers, unsigned vk) = 0;
+  virtual bool UnregisterHotKey(TWindowHandle window, int id) = 0;
   virtual TPoint GetCursorPos() = 0;
-  virtual bool SetForegroundWindow(THandle window) = 0;
-  virtual bool ShowWindow(THandle window, int command) = 0;
-  virtual bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
-                            unsigned flags) = 0;
-  virtual bool IsWindowVisible(THandle window) = 0;
-  virtual bool IsIconic(THandle window) = 0;
-  virtual THandle GetFocus() = 0;
+  virtual bool SetForegroundWindow(TWindowHandle window) = 0;
+  virtual bool ShowWindow(TWindowHandle window, int command) = 0;
+  virtual bool SetWindowPos(TWindowHandle window, intptr_t insertAfter, int x, int y, int cx,
+                            int cy, unsigned flags) = 0;
+  virtual bool IsWindowVisible(TWindowHandle window) = 0;
+  virtual bool IsIconic(TWindowHandle window) = 0;
+  virtual TWindowHandle GetFocus() = 0;
   // The clipboard's text (CF_TEXT, ANSI), empty when it holds none; and
   // putting a text there for the edit fields' copy and cut.
   virtual std::string ClipboardText() = 0;
@@ -177,7 +206,7 @@ class IBackend {
   // The scale of the monitor nearest to `r`, as WorkAreaNearest picks it.
   virtual int DpiAt(const TRect& r) = 0;
   // The scale a window is drawn at.
-  virtual int WindowDpi(THandle window) = 0;
+  virtual int WindowDpi(TWindowHandle window) = 0;
   // The program moved or sized a form whose windows are made. Windows tells
   // a window that comes onto a monitor of another scale itself
   // (WM_DPICHANGED); a backend without such a system tells the form the same.
@@ -195,10 +224,10 @@ class IBackend {
   // size, the small-icon size at the system's dpi (16 pixels at 96 dpi, 24
   // at 144), whatever size the image list names, so that the shell shows
   // them unstretched.
-  virtual THandle LoadSystemIcon(int id) = 0;
-  virtual THandle IconFromImageList(TImageList& list, int index) = 0;
-  virtual THandle ApplicationIcon() = 0;
-  virtual void DestroyIcon(THandle icon) = 0;
+  virtual TIconHandle LoadSystemIcon(int id) = 0;
+  virtual TIconHandle IconFromImageList(TImageList& list, int index) = 0;
+  virtual TIconHandle ApplicationIcon() = 0;
+  virtual void DestroyIcon(TIconHandle icon) = 0;
 
  private:
   TApplication* app_ = nullptr;

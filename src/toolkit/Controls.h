@@ -118,7 +118,7 @@ class TControl : public TComponent {
   void Repaint();
 
   IControlPeer* Peer() const { return peer_.get(); }
-  THandle Handle() const { return peer_ ? peer_->Handle() : 0; }
+  TWindowHandle Handle() const { return peer_ ? peer_->Handle() : TWindowHandle{}; }
   // What surrounds the caption of a control that shows one whole (a label,
   // a check box or radio button, a push button); none for the others.
   virtual std::optional<TCaptionBox> CaptionBox() const { return std::nullopt; }

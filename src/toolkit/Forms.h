@@ -104,7 +104,7 @@ class TForm : public TWinControl, public IFormHost {
 
   TWinControl* ActiveControl() const override { return activeControl_; }
   void SetActiveControl(TWinControl* c) override;
-  bool HostWindowMade() const override { return Handle() != 0; }
+  bool HostWindowMade() const override { return static_cast<bool>(Handle()); }
   bool PreviewKeyDown(WORD_T& key, TShiftState shift) override;
   bool PreviewKeyPress(char& key) override;
   IFormHost* AsFormHost() const override { return const_cast<TForm*>(this); }

@@ -39,12 +39,12 @@ class TPopupMenu : public TComponent {
   // has closed; the chosen item's OnClick runs before that.
   void Popup(int x, int y);
   // The window that owns the menu while it is shown.
-  void SetOwnerWindow(THandle window) { ownerWindow_ = window; }
+  void SetOwnerWindow(TWindowHandle window) { ownerWindow_ = window; }
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
   std::vector<TMenuItem*> items_;
-  THandle ownerWindow_ = 0;
+  TWindowHandle ownerWindow_;
 };

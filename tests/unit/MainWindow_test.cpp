@@ -236,8 +236,8 @@ TEST(MainWindow, SettingsOpensTheDialogModallyCentredOnTheWindow) {
 TEST(MainWindow, TheSettingsDialogsWindowsAreMadeAtItsFirstShowOnly) {
   TQuindleWorld q(kBook);
   q.Start();
-  EXPECT_EQ(q.settings->Handle(), 0u);
-  THandle shown = 0;
+  EXPECT_EQ(q.settings->Handle(), TWindowHandle{});
+  TWindowHandle shown;
   bool steppedBack = false;
   q.world.backend.loopScript = [&] {
     shown = q.settings->Handle();
@@ -247,7 +247,7 @@ TEST(MainWindow, TheSettingsDialogsWindowsAreMadeAtItsFirstShowOnly) {
     q.settings->Close();
   };
   q.form1->SetButton->Click();
-  EXPECT_NE(shown, 0u);
+  EXPECT_NE(shown, TWindowHandle{});
   EXPECT_TRUE(steppedBack);
   q.form1->SetButton->Click();
   EXPECT_EQ(q.settings->Handle(), shown);

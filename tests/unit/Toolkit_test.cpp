@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <type_traits>
 
 #include "TestWorld.h"
 #include "platform/Errors.h"
 #include "toolkit/Menus.h"
+#include "toolkit/OwnedIcon.h"
 #include "toolkit/Timer.h"
 
 namespace {
@@ -56,7 +58,7 @@ TEST(Toolkit, FormCreationAppliesDesignThenLoadedThenCreateAndFreesNewestFirst) 
     TTestWorld w;
     auto* form = w.app->CreateForm<TTestForm>(log);
     EXPECT_EQ(w.app->MainForm(), form);
-    EXPECT_NE(form->Handle(), 0u);
+    EXPECT_NE(form->Handle(), TWindowHandle{});
     w.app->DestroyForms();
   }
   std::vector<std::string> want{
@@ -316,6 +318,82 @@ TEST(Toolkit, AReportForLaterWaitsOutEveryNestedLoopOfItsHandler) {
   w.backend.Settle();
   EXPECT_EQ(seen, (std::vector<std::string>{"dialog", "menu", "box a question", "handler returned",
                                             "box the fault"}));
+}
+
+// A window is never taken for an icon, nor a bare number for either.
+static_assert(!std::is_convertible_v<TWindowHandle, TIconHandle>);
+static_assert(!std::is_constructible_v<TIconHandle, TWindowHandle>);
+static_assert(!std::is_convertible_v<uintptr_t, TWindowHandle>);
+static_assert(!std::is_convertible_v<uintptr_t, TIconHandle>);
+static_assert(!std::is_convertible_v<TWindowHandle, uintptr_t>);
+static_assert(std::is_constructible_v<TWindowHandle, uintptr_t>);
+// An owned icon has one owner.
+static_assert(!std::is_copy_constructible_v<TOwnedIcon> && !std::is_copy_assignable_v<TOwnedIcon>);
+static_assert(std::is_nothrow_move_constructible_v<TOwnedIcon>);
+
+TEST(Toolkit, AnOwnedIconIsDestroyedOnceWhereverItWasMovedAndWhenReplaced) {
+  TTestWorld w;
+  const TIconHandle first = w.backend.ApplicationIcon();
+  const TIconHandle second = w.backend.ApplicationIcon();
+  ASSERT_NE(first, second);
+  {
+    TOwnedIcon outer;
+    {
+      TOwnedIcon made(w.backend, first);
+      TOwnedIcon handedOn(std::move(made));
+      EXPECT_EQ(made.Get(), TIconHandle{});
+      outer = std::move(handedOn);
+    }
+    // Two owners went out of scope; the icon lives on in the third.
+    EXPECT_TRUE(w.backend.destroyedIcons.empty());
+    EXPECT_EQ(outer.Get(), first);
+    EXPECT_EQ(w.backend.liveIcons(), 2);
+    // Replaced: the one held goes then and there.
+    outer = TOwnedIcon(w.backend, second);
+    EXPECT_EQ(w.backend.destroyedIcons, std::vector<TIconHandle>{first});
+    EXPECT_EQ(outer.Get(), second);
+  }
+  EXPECT_EQ(w.backend.destroyedIcons, (std::vector<TIconHandle>{first, second}));
+  EXPECT_EQ(w.backend.liveIcons(), 0);
+}
+
+// The popup's steps for a notification icon's menu, in Windows' order: the
+// owner to the foreground, the menu on the side the system drops menus to,
+// the message to the owner once it is done, and only then the item's click.
+TEST(Toolkit, APopupMenuBringsItsOwnerForwardAndPostsToItWhenDone) {
+  std::vector<std::string> log;
+  TTestWorld w;
+  auto* form = w.app->CreateForm<TTestForm>(log);
+  auto* menu = new TPopupMenu(form);
+  auto* item = new TMenuItem(form);
+  menu->Add(item);
+  size_t callsAtClick = 0;
+  item->OnClick = [&](TObject*) { callsAtClick = w.backend.windowCalls.size(); };
+  w.backend.popupScript = [&](TPopupMenu& m, int, int) { return m.Items()[0]; };
+  menu->SetOwnerWindow(form->Handle());
+  for (int alignment : {0, 1}) {
+    SCOPED_TRACE("menu drop alignment " + std::to_string(alignment));
+    w.backend.menuDropAlignment = alignment;
+    w.backend.windowCalls.clear();
+    menu->Popup(300, 400);
+    const auto& calls = w.backend.windowCalls;
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].call, "SetForegroundWindow");
+    EXPECT_EQ(calls[0].window, form->Handle());
+    EXPECT_EQ(calls[1].call, "TrackPopupMenu");
+    EXPECT_EQ(calls[1].c, static_cast<intptr_t>(alignment ? kMenuRightAlign : kMenuLeftAlign));
+    EXPECT_EQ(calls[2].call, "PostMessage");
+    EXPECT_EQ(calls[2].window, form->Handle());
+    EXPECT_EQ(calls[2].a, static_cast<intptr_t>(WM_NULL_T));
+    EXPECT_EQ(callsAtClick, 3u);
+  }
+  // A menu with no owner of its own belongs to the main window.
+  menu->SetOwnerWindow(TWindowHandle{});
+  w.backend.windowCalls.clear();
+  menu->Popup(1, 2);
+  ASSERT_EQ(w.backend.windowCalls.size(), 3u);
+  EXPECT_EQ(w.backend.windowCalls.front().window, w.app->Handle());
+  EXPECT_EQ(w.backend.windowCalls.back().window, w.app->Handle());
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ constexpr int kIdiApplication = 32512, kIdiWinLogo = 32517, kIdiQuestion = 32514
 struct TSent {
   uint32_t message = 0;
   size_t size = 0;
-  THandle window = 0;
+  TWindowHandle window;
   uint32_t id = 0, flags = 0, callback = 0;
-  THandle icon = 0;
+  TIconHandle icon;
   std::string tip;
 };
 
@@ -35,11 +35,11 @@ TSent DecodeAs(const TNotifyCall& call) {
   TSent s;
   s.message = call.message;
   s.size = call.record.size();
-  s.window = r.hWnd;
+  s.window = TWindowHandle(r.hWnd);
   s.id = r.uID;
   s.flags = r.uFlags;
   s.callback = r.uCallbackMessage;
-  s.icon = r.hIcon;
+  s.icon = TIconHandle(r.hIcon);
   s.tip.assign(r.szTip, strnlen(r.szTip, sizeof r.szTip));
   return s;
 }
@@ -97,8 +97,8 @@ class TrayIconTest : public ::testing::Test {
   // The icon resource (or system icon) the last record shows.
   int LastImage() const { return w.backend.IconResourceOf(Last().icon); }
   void Forget() { w.shell.notifyCalls.clear(); }
-  THandle SystemIcon(int id) { return w.backend.LoadSystemIcon(id); }
-  std::vector<int> ShowCommands(THandle window) const {
+  TIconHandle SystemIcon(int id) { return w.backend.LoadSystemIcon(id); }
+  std::vector<int> ShowCommands(TWindowHandle window) const {
     std::vector<int> out;
     for (const auto& c : w.backend.windowCalls)
       if (c.call == "ShowWindow" && c.window == window) out.push_back(static_cast<int>(c.a));
@@ -294,7 +294,7 @@ TEST_F(TrayIconTest, UseAppIconWinsOverListIndexAndAnimation) {
   tray->SetImageIndex(0);
   tray->SetAnimate(true);
   tray->SetUseAppIcon(true);
-  THandle appIcon = Last().icon;
+  TIconHandle appIcon = Last().icon;
   EXPECT_EQ(w.backend.IconResourceOf(appIcon), 1);  // the application's own icon
   w.backend.Advance(1000);
   EXPECT_EQ(LastImage(), 1);
@@ -616,7 +616,7 @@ TEST_F(TrayIconTest, DestructionGivesMinimiseHandlerBackAndReleasesEverything) {
   tray->SetShortCut(scCtrl | 'Q');
   tray->SetAnimate(true);
   tray->SetActive(true);
-  THandle window = tray->WindowHandle();
+  TWindowHandle window = tray->WindowHandle();
   Forget();
   delete tray;
 
@@ -661,7 +661,7 @@ TEST_F(TrayIconTest, ALostIconBringsTheHiddenWindowBackToTheTaskbarUntilItIsAdde
   tray->SetShowHint(true);
   tray->SetHideAppOnMinimize(true);
   tray->SetActive(true);
-  const THandle window = form->Handle();
+  const TWindowHandle window = form->Handle();
   // The shell loses the icon and refuses it for now. It says so by its
   // restart broadcast, or (to an elevated program) not at all, and then only
   // a refused refresh tells.
@@ -686,6 +686,41 @@ TEST_F(TrayIconTest, ALostIconBringsTheHiddenWindowBackToTheTaskbarUntilItIsAdde
     EXPECT_EQ(Last().message, NIM_ADD_T);
     EXPECT_EQ(Last().tip, tray->Hint());
     w.app->Restore();
+  }
+}
+
+// A window hidden to the tray stays hidden while the icon is removed and
+// shown again; should the shell then refuse the icon, the window comes back
+// to the taskbar, and a click on an icon it takes restores the window.
+TEST_F(TrayIconTest, AWindowHiddenToTheTrayIsStillReachedAfterTheIconWasRemovedAndShownAgain) {
+  tray->SetHideAppOnMinimize(true);
+  tray->SetActive(true);
+  const TWindowHandle window = form->Handle();
+  const uint32_t restarted = w.backend.RegisterWindowMessage("TaskbarCreated");
+  for (bool taken : {false, true}) {
+    SCOPED_TRACE(taken ? "shown again and taken" : "shown again and refused");
+    w.app->Minimize();
+    ASSERT_FALSE(w.backend.IsWindowVisible(window));
+    tray->SetActive(false);
+    EXPECT_FALSE(w.backend.IsWindowVisible(window));
+    w.shell.refuseAdds = !taken;
+    tray->SetActive(true);
+    EXPECT_EQ(tray->InNotificationArea(), taken);
+    if (taken) {
+      w.backend.DeliverToHiddenWindow(tray->WindowHandle(), WM_TRAYNOTIFY_T, 0, WM_LBUTTONUP_T);
+      EXPECT_FALSE(w.backend.IsWindowVisible(window)) << "a click without ShowOnClick";
+      tray->SetShowOnClick(true);
+      w.backend.DeliverToHiddenWindow(tray->WindowHandle(), WM_TRAYNOTIFY_T, 0, WM_LBUTTONUP_T);
+      EXPECT_TRUE(w.backend.IsWindowVisible(window));
+      EXPECT_FALSE(w.backend.IsIconic(window));
+    } else {
+      w.backend.DeliverToHiddenWindow(tray->WindowHandle(), restarted, 0, 0);
+      EXPECT_TRUE(w.backend.IsWindowVisible(window) && w.backend.IsIconic(window));
+      w.shell.refuseAdds = false;
+      w.backend.Advance(TTrayIcon::kAddRetryInterval);
+      ASSERT_TRUE(tray->InNotificationArea());
+      w.app->Restore();
+    }
   }
 }
 
@@ -781,7 +816,7 @@ TEST_F(TrayIconTest, ARefusedAddIsOfferedAgainFiveSecondsAfterEachRefusal) {
 // answered too late, and the next refresh finds the icon there.
 TEST_F(TrayIconTest, AnIconTheShellTakesLateIsKnownToBeThereAndMinimisingHidesToIt) {
   tray->SetHideAppOnMinimize(true);
-  const THandle window = form->Handle();
+  const TWindowHandle window = form->Handle();
   for (bool answeredLate : {false, true}) {
     SCOPED_TRACE(answeredLate ? "add answered too late" : "add refused, retry taken");
     if (answeredLate)
@@ -907,7 +942,7 @@ TEST(TrayIconScale, EveryIconShownThroughADialIsLoadedAtTheSystemsSmallIconSize)
     // once. The change to a still image refreshes by way of no image, which
     // shows the system's shared icon for that moment (the shell sizes that
     // one itself); it comes once here, before the connected image.
-    const THandle systemIcon = b.LoadSystemIcon(SystemIconId(f.TrayIcon->WinIcon()));
+    const TIconHandle systemIcon = b.LoadSystemIcon(SystemIconId(f.TrayIcon->WinIcon()));
     std::vector<int> shown;
     int systemIconShown = 0;
     for (const TNotifyCall& call : q.world.shell.notifyCalls) {

@@ -68,11 +68,11 @@ TEST(Win32OneCopy, AHiddenMainWindowIsFoundAndAnswersThroughItsWindowProcedure) 
     for (auto& answer : answers) answer = other.SendMessageTimeout(found, message, 0, 0, 5000);
     finished = true;
     // Wakes the loop, which waits for a message.
-    PostMessageA(Hwnd(found), WM_NULL, 0, 0);
+    PostMessageA(reinterpret_cast<HWND>(found), WM_NULL, 0, 0);
   });
   w.PumpUntil([&] { return finished.load(); });
   second.join();
-  EXPECT_EQ(found, form->Handle());
+  EXPECT_EQ(found, form->Handle().Raw());
   EXPECT_EQ(answers[0], std::optional<intptr_t>(0x77));
   // What escapes the hook is reported, and the message counts as answered.
   EXPECT_EQ(answers[1], std::optional<intptr_t>(0));

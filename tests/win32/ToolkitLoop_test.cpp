@@ -10,6 +10,7 @@
 #include "ToolkitWin32World.h"
 #include "platform/Errors.h"
 #include "toolkit/Menus.h"
+#include "toolkit/OwnedIcon.h"
 
 namespace {
 
@@ -106,12 +107,12 @@ TEST(Win32Loop, ExceptionsAtEveryCallbackBoundaryReachTheApplication) {
   EXPECT_TRUE(after);
 
   // A hidden window's handler: the message still gets the default answer.
-  THandle hidden =
+  TWindowHandle hidden =
       w.backend.CreateHiddenWindow([](uint32_t message, uintptr_t, intptr_t) -> intptr_t {
         if (message == WM_USER_T + 7) throw EQuindleError("window handler failed");
         return 0;
       });
-  ASSERT_NE(hidden, 0u);
+  ASSERT_NE(hidden, TWindowHandle{});
   w.backend.SendMessage(hidden, WM_USER_T + 7, 0, 0);
   w.backend.DestroyHiddenWindow(hidden);
 
@@ -125,12 +126,12 @@ TEST(Win32Loop, HiddenWindowsAreTopLevelSoBroadcastsReachThem) {
   ASSERT_NE(restarted, 0u);
   EXPECT_EQ(w.backend.RegisterWindowMessage("QuindleTestBroadcast"), restarted);
   std::vector<uint32_t> got;
-  THandle hidden = 0;
+  TWindowHandle hidden;
   hidden = w.backend.CreateHiddenWindow([&](uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == restarted) got.push_back(message);
     return w.backend.DefWindowProc(hidden, message, wParam, lParam);
   });
-  ASSERT_NE(hidden, 0u);
+  ASSERT_NE(hidden, TWindowHandle{});
   EXPECT_FALSE(w.backend.IsWindowVisible(hidden));
   EXPECT_EQ(GetParent(Hwnd(hidden)), nullptr);
 
@@ -144,7 +145,7 @@ TEST(Win32Loop, HiddenWindowsAreTopLevelSoBroadcastsReachThem) {
   EXPECT_EQ(got.size(), 2u);
 
   // A handler that destroys its own window is safe.
-  THandle self = 0;
+  TWindowHandle self;
   self = w.backend.CreateHiddenWindow([&](uint32_t message, uintptr_t wParam, intptr_t lParam) {
     if (message == WM_USER_T + 1) {
       w.backend.DestroyHiddenWindow(self);
@@ -160,7 +161,7 @@ TEST(Win32Loop, HiddenWindowsAreTopLevelSoBroadcastsReachThem) {
 
 TEST(Win32Loop, HotKeysRegisterOnceAndIconsAreOwnedCopies) {
   TWin32World w;
-  THandle hidden = w.backend.CreateHiddenWindow(
+  TWindowHandle hidden = w.backend.CreateHiddenWindow(
       [&](uint32_t m, uintptr_t wp, intptr_t lp) { return intptr_t{0}; });
   // Ctrl+Alt+F11: a combination nothing else in the prefix holds.
   ASSERT_TRUE(w.backend.RegisterHotKey(hidden, 1, MOD_CONTROL | MOD_ALT, VK_F11));
@@ -168,14 +169,15 @@ TEST(Win32Loop, HotKeysRegisterOnceAndIconsAreOwnedCopies) {
   EXPECT_FALSE(w.backend.UnregisterHotKey(hidden, 1));
   w.backend.DestroyHiddenWindow(hidden);
 
-  THandle icon = w.backend.ApplicationIcon();
-  ASSERT_NE(icon, 0u);
-  ICONINFO info{};
-  EXPECT_TRUE(GetIconInfo(reinterpret_cast<HICON>(icon), &info));
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
-  w.backend.DestroyIcon(icon);
-  EXPECT_NE(w.backend.LoadSystemIcon(32512), 0u);  // IDI_APPLICATION, shared
+  {
+    const TOwnedIcon icon(w.backend, w.backend.ApplicationIcon());
+    ASSERT_NE(icon.Get(), TIconHandle{});
+    ICONINFO info{};
+    EXPECT_TRUE(GetIconInfo(reinterpret_cast<HICON>(icon.Get().Raw()), &info));
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+  }
+  EXPECT_NE(w.backend.LoadSystemIcon(32512), TIconHandle{});  // IDI_APPLICATION, shared
 
   TRect area = w.backend.WorkArea();
   EXPECT_GT(area.right - area.left, 0);
@@ -201,7 +203,7 @@ TEST(Win32Loop, PopupMenuReturnsTheItemChosenWithTheKeyboard) {
   item("-");
   item("E&xit")->SetVisible(false);
 
-  THandle window = w.backend.CreateHiddenWindow([&](uint32_t m, uintptr_t wp, intptr_t lp) {
+  TWindowHandle window = w.backend.CreateHiddenWindow([&](uint32_t m, uintptr_t wp, intptr_t lp) {
     return w.backend.DefWindowProc(window, m, wp, lp);
   });
   // Should the menu not see a key, this closes it rather than hang the run.
@@ -267,7 +269,7 @@ TEST(Win32Loop, StoppedCallbacksRunNothing) {
   TWin32World w;
   int ticks = 0, handled = 0;
   w.backend.StartTimer(5, [&] { ++ticks; });
-  THandle hidden = w.backend.CreateHiddenWindow([&](uint32_t message, uintptr_t, intptr_t) {
+  TWindowHandle hidden = w.backend.CreateHiddenWindow([&](uint32_t message, uintptr_t, intptr_t) {
     if (message == WM_USER_T + 9) ++handled;
     return intptr_t{0};
   });

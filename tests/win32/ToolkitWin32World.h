@@ -15,7 +15,7 @@
 class TRecordingWin32Backend : public TWin32Backend {
  public:
   std::vector<std::string> messages;
-  int MessageBox(THandle, const std::string& text, const std::string&, unsigned) override {
+  int MessageBox(TWindowHandle, const std::string& text, const std::string&, unsigned) override {
     messages.push_back(text);
     return IDOK_T;
   }
@@ -45,8 +45,8 @@ struct TWin32World {
   }
 };
 
-inline HWND Hwnd(THandle h) {
-  return reinterpret_cast<HWND>(h);
+inline HWND Hwnd(TWindowHandle h) {
+  return reinterpret_cast<HWND>(h.Raw());
 }
 
 // A key press and release posted to a window; the loop's TranslateMessage

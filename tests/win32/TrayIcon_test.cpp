@@ -63,11 +63,11 @@ class TRecordingShell : public IShell {
 class TFilterRecordingBackend : public TRecordingWin32Backend {
  public:
   struct FilterCall {
-    THandle window;
+    TWindowHandle window;
     uint32_t message;
     bool allowed;
   };
-  bool AllowMessageThroughFilter(THandle window, uint32_t message) override {
+  bool AllowMessageThroughFilter(TWindowHandle window, uint32_t message) override {
     const bool allowed = TRecordingWin32Backend::AllowMessageThroughFilter(window, message);
     filterCalls.push_back({window, message, allowed});
     return allowed;
@@ -176,7 +176,7 @@ TEST(Win32TrayIcon, ShellRestartBroadcastAddsTheIconAgain) {
   // The shell loses the icon, as when it restarts, and then says so.
   TNotifyIconDataV5 gone{};
   gone.cbSize = sizeof gone;
-  gone.hWnd = tray->WindowHandle();
+  gone.hWnd = tray->WindowHandle().Raw();
   ASSERT_TRUE(w.platform.shell.NotifyIcon(NIM_DELETE_T, &gone));
   w.shell.calls.clear();
   UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -311,10 +311,10 @@ std::map<int, TIconImage> ImagesOf(int groupId) {
 }
 
 // What an icon handle shows: its colour bitmap's size and colours.
-TIconImage PictureOf(THandle handle) {
+TIconImage PictureOf(TIconHandle handle) {
   TIconImage picture;
   ICONINFO info{};
-  if (!GetIconInfo(reinterpret_cast<HICON>(handle), &info)) return picture;
+  if (!GetIconInfo(reinterpret_cast<HICON>(handle.Raw()), &info)) return picture;
   BITMAP bitmap{};
   if (info.hbmColor && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap)) {
     picture.width = bitmap.bmWidth;
@@ -349,12 +349,12 @@ TEST(Win32Icons, EachIconHoldsAnImageForEveryScaleAndLoadsItUnscaled) {
       EXPECT_EQ(it->second.width, size);
       EXPECT_EQ(it->second.height, size);
       ASSERT_EQ(it->second.bgr.size(), 3u * size * size);
-      THandle icon =
-          reinterpret_cast<THandle>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
-                                               IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-      ASSERT_NE(icon, 0u);
+      const TIconHandle icon(
+          reinterpret_cast<uintptr_t>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                                 IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+      ASSERT_NE(icon, TIconHandle{});
       const TIconImage shown = PictureOf(icon);
-      DestroyIcon(reinterpret_cast<HICON>(icon));
+      DestroyIcon(reinterpret_cast<HICON>(icon.Raw()));
       EXPECT_EQ(shown.width, size);
       EXPECT_TRUE(shown.bgr == it->second.bgr) << "the image was scaled";
     }
@@ -377,7 +377,7 @@ TEST(Win32TrayIcon, EveryIconIsTheProgramsImageAtTheSystemsSmallIconSize) {
   for (int id : {IDI_DISCONNECTED, IDI_CONNECTED, IDI_DIAL1, IDI_DIAL2}) list->AddIcon(id);
   tray->SetImageList(list);
   tray->SetActive(true);
-  auto expectImage = [&](THandle icon, int id, int size) {
+  auto expectImage = [&](TIconHandle icon, int id, int size) {
     SCOPED_TRACE("icon " + std::to_string(id) + " at " + std::to_string(size));
     const TIconImage shown = PictureOf(icon);
     EXPECT_EQ(shown.width, size);
@@ -401,8 +401,8 @@ TEST(Win32TrayIcon, EveryIconIsTheProgramsImageAtTheSystemsSmallIconSize) {
   for (const auto& c : w.shell.calls) EXPECT_TRUE(c.ok) << "message " << c.message;
 
   HWND form = Hwnd(w.form->Handle());
-  expectImage(static_cast<THandle>(GetClassLongPtrA(form, GCLP_HICON)), IDI_APP, large);
-  expectImage(static_cast<THandle>(GetClassLongPtrA(form, GCLP_HICONSM)), IDI_APP, small);
+  expectImage(TIconHandle(GetClassLongPtrA(form, GCLP_HICON)), IDI_APP, large);
+  expectImage(TIconHandle(GetClassLongPtrA(form, GCLP_HICONSM)), IDI_APP, small);
 }
 
 }  // namespace

@@ -13,13 +13,13 @@
 namespace {
 class THeadlessFormPeer : public IControlPeer {
  public:
-  explicit THeadlessFormPeer(THandle h) : handle_(h) {}
-  THandle Handle() const override { return handle_; }
+  explicit THeadlessFormPeer(TWindowHandle h) : handle_(h) {}
+  TWindowHandle Handle() const override { return handle_; }
   void Changed(TPeerChange) override {}
   intptr_t Perform(uint32_t, uintptr_t, intptr_t) override { return 0; }
 
  private:
-  THandle handle_;
+  TWindowHandle handle_;
 };
 
 constexpr int64_t kLoopTimeCapMs = 400LL * 24 * 3600 * 1000;  // a runaway loop, not a test
@@ -254,8 +254,8 @@ void THeadlessBackend::PressKey(TForm& form, WORD_T key, char ch, TShiftState sh
   if (ch) PostToGui([target, ch] { target->TypeChar(ch); });
 }
 
-int THeadlessBackend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
-                                 unsigned flags) {
+int THeadlessBackend::MessageBox(TWindowHandle owner, const std::string& text,
+                                 const std::string& caption, unsigned flags) {
   messageBoxes.push_back({text, caption, flags});
   // A copy: the answer may run the box's loop, and a box shown there is
   // recorded too.
@@ -264,22 +264,31 @@ int THeadlessBackend::MessageBox(THandle owner, const std::string& text, const s
 }
 
 std::unique_ptr<IControlPeer> THeadlessBackend::CreatePeer(TControl& control) {
-  if (dynamic_cast<TForm*>(&control)) return std::make_unique<THeadlessFormPeer>(nextHandle_++);
+  if (dynamic_cast<TForm*>(&control))
+    return std::make_unique<THeadlessFormPeer>(TWindowHandle(nextHandle_++));
   return nullptr;
 }
 
-TMenuItem* THeadlessBackend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) {
-  windowCalls.push_back({"TrackPopupMenu", owner, x, y, 0});
-  return popupScript ? popupScript(menu, x, y) : nullptr;
+TMenuItem* THeadlessBackend::TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) {
+  // The steps of the Windows backend, each recorded: the owner to the
+  // foreground, the menu with its alignment, the message after it.
+  TApplication* app = Application();
+  const TWindowHandle window = owner ? owner : app ? app->Handle() : TWindowHandle{};
+  if (window) SetForegroundWindow(window);
+  const unsigned align = menuDropAlignment != 0 ? kMenuRightAlign : kMenuLeftAlign;
+  windowCalls.push_back({"TrackPopupMenu", owner, x, y, static_cast<intptr_t>(align)});
+  TMenuItem* chosen = popupScript ? popupScript(menu, x, y) : nullptr;
+  if (window) PostMessage(window, WM_NULL_T, 0, 0);
+  return chosen;
 }
 
-THandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {
-  THandle h = nextHandle_++;
+TWindowHandle THeadlessBackend::CreateHiddenWindow(TWndProc proc) {
+  const TWindowHandle h(nextHandle_++);
   hidden_[h] = std::move(proc);
   return h;
 }
 
-void THeadlessBackend::DestroyHiddenWindow(THandle window) {
+void THeadlessBackend::DestroyHiddenWindow(TWindowHandle window) {
   hidden_.erase(window);
   // The filter goes with its window.
   for (auto it = filterAllowed.begin(); it != filterAllowed.end();)
@@ -287,10 +296,10 @@ void THeadlessBackend::DestroyHiddenWindow(THandle window) {
 }
 
 int THeadlessBackend::BroadcastFromShell(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  std::vector<THandle> windows;
+  std::vector<TWindowHandle> windows;
   for (const auto& entry : hidden_) windows.push_back(entry.first);
   int reached = 0;
-  for (THandle window : windows) {
+  for (TWindowHandle window : windows) {
     if (elevated && message >= WM_USER_T && filterAllowed.count({window, message}) == 0) continue;
     if (hidden_.count(window) == 0) continue;  // an earlier handler destroyed it
     ++reached;
@@ -299,8 +308,8 @@ int THeadlessBackend::BroadcastFromShell(uint32_t message, uintptr_t wParam, int
   return reached;
 }
 
-intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
-                                                 intptr_t lParam) {
+intptr_t THeadlessBackend::DeliverToHiddenWindow(TWindowHandle window, uint32_t message,
+                                                 uintptr_t wParam, intptr_t lParam) {
   auto it = hidden_.find(window);
   if (it == hidden_.end() || callbacksStopped_) return 0;
   auto proc = it->second;  // the handler may destroy its own window
@@ -309,7 +318,7 @@ intptr_t THeadlessBackend::DeliverToHiddenWindow(THandle window, uint32_t messag
   return result;
 }
 
-intptr_t THeadlessBackend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+intptr_t THeadlessBackend::SendMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                        intptr_t lParam) {
   // The main window's messages reach the application's hooks first, inside
   // the callback boundary, as the form's window procedure passes them on.
@@ -324,7 +333,7 @@ intptr_t THeadlessBackend::SendMessage(THandle window, uint32_t message, uintptr
   return DeliverToHiddenWindow(window, message, wParam, lParam);
 }
 
-bool THeadlessBackend::PostMessage(THandle window, uint32_t message, uintptr_t wParam,
+bool THeadlessBackend::PostMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                    intptr_t lParam) {
   windowCalls.push_back({"PostMessage", window, static_cast<intptr_t>(message),
                          static_cast<intptr_t>(wParam), lParam});
@@ -343,76 +352,78 @@ uint32_t THeadlessBackend::RegisterWindowMessage(const std::string& name) {
   return id;
 }
 
-bool THeadlessBackend::AllowMessageThroughFilter(THandle window, uint32_t message) {
+bool THeadlessBackend::AllowMessageThroughFilter(TWindowHandle window, uint32_t message) {
   // The call fails for a window that does not exist.
   if (!hasMessageFilter || hidden_.count(window) == 0) return false;
   filterAllowed.insert({window, message});
   return true;
 }
 
-bool THeadlessBackend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {
+bool THeadlessBackend::RegisterHotKey(TWindowHandle window, int id, unsigned modifiers,
+                                      unsigned vk) {
   if (refuseHotKeys) return false;
   hotKeys[{window, id}] = {modifiers, vk};
   return true;
 }
 
-bool THeadlessBackend::UnregisterHotKey(THandle window, int id) {
+bool THeadlessBackend::UnregisterHotKey(TWindowHandle window, int id) {
   return hotKeys.erase({window, id}) != 0;
 }
 
-bool THeadlessBackend::SetForegroundWindow(THandle window) {
+bool THeadlessBackend::SetForegroundWindow(TWindowHandle window) {
   windowCalls.push_back({"SetForegroundWindow", window, 0, 0, 0});
   return true;
 }
 
-bool THeadlessBackend::ShowWindow(THandle window, int command) {
+bool THeadlessBackend::ShowWindow(TWindowHandle window, int command) {
   windowCalls.push_back({"ShowWindow", window, command, 0, 0});
   bool wasVisible = IsWindowVisible(window);
   windowState_[window] = command;
   return wasVisible;
 }
 
-bool THeadlessBackend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx,
-                                    int cy, unsigned flags) {
+bool THeadlessBackend::SetWindowPos(TWindowHandle window, intptr_t insertAfter, int x, int y,
+                                    int cx, int cy, unsigned flags) {
   windowCalls.push_back({"SetWindowPos", window, insertAfter, static_cast<intptr_t>(flags), 0});
   return true;
 }
 
-bool THeadlessBackend::IsWindowVisible(THandle window) {
+bool THeadlessBackend::IsWindowVisible(TWindowHandle window) {
   auto it = windowState_.find(window);
   return it == windowState_.end() || it->second != 0 /* SW_HIDE */;
 }
 
-bool THeadlessBackend::IsIconic(THandle window) {
+bool THeadlessBackend::IsIconic(TWindowHandle window) {
   auto it = windowState_.find(window);
   return it != windowState_.end() && (it->second == 6 || it->second == 2);
 }
 
-int THeadlessBackend::LastShowCommand(THandle window) const {
+int THeadlessBackend::LastShowCommand(TWindowHandle window) const {
   auto it = windowState_.find(window);
   return it == windowState_.end() ? -1 : it->second;
 }
 
-THandle THeadlessBackend::LoadOwnedIcon(int resource) {
+TIconHandle THeadlessBackend::LoadOwnedIcon(int resource) {
   // SM_CXSMICON at the system's dpi: 16 pixels at 96, scaled and rounded as
   // MulDiv does (20, 24 and 32 at 120, 144 and 192).
   const int size = (16 * systemDpi + 48) / 96;
-  THandle h = nextHandle_++;
+  const TIconHandle h(nextHandle_++);
   icons_[h] = {resource, size, true};
   ++liveIcons_;
   return h;
 }
 
-THandle THeadlessBackend::IconFromImageList(TImageList& list, int index) {
-  if (index < 0 || index >= list.Count()) return 0;
+TIconHandle THeadlessBackend::IconFromImageList(TImageList& list, int index) {
+  if (index < 0 || index >= list.Count()) return TIconHandle{};
   return LoadOwnedIcon(list.ResourceId(index));
 }
 
-THandle THeadlessBackend::ApplicationIcon() {
+TIconHandle THeadlessBackend::ApplicationIcon() {
   return LoadOwnedIcon(1);
 }
 
-void THeadlessBackend::DestroyIcon(THandle icon) {
+void THeadlessBackend::DestroyIcon(TIconHandle icon) {
+  destroyedIcons.push_back(icon);
   auto it = icons_.find(icon);
   if (it == icons_.end() || !it->second.live) return;
   --liveIcons_;
@@ -422,12 +433,12 @@ void THeadlessBackend::DestroyIcon(THandle icon) {
     icons_.erase(it);
 }
 
-int THeadlessBackend::IconResourceOf(THandle icon) const {
+int THeadlessBackend::IconResourceOf(TIconHandle icon) const {
   auto it = icons_.find(icon);
   return it == icons_.end() ? 0 : it->second.resource;
 }
 
-int THeadlessBackend::IconSizeOf(THandle icon) const {
+int THeadlessBackend::IconSizeOf(TIconHandle icon) const {
   auto it = icons_.find(icon);
   return it == icons_.end() ? 0 : it->second.size;
 }

@@ -23,8 +23,10 @@ struct TRecordedMessageBox {
 };
 
 struct TRecordedWindowCall {
-  std::string call;  // "ShowWindow", "SetForegroundWindow", "PostMessage", "SetWindowPos"
-  THandle window = 0;
+  // "ShowWindow", "SetForegroundWindow", "PostMessage", "SetWindowPos",
+  // "TrackPopupMenu" (a, b: the point; c: kMenuLeftAlign or kMenuRightAlign)
+  std::string call;
+  TWindowHandle window;
   intptr_t a = 0, b = 0, c = 0;
 };
 
@@ -64,8 +66,14 @@ class THeadlessBackend : public IBackend {
   // loop (close the dialog). Without a script a loop that cannot finish by
   // advancing time throws std::logic_error.
   std::function<void()> loopScript;
-  // Chooses the item of a popup menu (null: the menu is dismissed).
+  // Chooses the item of a popup menu (null: the menu is dismissed). It runs
+  // while the menu is open: after the owner was brought to the foreground,
+  // before the message posted to it once the menu is done.
   std::function<TMenuItem*(TPopupMenu&, int, int)> popupScript;
+  // What GetSystemMetrics(SM_MENUDROPALIGNMENT) answers: nonzero when the
+  // system drops its menus right-aligned (a right-to-left layout, or a
+  // tablet set for the left hand).
+  int menuDropAlignment = 0;
   std::vector<TRecordedWindowCall> windowCalls;
   TPoint cursorPos{100, 100};
   int screenWidth = 1024, screenHeight = 768;
@@ -79,7 +87,7 @@ class THeadlessBackend : public IBackend {
   std::vector<TMonitor> monitors;
   // The system's dpi, which is also the one screen's when no monitors are set.
   int systemDpi = 96;
-  THandle focusWindow = 0;
+  TWindowHandle focusWindow;
   // The clipboard's text.
   std::string clipboard;
   // A key as the keyboard makes it, after what the keys before it left has
@@ -91,13 +99,16 @@ class THeadlessBackend : public IBackend {
   void PressKey(TForm& form, WORD_T key, char ch = 0, TShiftState shift = 0);
   // The system's ANSI code page, in which the controls hand out their text.
   TAnsiCodePage ansiCodePage = TAnsiCodePage::Western();
-  std::map<std::pair<THandle, int>, std::pair<unsigned, unsigned>> hotKeys;
+  std::map<std::pair<TWindowHandle, int>, std::pair<unsigned, unsigned>> hotKeys;
   bool refuseHotKeys = false;
   int liveIcons() const { return liveIcons_; }
+  // Every DestroyIcon call, in order, of a live icon or not: an icon
+  // destroyed twice is there twice.
+  std::vector<TIconHandle> destroyedIcons;
   // Delivers a message to a hidden window as the system would.
-  intptr_t DeliverToHiddenWindow(THandle window, uint32_t message, uintptr_t wParam,
+  intptr_t DeliverToHiddenWindow(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                  intptr_t lParam);
-  bool HiddenWindowExists(THandle window) const { return hidden_.count(window) != 0; }
+  bool HiddenWindowExists(TWindowHandle window) const { return hidden_.count(window) != 0; }
   // The program runs elevated: a message from WM_USER up that a process of
   // lower integrity sends (the shell's broadcasts) reaches a window only
   // when that window's filter lets it through; those below WM_USER always
@@ -106,7 +117,7 @@ class THeadlessBackend : public IBackend {
   // The system has the window message filter (Windows 7 and later).
   bool hasMessageFilter = true;
   // The messages each window's filter lets through: (window, message).
-  std::set<std::pair<THandle, uint32_t>> filterAllowed;
+  std::set<std::pair<TWindowHandle, uint32_t>> filterAllowed;
   // The shell sends `message` to every top-level window, as its broadcasts
   // do (each hidden window here); the number of windows it reached.
   int BroadcastFromShell(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
@@ -117,11 +128,11 @@ class THeadlessBackend : public IBackend {
   // icons and for released ones, unless keepReleasedIcons holds: then a
   // released icon is still known (the handles are never reused), so that
   // the records the shell received earlier can be read.
-  int IconResourceOf(THandle icon) const;
-  int IconSizeOf(THandle icon) const;
+  int IconResourceOf(TIconHandle icon) const;
+  int IconSizeOf(TIconHandle icon) const;
   bool keepReleasedIcons = false;
   // The last ShowWindow command given to a window (-1 when none).
-  int LastShowCommand(THandle window) const;
+  int LastShowCommand(TWindowHandle window) const;
 
   // ---- IBackend ----
   uintptr_t StartTimer(unsigned intervalMs, std::function<void()> tick) override;
@@ -133,29 +144,30 @@ class THeadlessBackend : public IBackend {
   void Sleep(unsigned ms) override;
   void StopCallbacks() override;
   uint64_t TickCount() override;
-  int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+  int MessageBox(TWindowHandle owner, const std::string& text, const std::string& caption,
                  unsigned flags) override;
   // Forms get a stand-in window handle; controls get no peer.
   std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override;
-  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) override;
-  THandle CreateHiddenWindow(TWndProc proc) override;
-  void DestroyHiddenWindow(THandle window) override;
-  intptr_t DefWindowProc(THandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
-  intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) override;
+  TWindowHandle CreateHiddenWindow(TWndProc proc) override;
+  void DestroyHiddenWindow(TWindowHandle window) override;
+  intptr_t DefWindowProc(TWindowHandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
+  intptr_t SendMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                        intptr_t lParam) override;
-  bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  bool PostMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
+                   intptr_t lParam) override;
   uint32_t RegisterWindowMessage(const std::string& name) override;
-  bool AllowMessageThroughFilter(THandle window, uint32_t message) override;
-  bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
-  bool UnregisterHotKey(THandle window, int id) override;
+  bool AllowMessageThroughFilter(TWindowHandle window, uint32_t message) override;
+  bool RegisterHotKey(TWindowHandle window, int id, unsigned modifiers, unsigned vk) override;
+  bool UnregisterHotKey(TWindowHandle window, int id) override;
   TPoint GetCursorPos() override { return cursorPos; }
-  bool SetForegroundWindow(THandle window) override;
-  bool ShowWindow(THandle window, int command) override;
-  bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+  bool SetForegroundWindow(TWindowHandle window) override;
+  bool ShowWindow(TWindowHandle window, int command) override;
+  bool SetWindowPos(TWindowHandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
                     unsigned flags) override;
-  bool IsWindowVisible(THandle window) override;
-  bool IsIconic(THandle window) override;
-  THandle GetFocus() override { return focusWindow; }
+  bool IsWindowVisible(TWindowHandle window) override;
+  bool IsIconic(TWindowHandle window) override;
+  TWindowHandle GetFocus() override { return focusWindow; }
   std::string ClipboardText() override { return clipboard; }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
   TAnsiCodePage AnsiCodePage() override { return ansiCodePage; }
@@ -165,7 +177,7 @@ class THeadlessBackend : public IBackend {
   TRect WorkAreaNearest(const TRect& r) override;
   int SystemDpi() override { return systemDpi; }
   int DpiAt(const TRect& r) override;
-  int WindowDpi(THandle window) override { return systemDpi; }
+  int WindowDpi(TWindowHandle window) override { return systemDpi; }
   // As Windows tells a window moved onto a monitor of another scale, with
   // the rectangle it suggests: the same top left corner, the size scaled.
   void FormMoved(TForm& form) override;
@@ -175,10 +187,10 @@ class THeadlessBackend : public IBackend {
   // before its text, a push button 6 px of edges.
   int CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text, int dpi) override;
   int captionWidthPercent = 100;
-  THandle LoadSystemIcon(int id) override { return static_cast<THandle>(0x10000 + id); }
-  THandle IconFromImageList(TImageList& list, int index) override;
-  THandle ApplicationIcon() override;
-  void DestroyIcon(THandle icon) override;
+  TIconHandle LoadSystemIcon(int id) override { return TIconHandle(0x10000 + id); }
+  TIconHandle IconFromImageList(TImageList& list, int index) override;
+  TIconHandle ApplicationIcon() override;
+  void DestroyIcon(TIconHandle icon) override;
 
  private:
   struct Timer {
@@ -211,16 +223,16 @@ class THeadlessBackend : public IBackend {
   // Posted work; `true` marks work of another process.
   std::deque<std::pair<bool, std::function<void()>>> queue_;
   std::vector<std::function<bool()>> probes_;
-  std::map<THandle, TWndProc> hidden_;
-  std::map<THandle, int> windowState_;  // last ShowWindow command per window
+  std::map<TWindowHandle, TWndProc> hidden_;
+  std::map<TWindowHandle, int> windowState_;  // last ShowWindow command per window
   struct TLoadedIcon {
     int resource;
     int size;
     bool live;
   };
-  THandle LoadOwnedIcon(int resource);
-  std::map<THandle, TLoadedIcon> icons_;
-  THandle nextHandle_ = 0x1000;
+  TIconHandle LoadOwnedIcon(int resource);
+  std::map<TIconHandle, TLoadedIcon> icons_;
+  uintptr_t nextHandle_ = 0x1000;  // windows and icons, never reused
   std::map<std::string, uint32_t> registeredMessages_;
   int liveIcons_ = 0;
   int loopDepth_ = 0;

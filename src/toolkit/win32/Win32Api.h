@@ -22,3 +22,18 @@
 #undef LoadLibrary
 
 #include "platform/win32/Win32LibraryLoader.h"
+#include "toolkit/Backend.h"
+
+// The system's window and icon handles as the backend hands them out, and back.
+inline HWND NativeWindow(TWindowHandle window) {
+  return reinterpret_cast<HWND>(window.Raw());
+}
+inline TWindowHandle WindowHandleOf(HWND window) {
+  return TWindowHandle(reinterpret_cast<uintptr_t>(window));
+}
+inline HICON NativeIcon(TIconHandle icon) {
+  return reinterpret_cast<HICON>(icon.Raw());
+}
+inline TIconHandle IconHandleOf(HICON icon) {
+  return TIconHandle(reinterpret_cast<uintptr_t>(icon));
+}

@@ -21,11 +21,11 @@ constexpr char kHiddenClass[] = "QuindleHiddenWindow";
 // Posted to the utility window when work is waiting in the queue.
 constexpr UINT WM_RUNPOSTED = WM_APP + 1;
 
-HWND H(THandle h) {
-  return reinterpret_cast<HWND>(h);
+HWND H(TWindowHandle h) {
+  return NativeWindow(h);
 }
-THandle T(const void* h) {
-  return reinterpret_cast<THandle>(h);
+TWindowHandle T(HWND h) {
+  return WindowHandleOf(h);
 }
 HINSTANCE Instance() {
   return GetModuleHandleA(nullptr);
@@ -332,8 +332,8 @@ uint64_t TWin32Backend::TickCount() {
   return Win32TickCount64();
 }
 
-int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std::string& caption,
-                              unsigned flags) {
+int TWin32Backend::MessageBox(TWindowHandle owner, const std::string& text,
+                              const std::string& caption, unsigned flags) {
   HWND window = H(owner);
   // A window disabled under a modal dialog would be enabled again when the
   // box closes: the box belongs to the active window then.
@@ -345,7 +345,9 @@ int TWin32Backend::MessageBox(THandle owner, const std::string& text, const std:
 
 // ---- menus ----
 
-TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) {
+static_assert(kMenuLeftAlign == TPM_LEFTALIGN && kMenuRightAlign == TPM_RIGHTALIGN);
+
+TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) {
   HMENU popup = CreatePopupMenu();
   if (!popup) return nullptr;
   std::vector<TMenuItem*> items;
@@ -370,8 +372,17 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle
                                 nullptr, Instance(), nullptr);
     window = temporary;
   }
+  // Windows documents for a notification icon's menu: its window must be the
+  // foreground window when the menu opens, or the menu stays up at a click
+  // elsewhere; and a message posted to that window once the menu is done
+  // makes the task switch without which the next menu closes as it opens.
+  SetForegroundWindow(T(window));
+  // The menu stands on the side of the point that the system drops its menus
+  // to (right-aligned for a right-to-left layout or a left-handed tablet).
+  const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
   UINT chosen = static_cast<UINT>(::TrackPopupMenu(
-      popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+      popup, align | TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+  PostMessage(T(window), WM_NULL, 0, 0);
   DestroyMenu(popup);
   if (temporary) DestroyWindow(temporary);
   if (chosen == 0 || chosen > items.size()) return nullptr;
@@ -383,18 +394,18 @@ TMenuItem* TWin32Backend::TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle
 
 // ---- hidden windows ----
 
-THandle TWin32Backend::CreateHiddenWindow(TWndProc proc) {
+TWindowHandle TWin32Backend::CreateHiddenWindow(TWndProc proc) {
   // Top-level (not message-only), so that broadcasts such as the shell's
   // "TaskbarCreated" reach it; never shown.
   HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kHiddenClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, Instance(), nullptr);
-  if (!window) return 0;
+  if (!window) return TWindowHandle{};
   auto* data = new THiddenWindow{this, std::make_shared<TWndProc>(std::move(proc))};
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
   return T(window);
 }
 
-void TWin32Backend::DestroyHiddenWindow(THandle window) {
+void TWin32Backend::DestroyHiddenWindow(TWindowHandle window) {
   HWND w = H(window);
   if (!IsWindow(w)) return;
   auto* data = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
@@ -403,7 +414,7 @@ void TWin32Backend::DestroyHiddenWindow(THandle window) {
   delete data;
 }
 
-intptr_t TWin32Backend::HiddenMessage(uintptr_t window, uint32_t message, uintptr_t wParam,
+intptr_t TWin32Backend::HiddenMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam) {
   HWND w = H(window);
   auto* data = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
@@ -428,17 +439,17 @@ intptr_t TWin32Backend::HiddenMessage(uintptr_t window, uint32_t message, uintpt
 
 // ---- window-manager calls ----
 
-intptr_t TWin32Backend::DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+intptr_t TWin32Backend::DefWindowProc(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                       intptr_t lParam) {
   return DefWindowProcA(H(window), message, wParam, lParam);
 }
 
-intptr_t TWin32Backend::SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+intptr_t TWin32Backend::SendMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                     intptr_t lParam) {
   return SendMessageA(H(window), message, wParam, lParam);
 }
 
-bool TWin32Backend::PostMessage(THandle window, uint32_t message, uintptr_t wParam,
+bool TWin32Backend::PostMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                 intptr_t lParam) {
   return PostMessageA(H(window), message, wParam, lParam) != 0;
 }
@@ -447,7 +458,7 @@ uint32_t TWin32Backend::RegisterWindowMessage(const std::string& name) {
   return RegisterWindowMessageA(name.c_str());
 }
 
-bool TWin32Backend::AllowMessageThroughFilter(THandle window, uint32_t message) {
+bool TWin32Backend::AllowMessageThroughFilter(TWindowHandle window, uint32_t message) {
   // user32 is loaded in every process with windows; the function is looked
   // up once.
   static TWin32LibraryLoader loader;
@@ -457,11 +468,11 @@ bool TWin32Backend::AllowMessageThroughFilter(THandle window, uint32_t message) 
   return change && change(H(window), message, MSGFLT_ALLOW, nullptr) != 0;
 }
 
-bool TWin32Backend::RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) {
+bool TWin32Backend::RegisterHotKey(TWindowHandle window, int id, unsigned modifiers, unsigned vk) {
   return ::RegisterHotKey(H(window), id, modifiers, vk) != 0;
 }
 
-bool TWin32Backend::UnregisterHotKey(THandle window, int id) {
+bool TWin32Backend::UnregisterHotKey(TWindowHandle window, int id) {
   return ::UnregisterHotKey(H(window), id) != 0;
 }
 
@@ -471,28 +482,28 @@ TPoint TWin32Backend::GetCursorPos() {
   return {p.x, p.y};
 }
 
-bool TWin32Backend::SetForegroundWindow(THandle window) {
+bool TWin32Backend::SetForegroundWindow(TWindowHandle window) {
   return ::SetForegroundWindow(H(window)) != 0;
 }
 
-bool TWin32Backend::ShowWindow(THandle window, int command) {
+bool TWin32Backend::ShowWindow(TWindowHandle window, int command) {
   return ::ShowWindow(H(window), command) != 0;
 }
 
-bool TWin32Backend::SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
-                                 unsigned flags) {
+bool TWin32Backend::SetWindowPos(TWindowHandle window, intptr_t insertAfter, int x, int y, int cx,
+                                 int cy, unsigned flags) {
   return ::SetWindowPos(H(window), reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags) != 0;
 }
 
-bool TWin32Backend::IsWindowVisible(THandle window) {
+bool TWin32Backend::IsWindowVisible(TWindowHandle window) {
   return ::IsWindowVisible(H(window)) != 0;
 }
 
-bool TWin32Backend::IsIconic(THandle window) {
+bool TWin32Backend::IsIconic(TWindowHandle window) {
   return ::IsIconic(H(window)) != 0;
 }
 
-THandle TWin32Backend::GetFocus() {
+TWindowHandle TWin32Backend::GetFocus() {
   return T(::GetFocus());
 }
 
@@ -602,7 +613,7 @@ int TWin32Backend::DpiAt(const TRect& r) {
   return SystemDpi();
 }
 
-int TWin32Backend::WindowDpi(THandle window) {
+int TWin32Backend::WindowDpi(TWindowHandle window) {
   const TLateFunctions& f = TLateFunctions::Get();
   if (f.forWindow)
     if (int dpi = static_cast<int>(f.forWindow(H(window))); dpi > 0) return dpi;
@@ -612,7 +623,7 @@ int TWin32Backend::WindowDpi(THandle window) {
   return SystemDpi();
 }
 
-TPoint TWin32Backend::OuterSize(uintptr_t window, int width, int height, int dpi) {
+TPoint TWin32Backend::OuterSize(TWindowHandle window, int width, int height, int dpi) {
   const TLateFunctions& f = TLateFunctions::Get();
   HWND w = H(window);
   const auto style = static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE));
@@ -662,30 +673,31 @@ int TWin32Backend::CaptionWidth(TCaptionBox box, const TFont& font, const std::s
 
 // ---- icons ----
 
-THandle TWin32Backend::LoadSystemIcon(int id) {
-  return T(LoadIconA(nullptr, MAKEINTRESOURCEA(id)));
+TIconHandle TWin32Backend::LoadSystemIcon(int id) {
+  return IconHandleOf(LoadIconA(nullptr, MAKEINTRESOURCEA(id)));
 }
 
 // The notification area shows its icons at the small-icon size of the
 // system's dpi, whatever size an image list was designed at; an icon of
 // another size would be stretched there.
-THandle TWin32Backend::IconFromImageList(TImageList& list, int index) {
-  if (index < 0 || index >= list.Count()) return 0;
-  return T(LoadOwnedIcon(list.ResourceId(index), SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
+TIconHandle TWin32Backend::IconFromImageList(TImageList& list, int index) {
+  if (index < 0 || index >= list.Count()) return TIconHandle{};
+  return IconHandleOf(
+      LoadOwnedIcon(list.ResourceId(index), SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
 }
 
 // This backend's own scale, not a derived backend's: the forms' window class
 // takes the icons once, for the life of the process.
-THandle TWin32Backend::ProgramIcon(int metric) {
-  return T(LoadOwnedIcon(IDI_APP, metric, IconSize(metric, TWin32Backend::SystemDpi())));
+TIconHandle TWin32Backend::ProgramIcon(int metric) {
+  return IconHandleOf(LoadOwnedIcon(IDI_APP, metric, IconSize(metric, TWin32Backend::SystemDpi())));
 }
 
-THandle TWin32Backend::ApplicationIcon() {
-  return T(LoadOwnedIcon(IDI_APP, SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
+TIconHandle TWin32Backend::ApplicationIcon() {
+  return IconHandleOf(LoadOwnedIcon(IDI_APP, SM_CXSMICON, IconSize(SM_CXSMICON, SystemDpi())));
 }
 
-void TWin32Backend::DestroyIcon(THandle icon) {
-  if (icon) ::DestroyIcon(reinterpret_cast<HICON>(icon));
+void TWin32Backend::DestroyIcon(TIconHandle icon) {
+  if (icon) ::DestroyIcon(NativeIcon(icon));
 }
 
 // ---- fonts and brushes ----

@@ -32,29 +32,30 @@ class TWin32Backend : public IBackend {
   void Sleep(unsigned ms) override;
   void StopCallbacks() override;
   uint64_t TickCount() override;
-  int MessageBox(THandle owner, const std::string& text, const std::string& caption,
+  int MessageBox(TWindowHandle owner, const std::string& text, const std::string& caption,
                  unsigned flags) override;
   std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override;
-  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, THandle owner) override;
-  THandle CreateHiddenWindow(TWndProc proc) override;
-  void DestroyHiddenWindow(THandle window) override;
-  intptr_t DefWindowProc(THandle window, uint32_t message, uintptr_t wParam,
+  TMenuItem* TrackPopupMenu(TPopupMenu& menu, int x, int y, TWindowHandle owner) override;
+  TWindowHandle CreateHiddenWindow(TWndProc proc) override;
+  void DestroyHiddenWindow(TWindowHandle window) override;
+  intptr_t DefWindowProc(TWindowHandle window, uint32_t message, uintptr_t wParam,
                          intptr_t lParam) override;
-  intptr_t SendMessage(THandle window, uint32_t message, uintptr_t wParam,
+  intptr_t SendMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                        intptr_t lParam) override;
-  bool PostMessage(THandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  bool PostMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
+                   intptr_t lParam) override;
   uint32_t RegisterWindowMessage(const std::string& name) override;
-  bool AllowMessageThroughFilter(THandle window, uint32_t message) override;
-  bool RegisterHotKey(THandle window, int id, unsigned modifiers, unsigned vk) override;
-  bool UnregisterHotKey(THandle window, int id) override;
+  bool AllowMessageThroughFilter(TWindowHandle window, uint32_t message) override;
+  bool RegisterHotKey(TWindowHandle window, int id, unsigned modifiers, unsigned vk) override;
+  bool UnregisterHotKey(TWindowHandle window, int id) override;
   TPoint GetCursorPos() override;
-  bool SetForegroundWindow(THandle window) override;
-  bool ShowWindow(THandle window, int command) override;
-  bool SetWindowPos(THandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
+  bool SetForegroundWindow(TWindowHandle window) override;
+  bool ShowWindow(TWindowHandle window, int command) override;
+  bool SetWindowPos(TWindowHandle window, intptr_t insertAfter, int x, int y, int cx, int cy,
                     unsigned flags) override;
-  bool IsWindowVisible(THandle window) override;
-  bool IsIconic(THandle window) override;
-  THandle GetFocus() override;
+  bool IsWindowVisible(TWindowHandle window) override;
+  bool IsIconic(TWindowHandle window) override;
+  TWindowHandle GetFocus() override;
   std::string ClipboardText() override;
   void SetClipboardText(const std::string& text) override;
   TAnsiCodePage AnsiCodePage() override;
@@ -64,12 +65,12 @@ class TWin32Backend : public IBackend {
   TRect WorkAreaNearest(const TRect& r) override;
   int SystemDpi() override;
   int DpiAt(const TRect& r) override;
-  int WindowDpi(THandle window) override;
+  int WindowDpi(TWindowHandle window) override;
   int CaptionWidth(TCaptionBox box, const TFont& font, const std::string& text, int dpi) override;
-  THandle LoadSystemIcon(int id) override;
-  THandle IconFromImageList(TImageList& list, int index) override;
-  THandle ApplicationIcon() override;
-  void DestroyIcon(THandle icon) override;
+  TIconHandle LoadSystemIcon(int id) override;
+  TIconHandle IconFromImageList(TImageList& list, int index) override;
+  TIconHandle ApplicationIcon() override;
+  void DestroyIcon(TIconHandle icon) override;
 
   // ---- for the peers ----
   // A font and a solid brush for these values, made once and kept until the
@@ -78,10 +79,10 @@ class TWin32Backend : public IBackend {
   uintptr_t BrushFor(uint32_t colorRef);
   // The outer size of `window` (its styles, no menu) for a client area of
   // `width` x `height` at `dpi`: the frame and caption at that scale.
-  TPoint OuterSize(uintptr_t window, int width, int height, int dpi);
+  TPoint OuterSize(TWindowHandle window, int width, int height, int dpi);
   // An owned icon of the program at the system's size of `metric`
   // (SM_CXICON, SM_CXSMICON), for the forms' window class.
-  THandle ProgramIcon(int metric);
+  TIconHandle ProgramIcon(int metric);
   // Forms with a native window, for the modal disabling of the others.
   void AddForm(TWin32FormPeer* peer) { forms_.insert(peer); }
   void RemoveForm(TWin32FormPeer* peer) { forms_.erase(peer); }
@@ -96,7 +97,7 @@ class TWin32Backend : public IBackend {
   // The utility window's procedure (timers and posted work).
   intptr_t UtilityMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
   // A hidden window's procedure.
-  static intptr_t HiddenMessage(uintptr_t window, uint32_t message, uintptr_t wParam,
+  static intptr_t HiddenMessage(TWindowHandle window, uint32_t message, uintptr_t wParam,
                                 intptr_t lParam);
 
  protected:
@@ -109,7 +110,7 @@ class TWin32Backend : public IBackend {
   static constexpr uintptr_t kWakeTimer = ~uintptr_t{0} - 1;
   void RunPosted();
 
-  uintptr_t utility_ = 0;  // message-only window: timers and posted work
+  TWindowHandle utility_;  // message-only window: timers and posted work
   unsigned long guiThread_ = 0;
   std::map<uintptr_t, std::shared_ptr<std::function<void()>>> timers_;
   uintptr_t nextTimer_ = 1;

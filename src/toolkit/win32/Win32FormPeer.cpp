@@ -25,8 +25,8 @@ void RegisterFormClass(TWin32Backend& backend) {
   wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   // The class keeps them for the life of the process.
-  wc.hIcon = reinterpret_cast<HICON>(backend.ProgramIcon(SM_CXICON));
-  wc.hIconSm = reinterpret_cast<HICON>(backend.ProgramIcon(SM_CXSMICON));
+  wc.hIcon = NativeIcon(backend.ProgramIcon(SM_CXICON));
+  wc.hIconSm = NativeIcon(backend.ProgramIcon(SM_CXSMICON));
   RegisterClassExA(&wc);
 }
 
@@ -62,7 +62,7 @@ void TWin32FormPeer::CreateNativeWindow() {
   HWND owner = nullptr;
   if (TApplication* app = backend_.Application())
     if (app->MainForm() && app->MainForm() != &form_)
-      owner = reinterpret_cast<HWND>(app->MainForm()->Handle());
+      owner = NativeWindow(app->MainForm()->Handle());
 
   RegisterFormClass(backend_);
   hwnd_ = CreateWindowExA(exStyle, kFormWindowClass, form_.Caption().c_str(), style, form_.Left(),
@@ -194,7 +194,7 @@ LRESULT TWin32FormPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LP
 
 void TWin32FormPeer::FocusActiveControl() {
   TWinControl* active = form_.ActiveControl();
-  HWND target = active ? reinterpret_cast<HWND>(active->Handle()) : nullptr;
+  HWND target = active ? NativeWindow(active->Handle()) : nullptr;
   if (target && !IsWindowVisible(target)) target = nullptr;
   if (!target) target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
   ::SetFocus(target ? target : hwnd_);

@@ -50,7 +50,7 @@ TWin32Peer::~TWin32Peer() {
 
 void TWin32Peer::CreateNativeWindow() {
   static int nextId = 100;
-  HWND parent = reinterpret_cast<HWND>(control_.Parent()->Handle());
+  HWND parent = NativeWindow(control_.Parent()->Handle());
   TWindowStyle w;
   w.style = WS_CHILD | WS_CLIPSIBLINGS;
   w.text = control_.Caption();

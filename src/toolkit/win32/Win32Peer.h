@@ -15,7 +15,7 @@ class TWin32Peer : public IControlPeer {
  public:
   ~TWin32Peer() override;
 
-  THandle Handle() const override { return reinterpret_cast<THandle>(hwnd_); }
+  TWindowHandle Handle() const override { return WindowHandleOf(hwnd_); }
   void Changed(TPeerChange what) override;
   intptr_t Perform(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
