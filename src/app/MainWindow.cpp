@@ -98,14 +98,10 @@ void TForm1::ApplyDesign() {
   SetButton->SetCaption("&Settings");
   SetButton->OnClick = TNotifyEvent::Bind(this, &TForm1::SetButtonClick);
 
-  // The monitor stores every published value; its Enabled setter refuses
-  // any write when the RAS library is missing, which ends start-up.
-  RasMonitor1->SetEnabled(false);
+  // Without the RAS library there is nothing to keep up: start-up ends here
+  // with the monitor's message.
+  RasMonitor1->RequireRasLibrary();
   RasMonitor1->SetPollInterval(1000);
-  RasMonitor1->SetOnline(false);
-  RasMonitor1->SetRasApiLoaded(false);
-  RasMonitor1->SetLocalIP("");
-  RasMonitor1->SetLocalHost("");
   RasMonitor1->OnRasConnected = TRasNotifyEvent::Bind(this, &TForm1::RasMonitor1RasConnected);
   RasMonitor1->OnRasDisconnected = TRasNotifyEvent::Bind(this, &TForm1::RasMonitor1RasDisconnected);
 

@@ -67,7 +67,7 @@ void TRasMonitor::Notification(TComponent* component, TOperation operation) {
 
 void TRasMonitor::SetEnabled(bool value) {
   if (Designing()) return;
-  if (!rasApiLoaded_) throw EQuindleError(kNotLoaded);
+  RequireRasLibrary();
   if (value == enabled_) return;
   enabled_ = value;
   if (!timer_) return;
@@ -80,7 +80,7 @@ void TRasMonitor::SetEnabled(bool value) {
   }
 }
 
-void TRasMonitor::RequireLoaded() const {
+void TRasMonitor::RequireRasLibrary() const {
   if (!rasApiLoaded_ || !api_ || !api_->RasEnumConnectionsA) throw EQuindleError(kNotLoaded);
 }
 
@@ -201,7 +201,7 @@ void TRasMonitor::Poll() {
 }
 
 bool TRasMonitor::GetConnectionDetails(TRasConnectionDetails& details) {
-  RequireLoaded();
+  RequireRasLibrary();
   details = TRasConnectionDetails{};
 
   RASCONNA conns[8];
@@ -219,7 +219,7 @@ bool TRasMonitor::GetConnectionDetails(TRasConnectionDetails& details) {
 }
 
 int TRasMonitor::HangUpConnection(HRASCONN handle) {
-  RequireLoaded();
+  RequireRasLibrary();
   const uint32_t result = api_->RasHangUpA ? api_->RasHangUpA(handle) : kProcNotFound;
   // Look at once, enabled or not, so a connection that is already gone is
   // reported before the caller goes on.

@@ -28,18 +28,20 @@ class TRasMonitor : public TComponent {
   explicit TRasMonitor(TComponent* owner);
   ~TRasMonitor() override;
 
+  // Throws the monitor's "not loaded" error unless the RAS library and its
+  // enumeration function are bound: without them no connection can be
+  // watched, and the program's start-up ends with that message.
+  void RequireRasLibrary() const;
+
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value);  // throws when the RAS library is missing
+  void SetEnabled(bool value);  // throws as RequireRasLibrary does
   int PollInterval() const { return pollInterval_; }
   void SetPollInterval(int ms) { pollInterval_ = ms; }
+  // Read only: the monitor finds these out itself.
   bool Online() const { return online_; }
-  void SetOnline(bool) {}
   bool RasApiLoaded() const { return rasApiLoaded_; }
-  void SetRasApiLoaded(bool) {}
   const std::string& LocalIP() const { return localIP_; }
-  void SetLocalIP(const std::string&) {}
   const std::string& LocalHost() const { return localHost_; }
-  void SetLocalHost(const std::string&) {}
   const TRasConnectionDetails& ConnectionDetails() const { return details_; }
 
   // From the next poll on, only a listed connection of this phone-book entry
@@ -79,7 +81,6 @@ class TRasMonitor : public TComponent {
                        TRasConnectionDetails& details);
   // Fills the two projection addresses when the PPP IP projection can be read.
   void ReadAddresses(HRASCONN handle, TRasConnectionDetails& details);
-  void RequireLoaded() const;
 
   TRasMiniApi* api_ = nullptr;  // the application's binding; null once it is gone
   TTimer* timer_ = nullptr;

@@ -238,7 +238,7 @@ void TSettingsForm::FormKeyDown(TObject* sender, WORD_T& key, TShiftState shift)
 
 void TSettingsForm::ComboBox1Change(TObject* sender) {
   FetchCredentials();
-  if (ComboBox1->Items().Count() > 0) SettingsChanged = true;
+  if (ComboBox1->Items().Count() > 0) MarkChanged();
 }
 
 void TSettingsForm::Button1Click(TObject* sender) {
@@ -247,16 +247,21 @@ void TSettingsForm::Button1Click(TObject* sender) {
 
 // ---- click rules ----
 
+void TSettingsForm::MarkChanged() {
+  // The load sets the boxes in the loading state: what it raises is no change.
+  if (!Loading()) SettingsChanged = true;
+}
+
 void TSettingsForm::AutoReconBoxClick(TObject* sender) {
   const bool on = AutoReconBox->Checked();
   for (TControl* c :
        std::initializer_list<TControl*>{Label1, Label2, Label3, EveryEdit, AttemptsEdit})
     c->SetEnabled(on);
-  SettingsChanged = true;
+  MarkChanged();
 }
 
 void TSettingsForm::TimerBoxClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
   EnableTimedControls(TimerBox->Checked());
 }
 
@@ -268,7 +273,7 @@ void TSettingsForm::EnableTimedControls(bool on) {
 
 void TSettingsForm::LogBoxClick(TObject* sender) {
   TSharedValues& v = *link_.values;
-  SettingsChanged = true;
+  MarkChanged();
   v.NewSession = LogBox->Checked();
   if (LogBox->Checked()) {
     LogEdit->SetEnabled(true);
@@ -293,29 +298,30 @@ void TSettingsForm::LogBoxClick(TObject* sender) {
 }
 
 void TSettingsForm::AsyncButtonClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::SyncButtonClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::RButtonDisClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::RButtonShutClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::CheckBox1Click(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::CheckBox2Click(TObject* sender) {
+  if (Loading()) return;  // the load reads what WinBoot says for itself
   SettingsChanged = true;
   winBootUnread_ = false;  // the user has said what the Run value must be
 }
 void TSettingsForm::MiniBoxClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 void TSettingsForm::ZimBoxClick(TObject* sender) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 
 // ---- keys ----
@@ -327,22 +333,22 @@ void TSettingsForm::DigitsOnly(char& key) {
 }
 
 void TSettingsForm::EveryEditKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
   DigitsOnly(key);
 }
 
 void TSettingsForm::AttemptsEditKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
   DigitsOnly(key);
 }
 
 void TSettingsForm::TimeEditKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
   DigitsOnly(key);
 }
 
 void TSettingsForm::DateEditKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
   DigitsOnly(key);
 }
 
@@ -355,7 +361,7 @@ void TSettingsForm::AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shi
     case VK_PRIOR_T:
     case VK_NEXT_T:
       AmPmBox->SetItemIndex(AmSelected() ? 1 : 0);
-      SettingsChanged = true;
+      MarkChanged();
       break;
     case VK_TAB_T:
     case VK_RETURN_T:
@@ -367,7 +373,7 @@ void TSettingsForm::AmPmBoxKeyDown(TObject* sender, WORD_T& key, TShiftState shi
 }
 
 void TSettingsForm::AmPmBoxKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
   if (key == 'p' || key == 'P') {
     AmPmBox->SetItemIndex(1);
     AmPmBox->SetSelStart(0);
@@ -385,7 +391,7 @@ void TSettingsForm::PMaskKeyPress(TObject* sender, char& key) {
   CredentialsChanged = true;
 }
 void TSettingsForm::LogEditKeyPress(TObject* sender, char& key) {
-  SettingsChanged = true;
+  MarkChanged();
 }
 
 void TSettingsForm::CredentialsEditChange(TObject* sender) {
@@ -393,5 +399,5 @@ void TSettingsForm::CredentialsEditChange(TObject* sender) {
 }
 
 void TSettingsForm::SettingEditChange(TObject* sender) {
-  if (!filling_) SettingsChanged = true;
+  if (!filling_) MarkChanged();
 }

@@ -39,6 +39,9 @@ void TSettingsForm::FormCreate(TObject* sender) {
 
   bool typeErrors = false;
   try {
+    // The click rules raised by the stored values set the fields that
+    // depend on them; in the loading state they mark no change.
+    TLoadingScope loading(*this);
     LoadSettings();
   } catch (const ERegistryException& e) {
     typeErrors = true;
@@ -112,7 +115,6 @@ int TSettingsForm::IndexOfEntry(const std::string& name) const {
 
 void TSettingsForm::ApplyAtLoad() {
   TSharedValues& v = *link_.values;
-  SettingsChanged = false;
   ApplyLogging();
   v.MaxAttempts = StrToInt(AttemptsEdit->Text());
   applied_.maxAttempts = v.MaxAttempts;

@@ -61,7 +61,8 @@ class TSettingsForm : public TForm {
   TLabel* Label12;  // "from the log"
 
   // A stored setting was changed since the load: the settings are written at
-  // program end only when this is set.
+  // program end only when this is set. The load itself runs in the loading
+  // state, where the click rules set what depends on a box but mark nothing.
   bool SettingsChanged = false;
   // The user typed into the user-name or password field since the last show.
   bool CredentialsChanged = false;
@@ -164,6 +165,8 @@ class TSettingsForm : public TForm {
   bool SelectedEntry(std::string& name) const;
   // The place of the phone-book entry of this name in the list; -1: none.
   int IndexOfEntry(const std::string& name) const;
+  // A change of a stored setting, unless it is the load's own.
+  void MarkChanged();
   void FetchCredentials();
   void ShowError(const std::string& text);
   void SetFieldText(TEdit* edit, const std::string& text);

@@ -61,3 +61,24 @@ class TComponent : public TObject {
   std::vector<TComponent*> components_;
   std::vector<TComponent*> freeNotifies_;
 };
+
+// Holds a component (and what it owns) in the loading state for a scope, as
+// while its design values are written: setters and handlers can tell the
+// stored configuration being applied from a change. Ends with Loaded() as
+// EndLoading does, unless the component was loading already.
+class TLoadingScope {
+ public:
+  explicit TLoadingScope(TComponent& component)
+      : component_(component), began_(!component.Loading()) {
+    if (began_) component_.BeginLoading();
+  }
+  ~TLoadingScope() {
+    if (began_) component_.EndLoading();
+  }
+  TLoadingScope(const TLoadingScope&) = delete;
+  TLoadingScope& operator=(const TLoadingScope&) = delete;
+
+ private:
+  TComponent& component_;
+  bool began_;
+};

@@ -673,6 +673,40 @@ TEST_F(RasMonitorTest, MissingLibraryRefusesEveryRasOperation) {
   EXPECT_EQ(m.LocalIP(), "192.168.1.20");
 }
 
+// The check start-up makes: the library and its enumeration function, or
+// the monitor's message, with nothing started and nothing called.
+TEST(RasMonitorRequire, TheRasLibraryIsRequiredWithTheMonitorsMessage) {
+  struct TCase {
+    const char* what;
+    void (*remove)(TMemoryLibraryLoader&);
+    bool loaded;
+  } cases[] = {
+      {"library and functions", [](TMemoryLibraryLoader&) {}, true},
+      {"no library", [](TMemoryLibraryLoader& l) { l.RemoveLibrary("RASAPI32.DLL"); }, false},
+      {"no enumeration",
+       [](TMemoryLibraryLoader& l) { l.RemoveFunction("RASAPI32.DLL", "RasEnumConnectionsA"); },
+       false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TTestWorld world;
+    fakeras::Install(world.libraries);
+    S().conns = {Conn{0x51, "Office"}};
+    c.remove(world.libraries);
+    auto* m = new TRasMonitor(world.app.get());
+    std::string refusal;
+    try {
+      m->RequireRasLibrary();
+    } catch (const EQuindleError& e) {
+      refusal = e.what();
+    }
+    EXPECT_EQ(refusal, c.loaded ? "" : kNotLoaded);
+    EXPECT_FALSE(m->Enabled());
+    world.backend.Advance(3000);
+    EXPECT_EQ(S().enumCalls, 0);
+  }
+}
+
 TEST_F(RasMonitorTest, MissingEnumerationMeansNotLoadedAndNothingIsCalled) {
   world.libraries.RemoveFunction("RASAPI32.DLL", "RasEnumConnectionsA");
   S().conns = {Conn{0x51, "Office"}};

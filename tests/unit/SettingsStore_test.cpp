@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <functional>
+#include <initializer_list>
 
 #include "QuindleWorld.h"
 #include "platform/Files.h"
@@ -163,6 +164,38 @@ TEST_F(SettingsStoreTest, StoredValuesAreLoadedAndAppliedToTheMainWindow) {
   EXPECT_EQ(Shared().TimedDate, "24/12/26");
   EXPECT_FALSE(Shared().DisconnectAtTime);
   EXPECT_TRUE(q.form1->DisTimer->Enabled());
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(SettingsStoreTest, ALoadUnlikeTheDesignMarksNoChangeAndTheFieldsFollowItsBoxes) {
+  Put("DialMode", 1);
+  Put("AutoRecon", 0);
+  Put("EnableTimer", 1);
+  PutText("Time", "07:45 AM");
+  PutText("Date", "24/12/26");
+  Put("LogEnabled", 1);
+  Put("MiniStart", 1);
+  q.Start();
+  EXPECT_FALSE(S().Loading());
+  for (TControl* c : std::initializer_list<TControl*>{S().Label1, S().Label2, S().Label3,
+                                                      S().EveryEdit, S().AttemptsEdit})
+    EXPECT_FALSE(c->Enabled()) << c->Name();
+  for (TControl* c : std::initializer_list<TControl*>{
+           S().Label4, S().LogEdit, S().Label5, S().Label6, S().TimeEdit, S().AmPmBox, S().DateEdit,
+           S().RButtonDis, S().RButtonShut, S().Label7, S().Label8})
+    EXPECT_TRUE(c->Enabled()) << c->Name();
+  EXPECT_FALSE(S().SettingsChanged);
+
+  // The user's click after it is a change, and is stored.
+  S().AutoReconBox->Click();
+  EXPECT_TRUE(S().EveryEdit->Enabled());
+  EXPECT_TRUE(S().SettingsChanged);
+  Exit();
+  EXPECT_EQ(Stored("AutoRecon"), 1u);
+  EXPECT_EQ(Stored("RetryInt"), 3000u);
+  EXPECT_EQ(Stored("DialMode"), 1u);
+  EXPECT_EQ(StoredText("Time"), "07:45 AM");
+  EXPECT_EQ(StoredText("ConName"), "Office");
   EXPECT_TRUE(Messages().empty());
 }
 
