@@ -1,6 +1,7 @@
 #include "toolkit/Application.h"
 
 #include <algorithm>
+#include <ranges>
 
 TApplication::TApplication(IBackend& backend, const TPlatform& platform)
     : TComponent(nullptr), backend_(backend), platform_(platform) {
@@ -49,10 +50,7 @@ void TApplication::SaveForms() {
   // Nothing may call into a form from here on: an error box during the saves
   // runs a message loop, and the forms are freed one by one afterwards.
   StopCallbacks();
-  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
-    TForm* form = *it;
-    Guard([form] { form->DoDestroy(); });
-  }
+  for (TForm* form : std::views::reverse(forms_)) Guard([form] { form->DoDestroy(); });
   // Only now: a session that ends inside an error box of these saves must
   // still make those not yet made.
   formsSaved_ = true;
@@ -83,10 +81,7 @@ void TApplication::EndSession() {
     } else {
       // A form whose OnDestroy is under way (below, in its error box) is
       // not entered again.
-      for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
-        TForm* form = *it;
-        Guard([form] { form->DoDestroy(); });
-      }
+      for (TForm* form : std::views::reverse(forms_)) Guard([form] { form->DoDestroy(); });
     }
     formsSaved_ = true;
   }
