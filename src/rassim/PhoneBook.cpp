@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <ranges>
 #include <sstream>
 #include <utility>
 
@@ -392,8 +391,8 @@ bool TSimPhoneBook::SetCredentials(const std::string& entry, const std::string& 
   }
   if (erase >= 0) lines.erase(lines.begin() + erase);
   // Both inserts go right below the header; the user name first.
-  for (const auto& [at, line] : std::views::reverse(inserts))
-    lines.insert(lines.begin() + static_cast<long>(at), line);
+  for (auto it = inserts.rbegin(); it != inserts.rend(); ++it)
+    lines.insert(lines.begin() + static_cast<long>(it->first), it->second);
 
   std::string eol = crlf_ ? "\r\n" : "\n";
   std::string text;

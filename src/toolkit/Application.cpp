@@ -1,7 +1,6 @@
 #include "toolkit/Application.h"
 
 #include <algorithm>
-#include <ranges>
 
 TApplication::TApplication(IBackend& backend, const TPlatform& platform)
     : TComponent(nullptr), backend_(backend), platform_(platform) {
@@ -50,7 +49,10 @@ void TApplication::SaveForms() {
   // Nothing may call into a form from here on: an error box during the saves
   // runs a message loop, and the forms are freed one by one afterwards.
   StopCallbacks();
-  for (TForm* form : std::views::reverse(forms_)) Guard([form] { form->DoDestroy(); });
+  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
+    TForm* form = *it;
+    Guard([form] { form->DoDestroy(); });
+  }
   // Only now: a session that ends inside an error box of these saves must
   // still make those not yet made.
   formsSaved_ = true;
@@ -81,7 +83,10 @@ void TApplication::EndSession() {
     } else {
       // A form whose OnDestroy is under way (below, in its error box) is
       // not entered again.
-      for (TForm* form : std::views::reverse(forms_)) Guard([form] { form->DoDestroy(); });
+      for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
+        TForm* form = *it;
+        Guard([form] { form->DoDestroy(); });
+      }
     }
     formsSaved_ = true;
   }

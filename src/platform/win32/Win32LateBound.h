@@ -34,6 +34,8 @@ Fn Bind(ILibraryLoader& loader, HMODULE_T library, const TLateBound<Fn>& functio
   return ProcAs<Fn>(loader.GetProcAddress(library, function.name));
 }
 
+// `function` is a name to paste and to spell, which no parentheses may hold.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define QUINDLE_LATE_BOUND(library, function)                   \
   inline constexpr TLateBound<decltype(&::function)> function { \
     library, #function                                          \
