@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ int64_t NowNs() {
 
 double Percentile(std::vector<int64_t> v, double p) {
   std::sort(v.begin(), v.end());
-  size_t i = static_cast<size_t>(p * (v.size() - 1) + 0.5);
+  const auto i = static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)));
   return v[i] / 1000.0;
 }
 
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
   }
   world.backend.Advance(count + 10);
 
-  if (latencies.size() != static_cast<size_t>(count + 1)) {
+  if (latencies.size() != static_cast<size_t>(count) + 1) {
     std::fprintf(stderr, "delivered %zu of %d notifications\n", latencies.size(), count + 1);
     return 1;
   }

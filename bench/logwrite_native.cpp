@@ -92,6 +92,7 @@ bool Run(int total, const std::string& log, std::vector<double>& perLineUs, size
   perLineUs.clear();
   for (int b = 0; b < 10; ++b) {
     std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(block));
     for (int i = 0; i < block; ++i)
       lines.push_back(SessionLine(b * block + i, q.world.locale, now));
     const auto start = std::chrono::steady_clock::now();
@@ -152,6 +153,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
   }
   std::vector<double> median;
+  median.reserve(byBlock.size());
   for (auto& v : byBlock) median.push_back(Median(v));
   const int block = total / 10;
   const double ratio = median.back() / median.front();

@@ -36,7 +36,7 @@
 
 namespace {
 
-constexpr int64_t kHour = 3600 * 1000;
+constexpr int64_t kHour = 3600LL * 1000;
 
 // Every line added to the pane, read from its text as it grew before the
 // change handler runs (and drops), written to a file of its own: what the

@@ -96,8 +96,10 @@ int main() {
 
   auto* monitor = new TRasMonitor(app.get());
   int connectedEvents = 0, disconnectedEvents = 0;
-  monitor->OnRasConnected = [&](TObject*, TRasConnectionDetails) { ++connectedEvents; };
-  monitor->OnRasDisconnected = [&](TObject*, TRasConnectionDetails) { ++disconnectedEvents; };
+  monitor->OnRasConnected = [&](TObject*, const TRasConnectionDetails&) { ++connectedEvents; };
+  monitor->OnRasDisconnected = [&](TObject*, const TRasConnectionDetails&) {
+    ++disconnectedEvents;
+  };
 
   const int polls = 1;
 

@@ -7,6 +7,7 @@
 //
 //   build/bench/redial_native [drops]      (default 2000)
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +20,8 @@ namespace {
 
 double Percentile(std::vector<int64_t> v, double p) {
   std::sort(v.begin(), v.end());
-  return static_cast<double>(v[static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5)]);
+  return static_cast<double>(
+      v[static_cast<size_t>(std::lround(p * static_cast<double>(v.size() - 1)))]);
 }
 
 HRASCONN ListedConnection(TRasSimService& service) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "ras/RasTypes.h"
 
@@ -31,7 +32,7 @@ bool SameName(const std::string& a, const std::string& b) {
 
 class TParser {
  public:
-  explicit TParser(const std::string& source) : source_(source) {}
+  explicit TParser(std::string source) : source_(std::move(source)) {}
 
   [[noreturn]] void Fail(size_t line, const std::string& what) const {
     throw ESimPhoneBookError(source_ + ":" + std::to_string(line + 1) + ": " + what);
@@ -39,7 +40,7 @@ class TParser {
 
   // A value as written: surrounding blanks dropped, or the inside of "...".
   std::string Unquote(size_t line, const std::string& raw) const {
-    if (raw.size() >= 1 && raw.front() == '"') {
+    if (!raw.empty() && raw.front() == '"') {
       if (raw.size() < 2 || raw.back() != '"') Fail(line, "unterminated quoted value");
       return raw.substr(1, raw.size() - 2);
     }
@@ -378,13 +379,13 @@ bool TSimPhoneBook::SetCredentials(const std::string& entry, const std::string& 
   if (w.userName >= 0)
     lines[w.userName] = userLine;
   else
-    inserts.push_back({w.header + 1, userLine});
+    inserts.emplace_back(w.header + 1, userLine);
   if (password) {
     std::string passLine = "Password=" + Quote(*password);
     if (w.password >= 0)
       lines[w.password] = passLine;
     else
-      inserts.push_back({w.header + 1, passLine});
+      inserts.emplace_back(w.header + 1, passLine);
   } else if (w.password >= 0) {
     erase = w.password;
   }

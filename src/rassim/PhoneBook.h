@@ -69,8 +69,8 @@ constexpr size_t kSimMaxErrorText = 511;
 class TSimPhoneBook {
  public:
   TSimPhoneBook() = default;
-  // Parses `text`; `source` names it in error messages.
-  static TSimPhoneBook Parse(const std::string& text, const std::string& source);
+  // Parses `input`; `source` names it in error messages.
+  static TSimPhoneBook Parse(const std::string& input, const std::string& source);
   // Reads a file: a missing file is an empty phone book, any other fault an error.
   static TSimPhoneBook Load(const std::string& path);
 

@@ -83,11 +83,11 @@ class TRasSimService {
                                   int32_t* passwordSaved);
   uint32_t RasSetEntryDialParamsA(const char* phonebook, RASDIALPARAMSA* params,
                                   int32_t removePassword);
-  uint32_t RasHangUpA(HRASCONN conn);
-  uint32_t RasGetConnectStatusA(HRASCONN conn, RASCONNSTATUSA* status);
+  uint32_t RasHangUpA(HRASCONN handle);
+  uint32_t RasGetConnectStatusA(HRASCONN handle, RASCONNSTATUSA* status);
   uint32_t RasGetErrorStringA(uint32_t error, char* buffer, uint32_t size);
   uint32_t RasEnumConnectionsA(RASCONNA* conns, uint32_t* bytes, uint32_t* count);
-  uint32_t RasGetProjectionInfoA(HRASCONN conn, uint32_t projection, void* info, uint32_t* size);
+  uint32_t RasGetProjectionInfoA(HRASCONN handle, uint32_t projection, void* info, uint32_t* size);
 
   // Notifications queued or being delivered.
   bool NotifierBusy() { return notifier_.Busy(); }

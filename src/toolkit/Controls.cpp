@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Assert.h"
+
 int ScaleForDpi(int value, int dpi, int from) {
   if (from <= 0 || dpi == from) return value;
   const int64_t product = static_cast<int64_t>(value) * dpi;
@@ -127,6 +129,9 @@ void TControl::Repaint() {
 
 void TControl::CreateHandles() {
   peer_ = Backend().CreatePeer(*this);
+  // A control's window is made inside its parent's: the parent has its
+  // window first (a backend gives no peer to a control whose parent has none).
+  QUINDLE_ASSERT(!Handle() || !parent_ || parent_->Handle());
   CreateWnd();
 }
 

@@ -276,7 +276,6 @@ class TCheckBox : public TWinControl {
 
  private:
   bool checked_ = false;
-  bool inSet_ = false;
 };
 
 // A radio button; checking one unchecks its siblings in the same parent.
@@ -290,7 +289,6 @@ class TRadioButton : public TWinControl {
 
  private:
   bool checked_ = false;
-  bool inSet_ = false;
 };
 
 class TEdit : public TWinControl {

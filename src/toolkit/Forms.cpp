@@ -77,7 +77,9 @@ void TForm::CreateHandles() {
   // Laid out for the monitor the window is to show on before it is made, and
   // again for the window's own scale should the system have put it elsewhere.
   LayOutAt(backend.DpiAt(BoundsRect()));
-  TControl::CreateHandles();
+  // The form's own window only: its children's come once it is laid out
+  // again at the window's scale (TWinControl::CreateHandles would make them now).
+  TControl::CreateHandles();  // NOLINT(bugprone-parent-virtual-call)
   if (Handle()) LayOutAt(backend.WindowDpi(Handle()));
   windowsMade_ = true;
   CreateChildHandles();

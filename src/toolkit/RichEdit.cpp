@@ -458,7 +458,7 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
       if (!lParam) return 0;
       auto* range = reinterpret_cast<TCharRange*>(lParam);
       range->cpMin = CharIndex(static_cast<size_t>(selStart_));
-      range->cpMax = CharIndex(static_cast<size_t>(selStart_ + selLength_));
+      range->cpMax = CharIndex(static_cast<size_t>(selStart_) + static_cast<size_t>(selLength_));
       return 0;
     }
     case EM_GETSELTEXT_T: {
@@ -467,7 +467,7 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
       if (!lParam) return 0;
       std::string text = SelText();
       std::memcpy(reinterpret_cast<char*>(lParam), text.c_str(), text.size() + 1);
-      return CharIndex(static_cast<size_t>(selStart_ + selLength_)) -
+      return CharIndex(static_cast<size_t>(selStart_) + static_cast<size_t>(selLength_)) -
              CharIndex(static_cast<size_t>(selStart_));
     }
     case EM_SCROLLCARET_T:
@@ -505,7 +505,7 @@ intptr_t TRichEdit::EmulateMessage(uint32_t message, uintptr_t wParam, intptr_t 
                                     [](intptr_t a, const TLineSpan& s) { return a < s.start; });
       if (after == spans.begin()) return 0;
       const TLineSpan& s = *std::prev(after);
-      return CharIndex(static_cast<size_t>(s.start + s.length)) -
+      return CharIndex(static_cast<size_t>(s.start) + static_cast<size_t>(s.length)) -
              CharIndex(static_cast<size_t>(s.start));
     }
     case EM_GETLINE_T: {

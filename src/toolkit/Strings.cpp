@@ -40,6 +40,7 @@ void TStrings::Sort() {
 
 std::vector<std::string> TStrings::ToVector() const {
   std::vector<std::string> v;
+  v.reserve(static_cast<size_t>(Count()));
   for (int i = 0; i < Count(); ++i) v.push_back(Get(i));
   return v;
 }

@@ -85,7 +85,7 @@ class DialUpTest : public ::testing::Test {
     uint32_t bytes = 8 * sizeof(RASCONNA), count = 0;
     EXPECT_EQ(0u, sim.service->RasEnumConnectionsA(conns.data(), &bytes, &count));
     std::vector<std::string> names;
-    for (uint32_t i = 0; i < count; ++i) names.push_back(conns[i].szEntryName);
+    for (uint32_t i = 0; i < count; ++i) names.emplace_back(conns[i].szEntryName);
     return names;
   }
 
@@ -440,7 +440,7 @@ TEST_F(DialUpTest, AFailedDialIsHungUpOnceToldAndItsHandleWaitedFor) {
 
 TEST_F(DialUpTest, EntriesComeInTheServiceOrderWithOneEventEach) {
   std::vector<std::string> announced;
-  dialer->OnEntryGet = [&](TObject*, const char* name) { announced.push_back(name); };
+  dialer->OnEntryGet = [&](TObject*, const char* name) { announced.emplace_back(name); };
   EXPECT_EQ(0, dialer->GetEntries());
   std::vector<std::string> expected{"Home", "Office", "Busy", "Denied", "Broken"};
   EXPECT_EQ(expected, dialer->Entries().ToVector());

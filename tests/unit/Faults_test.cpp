@@ -65,6 +65,7 @@ TEST(Faults, EveryRasCallFailingLeavesTheProgramRunningAndDisconnected) {
   EXPECT_EQ(q.SettingsForm->UEdit->Text(), "");
   q.SettingsForm->Hide();
   std::vector<std::string> pane;
+  pane.reserve(static_cast<size_t>(q.Form1->Memo1->LineCount()));
   for (int i = 0; i < q.Form1->Memo1->LineCount(); ++i) pane.push_back(q.Form1->Memo1->Line(i));
   EXPECT_EQ(pane, (std::vector<std::string>{"Error: No connections available"}));
   EXPECT_EQ(q.Form1->Panel1->Caption(), "Disconnected");

@@ -143,7 +143,7 @@ TEST(RasSimPhoneBook, MalformedFilesAreRefusedWithTheLineNamed) {
   }
   EXPECT_NE(std::string::npos,
             ErrorOf("[" + std::string(257, 'n') + "]\n").find("longer than 256"));
-  EXPECT_NE(std::string::npos, ErrorOf(std::string("[A]\nUserName=a\0b\n", 18)).find("NUL"));
+  EXPECT_NE(std::string::npos, ErrorOf(std::string("[A]\nUserName=a\0b\n", 17)).find("NUL"));
 }
 
 TEST(RasSimPhoneBook, ServiceKeysComeBeforeTheFirstEntryAndForeignEntriesAreNotFound) {

@@ -53,7 +53,7 @@ class RasSimServiceTest : public ::testing::Test {
     uint32_t bytes = 8 * sizeof(RASCONNA), count = 0;
     EXPECT_EQ(0u, S().RasEnumConnectionsA(conns.data(), &bytes, &count));
     std::vector<std::string> names;
-    for (uint32_t i = 0; i < count; ++i) names.push_back(conns[i].szEntryName);
+    for (uint32_t i = 0; i < count; ++i) names.emplace_back(conns[i].szEntryName);
     return names;
   }
 
@@ -469,7 +469,7 @@ std::vector<std::pair<uint32_t, uint32_t>> gSeen;
 std::vector<std::thread::id> gThreads;
 void RASAPI_CALL Record(uint32_t message, RASCONNSTATE state, uint32_t error) {
   std::lock_guard lock(gMutex);
-  gSeen.push_back({state, error});
+  gSeen.emplace_back(state, error);
   gThreads.push_back(std::this_thread::get_id());
 }
 

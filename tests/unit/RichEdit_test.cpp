@@ -29,6 +29,7 @@ class RichEditTest : public ::testing::Test {
   }
   std::vector<std::string> Lines() const {
     std::vector<std::string> out;
+    out.reserve(static_cast<size_t>(pane->LineCount()));
     for (int i = 0; i < pane->LineCount(); ++i) out.push_back(pane->Line(i));
     return out;
   }

@@ -55,7 +55,7 @@ struct SettingsStoreTest : ::testing::Test {
   void TouchASetting() { S().MiniBox->Click(); }
   // Opens the dialog with the Settings button, runs `act` while it is open,
   // then closes it with OK.
-  void WithDialog(std::function<void()> act) {
+  void WithDialog(const std::function<void()>& act) {
     auto& backend = q.world.backend;
     backend.loopScript = [this, act, &backend] {
       backend.loopScript = nullptr;

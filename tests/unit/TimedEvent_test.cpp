@@ -58,7 +58,7 @@ TEST(TimedEvent, HangsUpWithinTheFirstTenSecondsOfTheSetMinuteAndIsNotRedialled)
   StartArmed(q, "10:58 PM", "08/12/26", true, {2026, 12, 8, 22, 55, 3, 0});
   q.form1->ConButton->Click();
   ASSERT_TRUE(q.AdvanceUntil([&] { return Connected(q); }));
-  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 10 * 60000));
+  ASSERT_TRUE(q.AdvanceUntil([&] { return !Connected(q); }, 10 * 60000LL));
   TDateParts when = DecodeDateTime(q.world.clock.Now());
   EXPECT_EQ(when.hour, 22);
   EXPECT_EQ(when.minute, 58);
@@ -195,7 +195,7 @@ TEST(TimedEvent, AMomentActsOnceEvenWhenTheClockGoesBackAndSettingsArmItAgain) {
   ASSERT_EQ(q.world.system.shutdowns.size(), 1u);
   EXPECT_EQ(q.world.registry.String(kQuindleKey, "TimedDone"), "09:01 AM 08/12/26");
 
-  auto closeSettings = [&](std::function<void()> act) {
+  auto closeSettings = [&](const std::function<void()>& act) {
     q.world.backend.loopScript = [&q, act] {
       q.world.backend.loopScript = nullptr;
       act();

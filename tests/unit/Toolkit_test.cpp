@@ -14,9 +14,9 @@
 namespace {
 
 struct TProbe : TComponent {
-  TProbe(TComponent* owner, std::vector<std::string>& log, std::string name)
+  TProbe(TComponent* owner, std::vector<std::string>& log, const std::string& name)
       : TComponent(owner), log_(log) {
-    SetName(std::move(name));
+    SetName(name);
   }
   ~TProbe() override { log_.push_back("free " + Name()); }
   void Loaded() override {
@@ -41,7 +41,7 @@ class TTestForm : public TForm {
     OnCreate = [this](TObject*) {
       log_.push_back(std::string("create loading=") + (a->Loading() ? "1" : "0"));
     };
-    OnDestroy = [this](TObject*) { log_.push_back("destroy"); };
+    OnDestroy = [this](TObject*) { log_.emplace_back("destroy"); };
   }
   void ApplyDesign() override {
     log_.push_back(std::string("design loading=") + (a->Loading() ? "1" : "0"));
@@ -295,12 +295,12 @@ TEST(Toolkit, AReportForLaterWaitsOutEveryNestedLoopOfItsHandler) {
   auto* menu = new TPopupMenu(main);
   std::vector<std::string> seen;
   w.backend.loopScript = [&] {
-    seen.push_back("dialog");
+    seen.emplace_back("dialog");
     dialog->Close();
   };
   w.backend.popupScript = [&](TPopupMenu&, int, int) -> TMenuItem* {
     w.backend.Settle();
-    seen.push_back("menu");
+    seen.emplace_back("menu");
     return nullptr;
   };
   w.backend.messageBoxAnswer = [&](const TRecordedMessageBox& box) {
@@ -313,7 +313,7 @@ TEST(Toolkit, AReportForLaterWaitsOutEveryNestedLoopOfItsHandler) {
     dialog->ShowModal();
     menu->Popup(10, 10);
     w.app->MessageBox("a question", "", MB_OK_T);
-    seen.push_back("handler returned");
+    seen.emplace_back("handler returned");
   });
   w.backend.Settle();
   EXPECT_EQ(seen, (std::vector<std::string>{"dialog", "menu", "box a question", "handler returned",

@@ -156,7 +156,7 @@ TEST_F(DialSimLibrary, AnAsyncDialsNotificationsArriveOnTheGuiThreadInOrder) {
 
 TEST_F(DialSimLibrary, ARefusedSyncDialIsHungUpAndReportedWithTheServiceText) {
   std::vector<std::string> got;
-  dialer->OnDialing = [&](TObject*) { got.push_back("Dialing"); };
+  dialer->OnDialing = [&](TObject*) { got.emplace_back("Dialing"); };
   dialer->OnNotConnected = [&](TObject*, int32_t code, const std::string& text) {
     got.push_back(std::to_string(code) + " " + text);
   };

@@ -127,7 +127,8 @@ class TScratchRegistry : public IRegistryApi {
                : 0xDEADBEEF;
   }
   static std::string AsText(const std::vector<uint8_t>& d) {
-    return std::string(d.begin(), d.end()).c_str();
+    // Up to the first NUL, where the stored string ends.
+    return std::string(d.begin(), d.end()).c_str();  // NOLINT(readability-redundant-string-cstr)
   }
 
   TWin32RegistryApi real;

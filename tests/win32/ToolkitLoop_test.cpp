@@ -69,11 +69,11 @@ TEST(Win32Loop, WorkPostedFromOtherThreadsRunsOnTheGuiThreadInOrder) {
 TEST(Win32Loop, ProcessMessagesRunsWhatIsPendingAndReturns) {
   TWin32World w;
   std::vector<std::string> log;
-  w.backend.PostToGui([&] { log.push_back("first"); });
+  w.backend.PostToGui([&] { log.emplace_back("first"); });
   w.backend.PostToGui([&] {
-    log.push_back("second");
+    log.emplace_back("second");
     // Posted while the queue drains: still runs, after the rest.
-    w.backend.PostToGui([&] { log.push_back("third"); });
+    w.backend.PostToGui([&] { log.emplace_back("third"); });
   });
   w.backend.ProcessMessages();
   EXPECT_EQ(log, (std::vector<std::string>{"first", "second", "third"}));

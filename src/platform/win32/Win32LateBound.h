@@ -34,10 +34,13 @@ Fn Bind(ILibraryLoader& loader, HMODULE_T library, const TLateBound<Fn>& functio
   return ProcAs<Fn>(loader.GetProcAddress(library, function.name));
 }
 
+// `function` is a name to paste and to spell, which no parentheses may hold.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define QUINDLE_LATE_BOUND(library, function)                   \
   inline constexpr TLateBound<decltype(&::function)> function { \
     library, #function                                          \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 namespace LateBound {
 // Windows 8, and Windows 7 and Vista with update KB2533623.

@@ -17,6 +17,8 @@ static_assert(std::is_same_v<WORD_T, WORD>, "WORD_T is not WORD");
 static_assert(sizeof(HKEY_T) == sizeof(HKEY), "HKEY_T is not the size of HKEY");
 static_assert(sizeof(HMODULE_T) == sizeof(HMODULE), "HMODULE_T is not the size of HMODULE");
 
+// `name` is pasted and spelled, which no parentheses may hold.
+// NOLINTNEXTLINE(bugprone-macro-parentheses)
 #define SAME(name) static_assert(name##_T == name, #name "_T is not " #name)
 SAME(MB_OK);
 SAME(MB_OKCANCEL);

@@ -58,6 +58,8 @@ SAME_FIELD(EntryName, tagRASENTRYNAMEA, szEntryName);
 ENDS_BEFORE(EntryName, tagRASENTRYNAMEA, dwFlags);
 
 SAME_FIELD(Conn, tagRASCONNA, dwSize);
+// The handle is a pointer to a record: the pointer's size is the field's.
+// NOLINTNEXTLINE(bugprone-sizeof-expression)
 SAME_FIELD(Conn, tagRASCONNA, hrasconn);
 SAME_FIELD(Conn, tagRASCONNA, szEntryName);
 SAME_FIELD(Conn, tagRASCONNA, szDeviceType);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/Assert.h"
 #include "toolkit/Application.h"
 #include "toolkit/Forms.h"
 #include "toolkit/win32/Win32Backend.h"
@@ -86,6 +87,7 @@ LRESULT CALLBACK TWin32FormPeer::FormProc(HWND window, UINT message, WPARAM wPar
     return DefWindowProcA(window, message, wParam, lParam);
   }
   if (!peer || peer->backend_.Destroying()) return DefWindowProcA(window, message, wParam, lParam);
+  QUINDLE_ASSERT(window == peer->hwnd_);
   // `handled` is set before the model is called, so that a message whose
   // handler threw is not passed on as if nobody had seen it.
   bool handled = false;

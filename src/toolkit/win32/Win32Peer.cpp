@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/Assert.h"
 #include "toolkit/Forms.h"
 #include "toolkit/win32/Win32Backend.h"
 
@@ -50,6 +51,7 @@ TWin32Peer::~TWin32Peer() {
 
 void TWin32Peer::CreateNativeWindow() {
   static int nextId = 100;
+  QUINDLE_ASSERT(control_.Parent() && control_.Parent()->Handle());
   HWND parent = NativeWindow(control_.Parent()->Handle());
   TWindowStyle w;
   w.style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -101,6 +103,7 @@ LRESULT CALLBACK TWin32Peer::ControlProc(HWND window, UINT message, WPARAM wPara
   }
   if (!peer || peer->backend_.Destroying())
     return CallWindowProcA(original, window, message, wParam, lParam);
+  QUINDLE_ASSERT(window == peer->hwnd_ || window == peer->inner_);
   // `handled` is set before the model is called, so that a message whose
   // handler threw is not passed on as if nobody had seen it.
   bool handled = false;
