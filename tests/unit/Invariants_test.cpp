@@ -16,13 +16,13 @@ namespace {
 // A window that is only a number.
 class TNumberedPeer : public IControlPeer {
  public:
-  explicit TNumberedPeer(THandle h) : handle_(h) {}
-  THandle Handle() const override { return handle_; }
+  explicit TNumberedPeer(TWindowHandle h) : handle_(h) {}
+  TWindowHandle Handle() const override { return handle_; }
   void Changed(TPeerChange) override {}
   intptr_t Perform(uint32_t, uintptr_t, intptr_t) override { return 0; }
 
  private:
-  THandle handle_;
+  TWindowHandle handle_;
 };
 
 // A headless backend that gives every control a window, as the Windows one
@@ -33,17 +33,17 @@ class TWindowForEveryControl : public THeadlessBackend {
  public:
   using THeadlessBackend::THeadlessBackend;
   std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override {
-    made.push_back({control.Name(), control.Parent() ? control.Parent()->Handle() : 0});
-    return std::make_unique<TNumberedPeer>(next_++);
+    made.push_back({control.Name(), control.Parent() ? control.Parent()->Handle() : TWindowHandle{}});
+    return std::make_unique<TNumberedPeer>(TWindowHandle{next_++});
   }
   struct TMade {
     std::string name;
-    THandle parentWindow;
+    TWindowHandle parentWindow;
   };
   std::vector<TMade> made;
 
  private:
-  THandle next_ = 0x5000;
+  uintptr_t next_ = 0x5000;
 };
 
 class TFormWithButton : public TForm {
@@ -91,7 +91,7 @@ TEST(InvariantsDeathTest, AControlGivenAWindowBeforeItsParentHasOneStopsTheProce
   TWorldWithWindows w;
   w.app->CreateForm<TForm>();  // the main form, whose windows are made at once
   auto* form = w.app->CreateForm<TFormWithButton>();
-  ASSERT_EQ(0u, form->Handle());
+  ASSERT_FALSE(form->Handle());
   EXPECT_DEATH(form->button->CreateHandles(),
                "Controls\\.cpp:[0-9]+: invariant failed: !Handle\\(\\) \\|\\| !parent_ \\|\\| "
                "parent_->Handle\\(\\)");
@@ -106,9 +106,9 @@ TEST(Invariants, AFormMakesItsOwnWindowBeforeItsControls) {
   ASSERT_EQ(2u, w.backend.made.size());
   EXPECT_EQ("form", w.backend.made[0].name);
   EXPECT_EQ("button", w.backend.made[1].name);
-  EXPECT_NE(0u, form->Handle());
+  EXPECT_TRUE(form->Handle());
   EXPECT_EQ(form->Handle(), w.backend.made[1].parentWindow);
-  EXPECT_NE(0u, form->button->Handle());
+  EXPECT_TRUE(form->button->Handle());
 }
 
 }  // namespace
