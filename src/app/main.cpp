@@ -9,7 +9,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "toolkit/win32/Win32Backend.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
   // Before anything loads a library: none is ever taken from the program's
   // folder or the current folder.
   TWin32LibraryLoader::RestrictDefaultSearch();
@@ -19,5 +19,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   std::optional<TWin32Backend> backend;
   return RunQuindle(
       platform.Seams(), [&]() -> IBackend& { return backend.emplace(); },
-      commandLine ? commandLine : "");
+      lpCmdLine ? lpCmdLine : "");
 }

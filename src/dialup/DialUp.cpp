@@ -1,5 +1,6 @@
 #include "dialup/DialUp.h"
 
+#include <algorithm>
 #include <cctype>
 #include <condition_variable>
 #include <cstring>
@@ -325,7 +326,8 @@ int TDialUp::StoreCredential(const std::string& value, bool password) {
   if (r != 0) return r;
   char* field = password ? params.rec.szPassword : params.rec.szUserName;
   std::memset(field, 0, (password ? PWLEN : UNLEN) + 1);
-  std::memcpy(field, value.data(), value.size());
+  // The field was zeroed past the value's length: it stays terminated.
+  std::copy(value.begin(), value.end(), field);
   return static_cast<int>(ras_.RasSetEntryDialParamsA(nullptr, &params.rec, 0));
 }
 

@@ -2,6 +2,7 @@
 // order, each one's bounds and caption in its frame, their states and kinds,
 // and the handlers bound to them.
 #include <initializer_list>
+#include <utility>
 
 #include "settings/Unit2.h"
 
@@ -15,8 +16,8 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name) {
 }
 }  // namespace
 
-TSettingsForm::TSettingsForm(TComponent* owner, const TMainWindowLink& link)
-    : TForm(owner), link_(link) {
+TSettingsForm::TSettingsForm(TComponent* owner, TMainWindowLink link)
+    : TForm(owner), link_(std::move(link)) {
   // Created in tab order: each frame, then what it holds.
   GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1");
   Lay1 = Make<TLabel>(this, GroupBox1, "Lay1");

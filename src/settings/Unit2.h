@@ -12,7 +12,7 @@
 
 class TSettingsForm : public TForm {
  public:
-  TSettingsForm(TComponent* owner, const TMainWindowLink& link);
+  TSettingsForm(TComponent* owner, TMainWindowLink link);
 
   void ApplyDesign() override;
 

@@ -29,7 +29,9 @@ class TBackendHandle {
   constexpr explicit TBackendHandle(uintptr_t raw) : raw_(raw) {}
   constexpr uintptr_t Raw() const { return raw_; }
   constexpr explicit operator bool() const { return raw_ != 0; }
-  // Ordered, so that a handle can key a map.
+  // Ordered, so that a handle can key a map. (clang-tidy reads the defaulted
+  // comparison's own 0 as a null pointer.)
+  // NOLINTNEXTLINE(modernize-use-nullptr)
   friend constexpr auto operator<=>(const TBackendHandle&, const TBackendHandle&) = default;
 
  private:

@@ -243,7 +243,7 @@ TEST(Controller, TodaysLongErrorTextsAreToldWholeWhateverTheirWording) {
       "you provided is not recognized, or the selected authentication protocol is not permitted "
       "on the remote access server.";
   {
-    TQuindleWorld q(book.c_str());
+    TQuindleWorld q(book);
     StartWith(q, 0, true, 500, 3);
     q.form1->ConButton->Click();
     q.Advance(10000);
@@ -254,7 +254,7 @@ TEST(Controller, TodaysLongErrorTextsAreToldWholeWhateverTheirWording) {
     EXPECT_EQ(told, std::vector<std::string>(3, denied));
   }
   {
-    TQuindleWorld q(book.c_str());
+    TQuindleWorld q(book);
     StartWith(q, 1, false, 2000, 5, true);
     q.form1->ConButton->Click();
     q.Advance(1000);

@@ -33,7 +33,8 @@ class TWindowForEveryControl : public THeadlessBackend {
  public:
   using THeadlessBackend::THeadlessBackend;
   std::unique_ptr<IControlPeer> CreatePeer(TControl& control) override {
-    made.push_back({control.Name(), control.Parent() ? control.Parent()->Handle() : TWindowHandle{}});
+    made.push_back(
+        {control.Name(), control.Parent() ? control.Parent()->Handle() : TWindowHandle{}});
     return std::make_unique<TNumberedPeer>(TWindowHandle{next_++});
   }
   struct TMade {

@@ -215,8 +215,8 @@ TEST(MainWindow, SettingsOpensTheDialogModallyCentredOnTheWindow) {
   };
   q.form1->SetButton->Click();
   EXPECT_TRUE(shownModal);
-  EXPECT_NEAR(centreX, 400 + q.form1->Width() / 2, 1);
-  EXPECT_NEAR(centreY, 300 + q.form1->Height() / 2, 1);
+  EXPECT_NEAR(centreX, 400 + q.form1->Width() / 2.0, 1);
+  EXPECT_NEAR(centreY, 300 + q.form1->Height() / 2.0, 1);
   EXPECT_FALSE(q.settings->Visible());
   // The always-on-top windows stepped back for the dialog and came back after.
   auto& calls = q.world.backend.windowCalls;

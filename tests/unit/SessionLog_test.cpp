@@ -476,7 +476,7 @@ TEST(SessionLog, WithLoggingOffThePaneDropsFreelyAndLogsWhatItStillHolds) {
   q.Shared().LogFileName = log;
   std::vector<std::string> expected = q.Pane();
   pane.AddLine("logging on");
-  expected.push_back("logging on");
+  expected.emplace_back("logging on");
   const auto lines = FileLines(log);
   EXPECT_EQ(Headers(lines), 1);
   EXPECT_TRUE(BodyLines(lines) == expected);
@@ -688,7 +688,7 @@ TEST(TSessionLog, ThePaneBoundNeverCostsALineTheFileIsStillOwed) {
   std::vector<std::string> expected = w.added;
   expected.resize(expected.size() - kPaneLineBound - 1);
   expected.insert(expected.end(), held.begin(), held.end());
-  expected.push_back("logging on");
+  expected.emplace_back("logging on");
   EXPECT_EQ(Headers(lines), 2);
   EXPECT_TRUE(BodyLines(lines) == expected);
 }

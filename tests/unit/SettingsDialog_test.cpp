@@ -54,7 +54,7 @@ struct TDialogWorld {
   }
   // Opens the dialog with the main window's Settings button, runs `act` while
   // it is open, closes it the given way, and returns once it is closed.
-  void WithDialog(std::function<void()> act, TCloser closer = TCloser::Ok) {
+  void WithDialog(const std::function<void()>& act, TCloser closer = TCloser::Ok) {
     auto& backend = q.world.backend;
     backend.loopScript = [this, act, closer, &backend] {
       backend.loopScript = nullptr;
@@ -608,7 +608,7 @@ TEST_F(SettingsDialogTest, AGoodNameWhosePlaceCannotBeWrittenIsReportedInWindows
   for (const auto& [name, why] : cases) {
     SCOPED_TRACE(name);
     for (int close = 0; close < 2; ++close) {
-      WithDialog([&] { Retype(S().LogEdit, name); });
+      WithDialog([&, &name = name] { Retype(S().LogEdit, name); });
       EXPECT_EQ(S().LogEdit->Text(), name);
       EXPECT_EQ(Shared().LogFileName, name);
     }
@@ -779,7 +779,7 @@ TEST_F(SettingsDialogTest, ClearingAFieldWithDeleteIsAChangeOfCredentials) {
     S().PMask->SelectAll();
     S().PMask->TypeKey(VK_DELETE_T);
   });
-  EXPECT_FALSE(q.sim->service->Book().Find("Office")->password.value_or("").size());
+  EXPECT_TRUE(q.sim->service->Book().Find("Office")->password.value_or("").empty());
 }
 
 // ---- placement and layout ----

@@ -341,7 +341,8 @@ TEST(Toolkit, AnOwnedIconIsDestroyedOnceWhereverItWasMovedAndWhenReplaced) {
     {
       TOwnedIcon made(w.backend, first);
       TOwnedIcon handedOn(std::move(made));
-      EXPECT_EQ(made.Get(), TIconHandle{});
+      // What a moved-from owner holds is the point here.
+      EXPECT_EQ(made.Get(), TIconHandle{});  // NOLINT(bugprone-use-after-move)
       outer = std::move(handedOn);
     }
     // Two owners went out of scope; the icon lives on in the third.

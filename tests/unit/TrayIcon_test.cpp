@@ -484,7 +484,7 @@ TEST_F(TrayIconTest, DoubleClickYieldsClickDoubleClickClickAndRestoresAtFirstRel
   tray->OnClick = [&](TObject*) {
     log.push_back("click " + std::to_string(ShowCommands(form->Handle()).size()));
   };
-  tray->OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
+  tray->OnDblClick = [&](TObject*) { log.emplace_back("dblclick"); };
   for (uint32_t m : {WM_LBUTTONDOWN_T, WM_LBUTTONUP_T, WM_LBUTTONDBLCLK_T, WM_LBUTTONUP_T})
     w.backend.DeliverToHiddenWindow(tray->WindowHandle(), WM_TRAYNOTIFY_T, 0, m);
   EXPECT_EQ(log, (std::vector<std::string>{"click 2", "dblclick", "click 4"}));
@@ -526,8 +526,8 @@ TEST_F(TrayIconTest, RightClickPopsTheMenuUpAtTheCursorBeforeOnRightClick) {
   menu->Add(item);
   tray->SetPopupMenu(menu);
   std::vector<std::string> log;
-  menu->OnPopup = [&](TObject*) { log.push_back("popup"); };
-  item->OnClick = [&](TObject*) { log.push_back("item"); };
+  menu->OnPopup = [&](TObject*) { log.emplace_back("popup"); };
+  item->OnClick = [&](TObject*) { log.emplace_back("item"); };
   w.backend.popupScript = [&](TPopupMenu& m, int x, int y) -> TMenuItem* {
     log.push_back("menu at " + std::to_string(x) + "," + std::to_string(y));
     return m.Items()[0];
@@ -594,7 +594,7 @@ TEST_F(TrayIconTest, MinimiseRunsThePreviousHandlerThenHidesTheApplication) {
   std::vector<std::string> log;
   w.app->OnMinimize = [&](TObject* s) {
     EXPECT_EQ(s, w.app.get());
-    log.push_back("previous");
+    log.emplace_back("previous");
   };
   tray->SetHideAppOnMinimize(true);
   tray->SetActive(true);
@@ -738,7 +738,7 @@ TEST_F(TrayIconTest, ARefusedAddIsOfferedAgainUntilTheShellHasTheIconAndNeverAft
   EXPECT_EQ(adds(), 1);
   w.backend.Advance(1 + TTrayIcon::kAddRetryInterval);
   EXPECT_EQ(adds(), 3);
-  w.backend.Advance(10 * TTrayIcon::kAddRetryInterval);
+  w.backend.Advance(int64_t{10} * TTrayIcon::kAddRetryInterval);
   EXPECT_EQ(adds(), 3);  // the icon is there: no more offers
   w.app->Minimize();
   EXPECT_FALSE(w.backend.IsWindowVisible(form->Handle()));
@@ -748,7 +748,7 @@ TEST_F(TrayIconTest, ARefusedAddIsOfferedAgainUntilTheShellHasTheIconAndNeverAft
   tray->SetActive(true);
   tray->SetActive(false);
   Forget();
-  w.backend.Advance(10 * TTrayIcon::kAddRetryInterval);
+  w.backend.Advance(int64_t{10} * TTrayIcon::kAddRetryInterval);
   EXPECT_TRUE(w.shell.notifyCalls.empty());
 }
 
@@ -871,7 +871,7 @@ TEST(TrayIconShell, WithoutAMessageFilterTheLostIconIsFoundByItsPresenceCheck) {
   w.shell.LoseAllIcons();
   EXPECT_EQ(w.backend.BroadcastFromShell(w.backend.RegisterWindowMessage("TaskbarCreated")), 0);
   EXPECT_FALSE(w.shell.IconShown());
-  w.backend.Advance(60 * 1000);  // within a minute
+  w.backend.Advance(60'000);  // within a minute
   EXPECT_TRUE(w.shell.IconShown());
   EXPECT_TRUE(w.backend.messageBoxes.empty());
 }
@@ -893,7 +893,7 @@ TEST(TrayIconLost, AnIconLostWithoutAWordIsBackWithinAMinuteOrTheWindowIsOnTheTa
 
   shell.LoseAllIcons();
   shell.notifyCalls.clear();
-  q.Advance(60 * 1000);
+  q.Advance(60'000);
   EXPECT_TRUE(shell.IconShown());
   ASSERT_EQ(CountOf(shell, NIM_ADD_T), 1);
   TSent add = LastOf(shell, NIM_ADD_T);
@@ -902,7 +902,7 @@ TEST(TrayIconLost, AnIconLostWithoutAWordIsBackWithinAMinuteOrTheWindowIsOnTheTa
   EXPECT_FALSE(b.IsWindowVisible(f.Handle()));  // the icon is there to bring it back
   // An hour on, the checks have cost one refresh a minute and found the icon.
   shell.notifyCalls.clear();
-  q.Advance(60 * 60 * 1000);
+  q.Advance(3'600'000);
   EXPECT_EQ(CountOf(shell, NIM_MODIFY_T), 60);
   EXPECT_EQ(shell.notifyCalls.size(), 60u);
   EXPECT_TRUE(shell.IconShown());
@@ -911,7 +911,7 @@ TEST(TrayIconLost, AnIconLostWithoutAWordIsBackWithinAMinuteOrTheWindowIsOnTheTa
   // comes out on the taskbar, and hides at a minimise once the icon is in.
   shell.LoseAllIcons();
   shell.refuseAdds = true;
-  q.Advance(60 * 1000);
+  q.Advance(60'000);
   EXPECT_TRUE(b.IsWindowVisible(f.Handle()) && b.IsIconic(f.Handle()));
   shell.refuseAdds = false;
   ASSERT_TRUE(q.AdvanceUntil([&] { return shell.IconShown(); }, 5000));

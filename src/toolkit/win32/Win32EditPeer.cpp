@@ -48,7 +48,7 @@ void TWin32EditPeer::ApplyText() {
 
 void TWin32EditPeer::ApplySelection() {
   SendMessageA(hwnd_, EM_SETSEL, static_cast<WPARAM>(edit_.SelStart()),
-               static_cast<LPARAM>(edit_.SelStart() + edit_.SelLength()));
+               static_cast<LPARAM>(edit_.SelStart()) + edit_.SelLength());
 }
 
 bool TWin32EditPeer::OwnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
