@@ -185,7 +185,6 @@ void TForm1::FormCreate(TObject*) {
   TrayIcon->SetHint(kHintDisconnected);
   RasMonitor1->SetEnabled(true);
   DialUp1->GetEntries();
-  FillCombo();
   ReadWindowSettings();
 }
 
@@ -211,7 +210,11 @@ void TForm1::ReadWindowSettings() {
 }
 
 void TForm1::FillCombo() {
-  Shared.EntryList = &DialUp1->Entries();
+  // The dialog offers the entries the dialer listed at start-up, its stored
+  // choice selected among them, and the monitor follows that choice.
+  if (!SettingsForm) return;
+  SettingsForm->ShowEntries(DialUp1->Entries());
+  FollowChosenEntry();
 }
 
 void TForm1::FormDestroy(TObject*) {

@@ -11,7 +11,9 @@ class TDialUp;
 class TForm;
 
 struct TSharedValues {
-  const TStrings* EntryList = nullptr;  // the dialer's Entries, published at start-up
+  // Read by nothing: the dialog is handed its entries (TSettingsForm::
+  // ShowEntries). Left only while a Windows test's host still sets it.
+  const TStrings* EntryList = nullptr;
   int MaxAttempts = 0;
   bool LoggingEnabled = false;
   std::string LogFileName;
