@@ -154,8 +154,9 @@ void TForm1::SetSettingsForm(TSettingsForm* form) {
   SettingsForm = form;
   // The dialog is freed first at exit: nothing here may reach it afterwards.
   if (SettingsForm) FreeNotification(SettingsForm);
-  // It has read the stored choice: the monitor's first poll follows that entry.
-  FollowChosenEntry();
+  // It has read the stored choice: it is handed the entries to find it
+  // among, and the monitor's first poll follows that entry.
+  FillCombo();
 }
 
 void TForm1::Notification(TComponent* component, TOperation operation) {
@@ -212,8 +213,7 @@ void TForm1::ReadWindowSettings() {
 void TForm1::FillCombo() {
   // The dialog offers the entries the dialer listed at start-up, its stored
   // choice selected among them, and the monitor follows that choice.
-  if (!SettingsForm) return;
-  SettingsForm->ShowEntries(DialUp1->Entries());
+  if (SettingsForm) SettingsForm->ShowEntries(DialUp1->Entries());
   FollowChosenEntry();
 }
 

@@ -13,7 +13,6 @@ TQuindle CreateQuindle(TApplication& app) {
   q.Form1 = app.CreateForm<TForm1>();
   q.SettingsForm = app.CreateForm<TSettingsForm>(q.Form1->Link());
   q.Form1->SetSettingsForm(q.SettingsForm);
-  q.Form1->FillCombo();
   app.OnEndSession = TNotifyEvent::Bind(q.Form1, &TForm1::SessionEnding);
   return q;
 }

@@ -5,15 +5,11 @@
 #include <string>
 #include "platform/Files.h"
 
-class TStrings;
 class TTimer;
 class TDialUp;
 class TForm;
 
 struct TSharedValues {
-  // Read by nothing: the dialog is handed its entries (TSettingsForm::
-  // ShowEntries). Left only while a Windows test's host still sets it.
-  const TStrings* EntryList = nullptr;
   int MaxAttempts = 0;
   bool LoggingEnabled = false;
   std::string LogFileName;
