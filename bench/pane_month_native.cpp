@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
       std::vector<TNotifyCall>().swap(q.world.shell.notifyCalls);
       std::vector<std::string>().swap(q.world.registry.log);
       if (std::find(marks.begin(), marks.end(), hour) != marks.end() || hour == days * 24) {
-        std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour, q.form1->AttemptNo,
+        std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour, q.form1->Rules().AttemptNo(),
                     static_cast<long long>(shown.Lines()), pane.TextLineCount(), pane.Text().size(),
                     pane.Text().capacity(), HeapInUse(), wall());
         std::fflush(stdout);
@@ -210,8 +210,8 @@ int main(int argc, char** argv) {
     lines = shown.Lines();
     shown.Close();
     // A pane that stopped taking lines would end on an old attempt.
-    upToDate = LastAttemptShown(pane) == q.form1->AttemptNo;
-    std::printf("newest attempt: #%d, in the pane: #%d\n", q.form1->AttemptNo,
+    upToDate = LastAttemptShown(pane) == q.form1->Rules().AttemptNo();
+    std::printf("newest attempt: #%d, in the pane: #%d\n", q.form1->Rules().AttemptNo(),
                 LastAttemptShown(pane));
     std::printf("message boxes: %zu\n", q.world.backend.messageBoxes.size());
     q.world.app->DestroyForms();

@@ -7,7 +7,7 @@
 class TConnectionRules {
  public:
   // The attempt dialling, or the last one dialled; 1 from a Connect on.
-  const int& AttemptNo() const { return attemptNo_; }
+  int AttemptNo() const { return attemptNo_; }
   // A hang-up was asked for (Disconnect, the timed event): the next drop is
   // the one asked for and is not redialled.
   bool UserHangUp() const { return userHangUp_; }

@@ -154,8 +154,9 @@ void TForm1::SetSettingsForm(TSettingsForm* form) {
   SettingsForm = form;
   // The dialog is freed first at exit: nothing here may reach it afterwards.
   if (SettingsForm) FreeNotification(SettingsForm);
-  // It has read the stored choice: the monitor's first poll follows that entry.
-  FollowChosenEntry();
+  // It has read the stored choice: it is handed the entries to find it
+  // among, and the monitor's first poll follows that entry.
+  FillCombo();
 }
 
 void TForm1::Notification(TComponent* component, TOperation operation) {
@@ -185,7 +186,6 @@ void TForm1::FormCreate(TObject*) {
   TrayIcon->SetHint(kHintDisconnected);
   RasMonitor1->SetEnabled(true);
   DialUp1->GetEntries();
-  FillCombo();
   ReadWindowSettings();
 }
 
@@ -211,7 +211,10 @@ void TForm1::ReadWindowSettings() {
 }
 
 void TForm1::FillCombo() {
-  Shared.EntryList = &DialUp1->Entries();
+  // The dialog offers the entries the dialer listed at start-up, its stored
+  // choice selected among them, and the monitor follows that choice.
+  if (SettingsForm) SettingsForm->ShowEntries(DialUp1->Entries());
+  FollowChosenEntry();
 }
 
 void TForm1::FormDestroy(TObject*) {

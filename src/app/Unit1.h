@@ -66,8 +66,6 @@ class TForm1 : public TForm {
   TConnectionRules rules_;
 
  public:
-  // The rules' attempt number, read-only (the benchmarks print it).
-  const int& AttemptNo = rules_.AttemptNo();
   // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
   // kept in the registry too: one set moment acts at most once.
   std::string TimedEventDone;

@@ -28,14 +28,8 @@ void TSettingsForm::FormCreate(TObject* sender) {
     TimeEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
     DateEdit->SetSeparators(locale.TimeSeparator(), locale.DateSeparator());
   }
-  ComboBox1->Items().Clear();
-  const TStrings* entries = link_.values ? link_.values->EntryList : nullptr;
-  hasEntries_ = entries && entries->Count() > 0;
-  if (hasEntries_)
-    for (int i = 0; i < entries->Count(); ++i) ComboBox1->Items().Add(entries->Get(i));
-  else
-    ComboBox1->Items().Add(kNoEntries);
-  ComboBox1->SetItemIndex(0);
+  // The placeholder until the main window hands over the dialer's entries.
+  ShowEntries(TStrings());
 
   bool typeErrors = false;
   try {
@@ -61,6 +55,8 @@ void TSettingsForm::LoadSettings() {
   TSettingsReader reader(*Application().Platform().registry,
                          [this](const std::exception& e) { Application().HandleException(e); });
   loadTypeErrors_ = false;
+  storedChoiceName_.reset();
+  storedChoiceIndex_.reset();
   if (!reader.Open()) return;
   if (auto v = reader.Integer(Stored::kDialMode))
     (*v != 0 ? SyncButton : AsyncButton)->SetChecked(true);
@@ -98,12 +94,32 @@ void TSettingsForm::LoadSettings() {
   // entry is added above it or removed. A name no longer in the list, or
   // an index outside it, selects nothing (and nothing is dialled).
   if (auto name = reader.Text(Stored::kConName))
-    ComboBox1->SetItemIndex(IndexOfEntry(*name));
+    storedChoiceName_ = *name;
   else if (auto v = reader.Integer(Stored::kConInt))
-    ComboBox1->SetItemIndex(*v);
+    storedChoiceIndex_ = *v;
+  SelectStoredChoice();
   if (auto v = reader.Boolean(Stored::kMiniStart)) MiniBox->SetChecked(*v);
   if (auto v = reader.Boolean(Stored::kZimAdvt)) ZimBox->SetChecked(*v);
   loadTypeErrors_ = reader.TypeErrors() > 0;
+}
+
+void TSettingsForm::ShowEntries(const TStrings& entries) {
+  TStrings& items = ComboBox1->Items();
+  items.Clear();
+  hasEntries_ = entries.Count() > 0;
+  if (hasEntries_)
+    for (int i = 0; i < entries.Count(); ++i) items.Add(entries.Get(i));
+  else
+    items.Add(kNoEntries);
+  ComboBox1->SetItemIndex(0);
+  SelectStoredChoice();
+}
+
+void TSettingsForm::SelectStoredChoice() {
+  if (storedChoiceName_)
+    ComboBox1->SetItemIndex(IndexOfEntry(*storedChoiceName_));
+  else if (storedChoiceIndex_)
+    ComboBox1->SetItemIndex(*storedChoiceIndex_);
 }
 
 int TSettingsForm::IndexOfEntry(const std::string& name) const {

@@ -5,13 +5,11 @@
 #include <string>
 #include "platform/Files.h"
 
-class TStrings;
 class TTimer;
 class TDialUp;
 class TForm;
 
 struct TSharedValues {
-  const TStrings* EntryList = nullptr;  // the dialer's Entries, published at start-up
   int MaxAttempts = 0;
   bool LoggingEnabled = false;
   std::string LogFileName;

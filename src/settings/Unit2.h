@@ -4,6 +4,7 @@
 #pragma once
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include "settings/LogFileName.h"
 #include "settings/SharedValues.h"
@@ -101,6 +102,11 @@ class TSettingsForm : public TForm {
   void CredentialsEditChange(TObject* sender);
   void SettingEditChange(TObject* sender);
 
+  // The phone-book entries to choose from, as the dialer listed them at
+  // start-up (the placeholder when there are none), with the stored choice
+  // selected among them. Until then the list holds only the placeholder.
+  void ShowEntries(const TStrings& entries);
+
   // Opens the dialog as the main window's Settings button does: modal and
   // centred on the main window, the always-on-top windows stepped back
   // while it shows. Returns once it is closed.
@@ -165,6 +171,9 @@ class TSettingsForm : public TForm {
   bool SelectedEntry(std::string& name) const;
   // The place of the phone-book entry of this name in the list; -1: none.
   int IndexOfEntry(const std::string& name) const;
+  // The entry the load read (by its name where one is stored, else by its
+  // place) selected in the list as it stands; nothing read: left as it is.
+  void SelectStoredChoice();
   // A change of a stored setting, unless it is the load's own.
   void MarkChanged();
   void FetchCredentials();
@@ -199,7 +208,11 @@ class TSettingsForm : public TForm {
   TMainWindowLink link_;
   TApplied applied_;
   bool hasEntries_ = false;  // the list holds phone-book entries, not the placeholder
-  int filling_ = 0;          // the program, not the user, is changing a field
+  // The chosen entry as stored: by its name (ConName), or, without one, by
+  // its place (ConInt).
+  std::optional<std::string> storedChoiceName_;
+  std::optional<int> storedChoiceIndex_;
+  int filling_ = 0;  // the program, not the user, is changing a field
   bool loadTypeErrors_ = false;
   bool winBootUnread_ = false;     // WinBoot was stored with the wrong type
   bool winBootStoredOff_ = false;  // WinBoot was stored false: its removal was told before

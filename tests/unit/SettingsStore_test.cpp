@@ -199,6 +199,27 @@ TEST_F(SettingsStoreTest, ALoadUnlikeTheDesignMarksNoChangeAndTheFieldsFollowIts
   EXPECT_TRUE(Messages().empty());
 }
 
+// The dialog lists what it is handed, and finds the stored choice in it.
+TEST_F(SettingsStoreTest, TheDialogListsTheEntriesItIsHandedWithTheStoredChoiceAmongThem) {
+  Put("ConInt", 0);
+  PutText("ConName", "Home");
+  q.Start();
+  using TNames = std::vector<std::string>;
+  EXPECT_EQ(S().ComboBox1->Items().ToVector(), (TNames{"Office", "Home"}));
+  EXPECT_EQ(S().ComboBox1->Text(), "Home");
+  EXPECT_EQ(q.form1->RasMonitor1->EntryName(), "Home");
+
+  TStrings moved;
+  for (const char* name : {"Corp VPN", "Home", "Office"}) moved.Add(name);
+  S().ShowEntries(moved);
+  EXPECT_EQ(S().ComboBox1->Items().ToVector(), (TNames{"Corp VPN", "Home", "Office"}));
+  EXPECT_EQ(S().ComboBox1->ItemIndex(), 1);
+  S().ShowEntries(TStrings());
+  EXPECT_EQ(S().ComboBox1->Items().ToVector(), (TNames{"No connections available"}));
+  EXPECT_EQ(S().ComboBox1->ItemIndex(), -1);
+  EXPECT_FALSE(S().SettingsChanged);
+}
+
 TEST_F(SettingsStoreTest, ConnectOnStartUpDialsOneIntervalAfterStartUp) {
   Put("AutoCon", 1);
   Put("RetryInt", 4000);

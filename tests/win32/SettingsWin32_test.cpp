@@ -59,13 +59,13 @@ struct TSettingsWin32World {
     backend.SetApplication(app.get());
     host = app->CreateForm<THostForm>();
     host->entries.Add("Office");
-    host->shared.EntryList = &host->entries;
     TMainWindowLink link;
     link.values = &host->shared;
     link.Timer = host->Timer;
     link.DisTimer = host->DisTimer;
     link.MainForm = host;
     settings = app->CreateForm<TSettingsForm>(link);
+    settings->ShowEntries(host->entries);  // as the main window hands them over
     // The dialog's windows, as its first show makes them: the checks below
     // reach its controls' windows before showing it.
     settings->HandleNeeded();
