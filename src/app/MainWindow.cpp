@@ -203,7 +203,7 @@ void TForm1::ReadWindowSettings() {
       KeepTitleBarOnScreen();
       if (auto v = reader.Boolean(Stored::kZimAdvt); v && *v) advert = false;
       const int errorsBefore = reader.TypeErrors();
-      if (auto v = reader.Text(Stored::kTimedDone)) TimedEventDone = *v;
+      if (auto v = reader.Text(Stored::kTimedDone)) timedEventDone_ = *v;
       timedDoneUnread_ = reader.TypeErrors() > errorsBefore;
     }
   }  // the key is closed before the pane's first line
@@ -234,7 +234,7 @@ void TForm1::SaveWindowPosition() {
   w.Integer(Stored::kSTop, Top());
   // An unreadable TimedDone names no moment; one that acted since was
   // written over it.
-  if (timedDoneUnread_ && TimedEventDone.empty()) w.Remove(Stored::kTimedDone);
+  if (timedDoneUnread_ && timedEventDone_.empty()) w.Remove(Stored::kTimedDone);
 }
 
 void TForm1::SessionEnding(TObject*) {

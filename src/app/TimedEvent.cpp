@@ -19,8 +19,8 @@ void TForm1::DisTimerTimer(TObject*) {
   // A moment acts once: not again when the clock is set back, when Settings
   // arms the timer again, or after a restart inside the set minute. A moment
   // changed in Settings is a new one.
-  if (!TimedEventDone.empty() && moment != TimedEventDone) ForgetTimedEvent();
-  if (moment == TimedEventDone) {
+  if (!timedEventDone_.empty() && moment != timedEventDone_) ForgetTimedEvent();
+  if (moment == timedEventDone_) {
     DisTimer->SetEnabled(false);
     return;
   }
@@ -50,7 +50,7 @@ void TForm1::DisTimerTimer(TObject*) {
 }
 
 void TForm1::RecordTimedEvent(const std::string& moment) {
-  TimedEventDone = moment;
+  timedEventDone_ = moment;
   // Stored at once: the shutdown that follows may end the program any moment.
   // A refused write is reported later; within this run the moment is known.
   try {
@@ -61,7 +61,7 @@ void TForm1::RecordTimedEvent(const std::string& moment) {
 }
 
 void TForm1::ForgetTimedEvent() {
-  TimedEventDone.clear();
+  timedEventDone_.clear();
   try {
     TSettingsWriter(*Application().Platform().registry).Remove(Stored::kTimedDone);
   } catch (const std::exception& e) {

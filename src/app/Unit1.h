@@ -38,6 +38,8 @@ class TForm1 : public TForm {
   TMainWindowLink Link();
   const TConnectionRules& Rules() const { return rules_; }
   const TSessionLog& SessionLog() const { return sessionLog_; }
+  // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted.
+  const std::string& TimedEventDone() const { return timedEventDone_; }
 
   // ---- parts ----
   TPanel* Panel1;            // the status panel
@@ -64,13 +66,13 @@ class TForm1 : public TForm {
  private:
   // The attempt number and the user's hang-up, and what they decide.
   TConnectionRules rules_;
-
- public:
-  // The timed event's moment ("hh:mm AM dd/mm/yy") that has already acted,
-  // kept in the registry too: one set moment acts at most once.
-  std::string TimedEventDone;
+  // The timed event's moment that has already acted, kept in the registry
+  // too: one set moment acts at most once.
+  std::string timedEventDone_;
   // The unit-wide values shared with the settings dialog (through Link).
   TSharedValues Shared;
+
+ public:
   TSettingsForm* SettingsForm = nullptr;
 
   // ---- start-up and the window ----

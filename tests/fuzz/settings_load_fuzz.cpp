@@ -254,6 +254,7 @@ std::string Describe(const TLoaded& l) {
 TLoaded Snapshot(TQuindleWorld& q) {
   TSettingsForm& s = *q.settings;
   TForm1& f = *q.form1;
+  const TSharedValues& shared = *f.Link().values;
   TLoaded l;
   l.sync = s.SyncButton->Checked();
   l.autoRecon = s.AutoReconBox->Checked();
@@ -271,12 +272,12 @@ TLoaded Snapshot(TQuindleWorld& q) {
   l.date = s.DateEdit->Text();
   l.logEdit = s.LogEdit->Text();
   l.conInt = s.ComboBox1->ItemIndex();
-  l.maxAttempts = f.Shared.MaxAttempts;
-  l.loggingEnabled = f.Shared.LoggingEnabled;
-  l.logFileName = f.Shared.LogFileName;
-  l.timedTime = f.Shared.TimedTime;
-  l.timedDate = f.Shared.TimedDate;
-  l.disconnectAtTime = f.Shared.DisconnectAtTime;
+  l.maxAttempts = shared.MaxAttempts;
+  l.loggingEnabled = shared.LoggingEnabled;
+  l.logFileName = shared.LogFileName;
+  l.timedTime = shared.TimedTime;
+  l.timedDate = shared.TimedDate;
+  l.disconnectAtTime = shared.DisconnectAtTime;
   l.interval = f.Timer->Interval();
   l.timerOn = f.Timer->Enabled();
   l.disTimerOn = f.DisTimer->Enabled();
@@ -284,7 +285,7 @@ TLoaded Snapshot(TQuindleWorld& q) {
   l.top = f.Top();
   l.right = f.Left() + f.Width();
   l.bottom = f.Top() + f.Height();
-  l.timedDone = f.TimedEventDone;
+  l.timedDone = f.TimedEventDone();
   l.advert = f.Memo1->LineCount() > 0 && f.Memo1->Line(0).rfind("http://", 0) == 0;
   return l;
 }

@@ -36,7 +36,7 @@ struct TDialogWorld {
   std::string InFolder(const std::string& name) { return (folder.dir.path / name).string(); }
 
   TSettingsForm& S() { return *q.settings; }
-  TSharedValues& Shared() { return q.form1->Shared; }
+  TSharedValues& Shared() { return q.Shared(); }
   std::vector<std::string> Messages() { return q.world.MessageTexts(); }
 
   void Close(TCloser closer) {

@@ -41,7 +41,7 @@ struct SettingsStoreTest : ::testing::Test {
   std::string InFolder(const std::string& name) { return (folder.dir.path / name).string(); }
 
   TSettingsForm& S() { return *q.settings; }
-  TSharedValues& Shared() { return q.form1->Shared; }
+  TSharedValues& Shared() { return q.Shared(); }
   TMemoryRegistry& Reg() { return q.world.registry; }
   void Put(const char* name, uint32_t v) { Reg().PutDword(kQuindleKey, name, v); }
   void PutText(const char* name, const std::string& v, uint32_t type = REG_SZ_T) {
@@ -443,14 +443,14 @@ TEST_F(SettingsStoreTest, AnUnreadableTimedDoneIsReportedOnceAndRemovedAtExit) {
   Reg().PutRaw(kQuindleKey, "TimedDone", REG_BINARY_T, Bytes({'0', '9', ':', '3', '0'}));
   q.Start();
   EXPECT_EQ(Messages(), (std::vector<std::string>{"Invalid data type for 'TimedDone'"}));
-  EXPECT_EQ(q.form1->TimedEventDone, "");
+  EXPECT_EQ(q.form1->TimedEventDone(), "");
   Exit();
   EXPECT_FALSE(Reg().HasValue(kQuindleKey, "TimedDone"));
 
   TQuindleWorld next(kBook);
   next.world.registry.PutString(kQuindleKey, "TimedDone", "09:30 PM 24/12/26");
   next.Start();
-  EXPECT_EQ(next.form1->TimedEventDone, "09:30 PM 24/12/26");
+  EXPECT_EQ(next.form1->TimedEventDone(), "09:30 PM 24/12/26");
   next.world.app->DestroyForms();
   EXPECT_TRUE(next.world.MessageTexts().empty());
   EXPECT_EQ(next.world.registry.String(kQuindleKey, "TimedDone"), "09:30 PM 24/12/26");
