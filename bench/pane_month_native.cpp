@@ -193,9 +193,10 @@ int main(int argc, char** argv) {
       std::vector<TNotifyCall>().swap(q.world.shell.notifyCalls);
       std::vector<std::string>().swap(q.world.registry.log);
       if (std::find(marks.begin(), marks.end(), hour) != marks.end() || hour == days * 24) {
-        std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour, q.form1->Rules().AttemptNo(),
-                    static_cast<long long>(shown.Lines()), pane.TextLineCount(), pane.Text().size(),
-                    pane.Text().capacity(), HeapInUse(), wall());
+        std::printf("%8d %10d %12lld %10d %12zu %14zu %12zu %8.1f\n", hour,
+                    q.form1->Rules().AttemptNo(), static_cast<long long>(shown.Lines()),
+                    pane.TextLineCount(), pane.Text().size(), pane.Text().capacity(), HeapInUse(),
+                    wall());
         std::fflush(stdout);
       }
     }
