@@ -9,11 +9,19 @@
 // place than carried on in a window procedure. Not for conditions a user or
 // the system can bring about: those are errors the program reports.
 #pragma once
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
+// fputs, not fprintf: the Windows builds' fprintf is MinGW-w64's own
+// formatter, which locks the stream through C runtime exports (_lock,
+// _unlock) that the oldest Windows a build supports is not shown to have;
+// fputs adds no import to the program.
 [[noreturn]] inline void QuindleAssertFailed(const char* file, int line, const char* condition) {
-  std::fprintf(stderr, "%s:%d: invariant failed: %s\n", file, line, condition);
+  char number[16] = {};
+  std::to_chars(number, number + sizeof number - 1, line);
+  const char* const parts[] = {file, ":", number, ": invariant failed: ", condition, "\n"};
+  for (const char* part : parts) std::fputs(part, stderr);
   std::fflush(stderr);
   std::abort();
 }
