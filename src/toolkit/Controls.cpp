@@ -41,7 +41,24 @@ IFormHost* TControl::FormHost() const {
   return nullptr;
 }
 
+namespace {
+// The window manager keeps a window's place within 16 bits: it clamps the
+// edges to -32768..32767 and the extents to 0..32767 before it moves one
+// (its position messages carry them as signed words). The model clamps
+// alike, so that a stored place of any size lands where Windows would put
+// it and the sums of edges and extents below cannot overflow.
+constexpr int kLeastEdge = -32768;
+constexpr int kMostEdge = 32767;
+void ClampToWindowRange(int& left, int& top, int& width, int& height) {
+  left = std::clamp(left, kLeastEdge, kMostEdge);
+  top = std::clamp(top, kLeastEdge, kMostEdge);
+  width = std::clamp(width, 0, kMostEdge);
+  height = std::clamp(height, 0, kMostEdge);
+}
+}  // namespace
+
 void TControl::SetBounds(int left, int top, int width, int height) {
+  ClampToWindowRange(left, top, width, height);
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   // The edges scale, not the extents, so that controls that meet in the
   // design still meet at every scale.
@@ -53,6 +70,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::SetScaledBounds(int left, int top, int width, int height) {
+  ClampToWindowRange(left, top, width, height);
   if (left == left_ && top == top_ && width == width_ && height == height_) return;
   left_ = left;
   top_ = top;

@@ -75,6 +75,21 @@ TEST(MainWindow, AStoredPlaceOffEveryScreenIsMovedOntoTheNearestOne) {
   EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), static_cast<uint32_t>(left));
 }
 
+TEST(MainWindow, AStoredPlaceAtTheEndsOfTheIntegerRangeComesOntoTheScreen) {
+  // Windows clamps a window's edges to 16 bits; the stored values are not.
+  TQuindleWorld q(kBook);
+  TwoMonitors(q.world.backend);
+  q.world.registry.PutDword(kQuindleKey, "SLeft", 0x7fffffe2);
+  q.world.registry.PutDword(kQuindleKey, "STop", 0x80000000);
+  q.Start();
+  const TRect placed = q.form1->BoundsRect();
+  EXPECT_EQ(placed.right, 3200);  // the nearest work area's top right corner
+  EXPECT_EQ(placed.top, 0);
+  q.world.app->DestroyForms();
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "SLeft"), static_cast<uint32_t>(placed.left));
+  EXPECT_EQ(q.world.registry.Dword(kQuindleKey, "STop"), 0u);
+}
+
 TEST(MainWindow, AdvertShownWhenTheSwitchIsStoredFalse) {
   TQuindleWorld q(kBook);
   q.world.registry.PutDword(kQuindleKey, "ZimAdvt", 0);
